@@ -1,0 +1,11 @@
+// The one instance of the program-wide variables.
+#include "control/state.h"
+
+namespace tarvio {
+
+State& state() {
+  static State s;
+  return s;
+}
+
+}  // namespace tarvio
