@@ -1,0 +1,10 @@
+// Projected number of samples of one OFDM packet.
+#pragma once
+
+#include "control/records.h"
+
+namespace tarvio {
+
+double Dot11a_SizeEst(const Parameters& p);
+
+}  // namespace tarvio
