@@ -1,0 +1,235 @@
+// The multi-packet calculation: checks the parameter set against the filter
+// and the instrument's sample memory, then builds the packets one at a time
+// (MAC header, payload and FCS around the frame generator of the format,
+// optional multipath fading), appends each to the packet temporary file and
+// steps the sequence and fragment numbers in the header between packets.
+#include "control/calculate.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "control/packet_log.h"
+#include "control/sequence_control.h"
+#include "control/state.h"
+#include "dsp/fading.h"
+#include "dsp/filter_design.h"
+#include "dsss/dot11b_frame.h"
+#include "dsss/dot11g_frame.h"
+#include "instrument/hwio.h"
+#include "mac/fcs.h"
+#include "mac/mac_bits.h"
+#include "mac/payload.h"
+#include "ofdm/dot11a_frame.h"
+#include "runtime/registry.h"
+#include "runtime/report.h"
+
+namespace tarvio {
+
+namespace {
+
+// A count as the messages show it: whole numbers without decimals.
+std::string number_text(double x) {
+  char buf[64];
+  if (std::isfinite(x) && x == std::floor(x))
+    std::snprintf(buf, sizeof buf, "%.0f", x);
+  else
+    std::snprintf(buf, sizeof buf, "%g", x);
+  return buf;
+}
+
+// Samples the instrument's baseband memory option holds.
+double sample_memory_limit(const std::string& bbgType) {
+  if (bbgType == "MEM-B") return 32000000;
+  if (bbgType == "MEM-C") return 64000000;
+  return 8000000;
+}
+
+// Appends packets to the packet file through the transport module; the
+// arguments of one packet are built once and reused for its copies.
+class PacketAppender {
+ public:
+  explicit PacketAppender(const std::string& file) : file_(file) {}
+  void set(const CVec& w, const Markers& m) {
+    args_.clear();
+    args_.reserve(4);
+    args_.emplace_back(std::string());
+    args_.push_back(Value::complex_row(w));
+    args_.push_back(Value::markers(m));
+    args_.emplace_back(file_);
+  }
+  // The packet's peak value as the module reports it.
+  double append() const {
+    std::vector<Value> r = hwio::call(11, args_);
+    return r.empty() || r[0].is_empty() ? 0.0 : r[0].to_double();
+  }
+
+ private:
+  std::string file_;
+  std::vector<Value> args_;
+};
+
+// The header bit row always ends a run with the bits it had at the start,
+// also when a called operation raises an error in between.
+struct HeaderRestore {
+  std::vector<double>& bits;
+  std::vector<double> saved;
+  explicit HeaderRestore(std::vector<double>& b) : bits(b), saved(b) {}
+  ~HeaderRestore() {
+    bits = saved;
+    reporter().status("");
+  }
+};
+
+void append_bits(Bits& out, const std::vector<double>& row) {
+  for (double b : row) out.push_back(b != 0 ? 1 : 0);
+}
+
+// Runs the frame generator of the parameter set's format.
+void generate_frame(const Parameters& p, const Bits& databits, State& s) {
+  const double taps = p.FilterTaps * p.OverSampling;
+  Frame fr;
+  if (p.format == 1) {
+    fr = Dot11a_FRAME(p.generationMode, databits, p.serviceField, p.dataRate, p.modulation, p.encoderRate,
+                      p.scramblerActive, p.scramblerInit, p.interleaverActive, p.SubCarriers, p.OverSampling,
+                      p.WindowingLength, p.idleSamples, p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, 0,
+                      p.filterCoeffs);
+  } else if (p.format == 2) {
+    fr = Dot11b_FRAME(databits, p.dataRate, p.highRateMod, p.preambleType, p.clkLocked, p.scramblerActive,
+                      p.encoderActive, p.generationMode, p.idleSamples, p.rampType, p.rampLength, p.OverSampling,
+                      p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, p.filterCoeffs);
+  } else if (p.format == 3) {
+    fr = Dot11g_FRAME(databits, p.clkStruct, p.dataRate, p.highRateMod, p.preambleType, p.clkLocked,
+                      p.scramblerActive, p.encoderActive, p.generationMode, p.idleSamples, p.rampType, p.rampLength,
+                      p.OverSampling, p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, p.filterCoeffs);
+  } else {
+    return;  // no generator: waveform and markers stay as they are
+  }
+  s.waveform = std::move(fr.waveform);
+  s.markers = std::move(fr.markers);
+}
+
+bool is_multiple(double p, double freq) { return std::fmod(p, freq) == 0; }
+
+}  // namespace
+
+bool Calculate() {
+  State& s = state();
+  Parameters& p = s.parameters;
+  SigGenSettings& sg = s.sigGenSettings;
+
+  if (!(p.OverSampling > 0) || !std::isfinite(p.OverSampling))
+    throw std::invalid_argument("Calculate: OverSampling must be a positive number, got " + number_text(p.OverSampling));
+
+  // Low oversampling leaves little room above the signal for the
+  // instrument's reconstruction filter: keep the scaling below 70 %.
+  if (p.OverSampling <= 2 && sg.Scaling >= 70) sg.Scaling = 69;
+
+  p.filterCoeffs = GenFilterCoeffs(p.FilterType, p.FilterTaps, p.FilterFactor, p.OverSampling, p.filterCoeffs);
+  const double n = static_cast<double>(p.filterCoeffs.size());
+  if (std::fmod(n, p.OverSampling) != 0) {
+    report_error("File Format Error", "The number of coeffients (" + number_text(n) + ") must be a\nmultiple of the Oversampling " +
+                                          "Ratio: " + number_text(p.OverSampling));
+    return false;
+  }
+  if (n > p.ProjectedLength) {
+    report_error("Calculation Error!",
+                 "Calculation of this waveform is not \npossible because the filter size is to large. \nPlease reduce "
+                 "filter samples, oversample ratio, \nor increase the packet size. ");
+    return false;
+  }
+  if (p.ProjectedLength > 1000000)
+    report_warning("Calculation Warning!",
+                   "Calculation of a signal with this Projected \nLength may take a while. \nThe status area will "
+                   "update as each frame is\ncalculated.   ");
+  if (p.ProjectedLength > sample_memory_limit(s.configuration.BBGtype)) {
+    report_error("Size Error!", "The sample memory in your signal generator is to small to hold this waveform.", false);
+    return false;
+  }
+
+  const Bits data = ByteSwap(Dot11_GeneratePayload(p));
+  const std::string file = p.multiFrame.tmpFileName;
+  hwio::call(10, {Value(std::string()), Value(file)});
+  p.multiFrame.max = 0;
+  PacketLog& log = last_packet_log();
+  log.clear();
+  log.file = file;
+
+  MacHeader& hdr = p.MACheader.Contents;
+  if ((p.incrSeqCtrl == 1 || p.incrFragNum == 1) && hdr.SeqCntrl.Active == 0) {
+    reporter().show({MessageKind::Warning, "Parameter Conflict Warning!",
+                     "Cannot increment Control Number \nwhen the Seq Control field of the MAC\nheader has been disabled.",
+                     false});
+    return false;
+  }
+
+  const SeqCtrlOffsets os = calcSeqCtnrlOffsets(hdr);
+  HeaderRestore restore(hdr.BitStream);
+  PacketAppender appender(file);
+  Bits databits, last_bits;
+  bool have_last = false;
+  CVec faded;
+  const bool framed = p.generationMode == 1;
+  const double packets = std::floor(p.numberOfPackets);
+  // The waveform's own sample period: 20 MHz (OFDM) or 11 MHz (DSSS, ERP)
+  // times the oversampling.
+  const double samplePeriodUsec = 1.0 / ((p.format == 1 ? 20.0 : 11.0) * p.OverSampling);
+
+  for (double pk = 1; pk <= packets; ++pk) {
+    reporter().status("Creating frame " + number_text(pk) + " ...");
+
+    databits.clear();
+    if (p.MACheader.Active == 1 && framed) append_bits(databits, hdr.BitStream);
+    databits.insert(databits.end(), data.begin(), data.end());
+    if (p.MACfcs.Active == 1 && framed) {
+      const Bits fcs = Dot11_CalcMACfcs(databits);
+      p.MACfcs.Contents.assign(fcs.begin(), fcs.end());
+      databits.insert(databits.end(), fcs.begin(), fcs.end());
+    }
+
+    // A packet whose bits equal the previous one's is the same waveform:
+    // append the held samples again instead of regenerating them.
+    if (!have_last || databits != last_bits) {
+      generate_frame(p, databits, s);
+      if (p.FadingState != 0) {
+        reporter().status("Apply multipoint reflection");
+        ApplyFading(s.waveform, samplePeriodUsec, p.Fading, faded);
+        s.waveform.swap(faded);
+      }
+      appender.set(s.waveform, s.markers);
+      last_bits = databits;
+      have_last = true;
+    }
+
+    const double peak = appender.append();
+    log.add(s.markers);
+    // The packet length is recorded for every run, also one whose packets
+    // are all idle (peak 0).
+    if (peak > p.multiFrame.max || pk == 1) {
+      if (peak > p.multiFrame.max) p.multiFrame.max = peak;
+      p.multiFrame.pktSize = static_cast<double>(s.waveform.size());
+    }
+
+    if (p.incrSeqCtrl == 1 && is_multiple(pk, p.seqCtrlFreq)) {
+      incrementSequenceControl(hdr, os.osSeqBgn, os.osSeqEnd);
+      for (size_t i = os.osFragBgn; i <= os.osFragEnd; ++i) hdr.BitStream[i] = 0;
+    } else if (p.incrFragNum == 1) {
+      incrementFragNum(hdr, os.osFragBgn, os.osFragEnd);
+    } else if (is_multiple(pk, p.seqCtrlFreq)) {
+      // Nothing changes from here on: the remaining packets are copies,
+      // so that the file holds exactly numberOfPackets packets.
+      for (double k = pk + 1; k <= packets; ++k) appender.append();
+      log.add(s.markers, static_cast<size_t>(packets - pk));
+      break;
+    }
+  }
+  return true;
+}
+
+TARVIO_OP("Calculate", 0, 0, [](const Args&, int) -> std::vector<Value> {
+  Calculate();
+  return {};
+}, "Calculate(): the multi-packet calculation of the parameter set into the packet file, waveform and markers");
+
+}  // namespace tarvio

@@ -1,0 +1,83 @@
+// Packet log of the last calculation and the packet file reader.
+#include "control/packet_log.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+#include "instrument/packet_file.h"
+
+namespace tarvio {
+
+void PacketLog::clear() {
+  file.clear();
+  runs.clear();
+}
+
+void PacketLog::add(const Markers& m, size_t times) {
+  if (times == 0) return;
+  if (!runs.empty() && runs.back().markers.row1 == m.row1 && runs.back().markers.row2 == m.row2) {
+    runs.back().count += times;
+    return;
+  }
+  runs.push_back({m, times});
+}
+
+size_t PacketLog::packets() const {
+  size_t n = 0;
+  for (const auto& r : runs) n += r.count;
+  return n;
+}
+
+size_t PacketLog::samples() const {
+  size_t n = 0;
+  for (const auto& r : runs) n += r.count * r.markers.size();
+  return n;
+}
+
+Markers PacketLog::all_markers() const {
+  Markers out;
+  out.row1.reserve(samples());
+  out.row2.reserve(samples());
+  for (const auto& r : runs)
+    for (size_t k = 0; k < r.count; ++k) {
+      out.row1.insert(out.row1.end(), r.markers.row1.begin(), r.markers.row1.end());
+      out.row2.insert(out.row2.end(), r.markers.row2.begin(), r.markers.row2.end());
+    }
+  return out;
+}
+
+PacketLog& last_packet_log() {
+  static PacketLog log;
+  return log;
+}
+
+
+CVec read_packet_file(const PacketLog& log) {
+  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(log.file.c_str(), "rb"), &std::fclose);
+  if (!f) throw std::runtime_error("Cannot open the packet file " + log.file + ": " + std::strerror(errno));
+  CVec out(log.samples());
+  std::vector<uint8_t> buf;
+  std::vector<double> re, im;
+  size_t at = 0;
+  for (const auto& r : log.runs) {
+    const size_t n = r.markers.size();
+    buf.resize(packet_file::kBytesPerSample * n);
+    re.resize(n);
+    im.resize(n);
+    for (size_t k = 0; k < r.count; ++k) {
+      if (std::fread(buf.data(), 1, buf.size(), f.get()) != buf.size())
+        throw std::runtime_error("The packet file " + log.file + " is shorter than the calculation wrote");
+      packet_file::decode_values(buf.data(), n, re.data());
+      packet_file::decode_values(buf.data() + 8 * n, n, im.data());
+      for (size_t i = 0; i < n; ++i) out[at + i] = cplx(re[i], im[i]);
+      at += n;
+    }
+  }
+  return out;
+}
+
+}  // namespace tarvio

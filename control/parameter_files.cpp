@@ -1,0 +1,89 @@
+// Saving and loading of parameter files.
+#include "control/parameter_files.h"
+
+#include <stdexcept>
+
+#include "control/record_value.h"
+#include "control/state.h"
+#include "control/window_hooks.h"
+#include "runtime/matfile.h"
+#include "runtime/registry.h"
+#include "runtime/report.h"
+
+namespace tarvio {
+
+namespace {
+
+const char* kLoadTitle = "Error Loading File";
+
+// The loaded records, or nothing when the file's format tag is not ours.
+// Throws when the file cannot be read or a variable does not fit.
+std::optional<std::pair<Parameters, SigGenSettings>> read_parameter_file(const std::string& filename) {
+  // The file is read in place: any name or extension is accepted as long as
+  // the contents are a MAT container.
+  const MatVars vars = mat_read(filename);
+  const Value* f = nullptr;
+  const Value* sg = nullptr;
+  for (const auto& [name, v] : vars) {
+    if (name == "fileParameters") f = &v;
+    if (name == "sigGenParameters") sg = &v;
+  }
+  if (!f || !f->is_record()) return std::nullopt;
+  const Value* tag = f->record().find("ParameterFileFormat_ID");
+  if (!tag || !tag->is_text() || tag->str() != state().parameters.ParameterFileFormat_ID) return std::nullopt;
+  if (!sg) throw std::runtime_error("The file holds no variable 'sigGenParameters'.");
+  Value sgv = *sg;
+  // Files written before automatic modulator attenuation existed.
+  if (sgv.is_record() && !sgv.record().has("ModAttenAuto")) sgv.record().set("ModAttenAuto", Value(0.0));
+  return std::make_pair(record_from_value<Parameters>(*f, "fileParameters"),
+                        record_from_value<SigGenSettings>(sgv, "sigGenParameters"));
+}
+
+}  // namespace
+
+bool saveParameters(const std::string& filename, const Parameters& parameters, const SigGenSettings& sigGen) {
+  try {
+    mat_write(filename, {{"fileParameters", to_value(parameters)},
+                         {"filename", Value(filename)},
+                         {"sigGenParameters", to_value(sigGen)}});
+    return true;
+  } catch (const std::exception& e) {
+    report_error("Error Saving " + filename, e.what());
+    return false;
+  }
+}
+
+bool LoadParameters(const std::string& filename) {
+  std::optional<std::pair<Parameters, SigGenSettings>> loaded;
+  try {
+    loaded = read_parameter_file(filename);
+  } catch (const std::exception& e) {
+    report_error(kLoadTitle, e.what());
+    return false;
+  }
+  if (!loaded) {
+    report_error(kLoadTitle, filename + "\nhas an Invalid File Format.");
+    return false;
+  }
+  State& s = state();
+  // The packet temporary file belongs to the running program: a set saved
+  // by another run names that run's file, which may be in use.
+  if (!s.parameters.multiFrame.tmpFileName.empty())
+    loaded->first.multiFrame.tmpFileName = s.parameters.multiFrame.tmpFileName;
+  s.parameters = std::move(loaded->first);
+  s.sigGenSettings = std::move(loaded->second);
+  if (s.parameters.faceless != 1) {
+    s.dontSetSampleRate = 1;
+    call_hook(window_hooks().redraw);
+    s.dontSetSampleRate = 0;
+  }
+  return true;
+}
+
+TARVIO_OP("LoadParameters", 2, 1, [](const Args& in, int) -> std::vector<Value> {
+  // The second argument (the window's handles) is accepted and not needed:
+  // the redraw goes through the window hook.
+  return {Value(LoadParameters(arg_required(in, 0, "LoadParameters").str()) ? 1.0 : 0.0)};
+}, "success = LoadParameters(filename[, handles]): loads a parameter file into parameters and SigGenSettings");
+
+}  // namespace tarvio

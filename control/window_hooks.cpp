@@ -1,0 +1,11 @@
+// The one set of main-window hooks.
+#include "control/window_hooks.h"
+
+namespace tarvio {
+
+WindowHooks& window_hooks() {
+  static WindowHooks h;
+  return h;
+}
+
+}  // namespace tarvio
