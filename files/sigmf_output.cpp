@@ -1,0 +1,73 @@
+// SigMF data and metadata files streamed from the packet file.
+#include "files/sigmf_output.h"
+
+#include <bit>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "files/output_file.h"
+
+namespace tarvio {
+
+namespace {
+
+void put_f32le(uint8_t* p, float x) {
+  const uint32_t v = std::bit_cast<uint32_t>(x);
+  for (int k = 0; k < 4; ++k) p[k] = uint8_t(v >> (8 * k));
+}
+
+constexpr uint8_t kBurstMarkerBit = 1u << 1;  // marker row 2
+
+}  // namespace
+
+void write_sigmf(const PacketSource& src, const std::string& base, double sample_rate, double frequency) {
+  nlohmann::ordered_json annotations = nlohmann::ordered_json::array();
+  OutputFile data(base + ".sigmf-data");
+  std::vector<uint8_t> bytes;
+  size_t run_start = 0;
+  bool in_run = false;
+  auto close_run = [&](size_t end) {
+    if (in_run) annotations.push_back({{"core:sample_start", run_start}, {"core:sample_count", end - run_start},
+                                       {"core:label", "burst"}});
+    in_run = false;
+  };
+  walk_packets(src, [&](const double* i, const double* q, const uint8_t* m, size_t n, size_t first) {
+    if (first % src.pkt_size == 0) close_run(first);  // bursts never span packets
+    bytes.resize(8 * n);
+    for (size_t k = 0; k < n; ++k) {
+      put_f32le(&bytes[8 * k], float(i[k]));
+      put_f32le(&bytes[8 * k + 4], float(q[k]));
+      const bool on = (m[k] & kBurstMarkerBit) != 0;
+      if (on && !in_run) {
+        in_run = true;
+        run_start = first + k;
+      } else if (!on && in_run) {
+        close_run(first + k);
+      }
+    }
+    data.write(bytes.data(), bytes.size());
+  });
+  close_run(src.total());
+
+  char rate[64];
+  std::snprintf(rate, sizeof rate, "%.10g", sample_rate);
+  nlohmann::ordered_json meta = {
+      {"global",
+       {{"core:datatype", "cf32_le"},
+        {"core:sample_rate", sample_rate},
+        {"core:version", "1.0.0"},
+        {"core:num_channels", 1},
+        {"core:description", "IEEE 802.11 test waveform, " + std::to_string(src.num_pkts) + " packet(s) of " +
+                                 std::to_string(src.pkt_size) + " samples at " + rate +
+                                 " samples/s, complex float32 little-endian (cf32_le)"},
+        {"core:recorder", "Tarvio"}}},
+      {"captures", nlohmann::ordered_json::array({{{"core:sample_start", 0}, {"core:frequency", frequency}}})},
+      {"annotations", annotations}};
+  OutputFile meta_file(base + ".sigmf-meta");
+  meta_file.write(meta.dump(2) + "\n");
+  data.commit();
+  meta_file.commit();
+}
+
+}  // namespace tarvio
