@@ -68,11 +68,8 @@ double read_clk_entry(const std::string& text, double limit) {
 }
 
 std::string clk_entry_text(double value, int digits) {
-  // HexString pads to whole octets; a field of 1.5 octets still shows three
-  // digits, so the padding to the field width is done here.
-  std::string s = HexString(value, 0);
-  if (static_cast<int>(s.size()) < digits) s.insert(0, static_cast<size_t>(digits) - s.size(), '0');
-  return s;
+  // Field widths in bytes: one hexadecimal digit is half a byte.
+  return HexString(value, digits / 2.0);
 }
 
 ClkEntries clkStruct2fields(double clkStruct) {

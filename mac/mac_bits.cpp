@@ -42,7 +42,7 @@ std::string HexString(double num, double size) {
   std::string s;
   for (double v = num; v > 0; v = std::floor(v / 16)) s.push_back(digits[static_cast<int>(std::fmod(v, 16.0))]);
   if (s.empty()) s = "0";
-  const double width = std::isfinite(size) && size > 0 ? 2 * std::floor(size) : 0;
+  const double width = std::isfinite(size) && size > 0 ? std::ceil(2 * size) : 0;  // 1.5 bytes: 3 digits
   if (static_cast<double>(s.size()) < width) s.append(static_cast<size_t>(width) - s.size(), '0');
   std::reverse(s.begin(), s.end());
   return s;

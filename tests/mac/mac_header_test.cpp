@@ -95,6 +95,9 @@ TEST(HexString, PadsButNeverCuts) {
   EXPECT_EQ(HexString(0, 2), "0000");
   EXPECT_EQ(HexString(0x123456789ABC, 6), "123456789ABC");
   EXPECT_EQ(HexString(0x12345, 2), "12345");
+  // Half-byte widths (the clock-switch entries): 0.5 byte one digit, 1.5 bytes three.
+  EXPECT_EQ(HexString(7, 0.5), "7");
+  EXPECT_EQ(HexString(0x1D, 1.5), "01D");
   EXPECT_EQ(Registry::instance().call("HexString", {Value(255.0), Value(1.0)}).at(0).str(), "FF");
 }
 

@@ -1,0 +1,181 @@
+// tarvio-sim: serves the simulated signal generator on a loopback TCP port
+// (one connection at a time, in arrival order) or on a pseudo-terminal, and
+// prints where it listens ("PORT <n>" or "PTY <path>") on its first line.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "hosts/sim/scpi_stream.h"
+#include "hosts/sim/sim_instrument.h"
+
+using namespace tarvio::sim;
+
+namespace {
+
+const char kUsage[] =
+    "usage: tarvio-sim [--port N | --pty] [--log FILE] [--model TEXT] [--store DIR]\n"
+    "                  [--fault close-mid-transfer|silent|garbage]\n"
+    "                  [--max-frequency HZ] [--max-amplitude DBM]\n"
+    "  --port N      TCP port on 127.0.0.1 (0 picks a free one; default 5025)\n"
+    "  --pty         serve on a new pseudo-terminal instead\n"
+    "  --log FILE    every message received, one per line\n"
+    "  --model TEXT  model field of the *IDN? reply (default KXQ7R2)\n"
+    "  --store DIR   write each waveform (.wfm) and marker (.mkr) block there\n"
+    "  --fault F     close-mid-transfer: drop the connection half-way through a block;\n"
+    "                silent: never answer; garbage: answer queries with nonsense\n";
+
+[[noreturn]] void die(const std::string& what) {
+  std::fprintf(stderr, "tarvio-sim: %s\n", what.c_str());
+  std::exit(2);
+}
+
+double number_arg(const char* opt, const char* v) {
+  char* end = nullptr;
+  double d = std::strtod(v, &end);
+  if (end == v || *end) die(std::string(opt) + " needs a number, not '" + v + "'");
+  return d;
+}
+
+void write_all(int fd, const std::string& s) {
+  size_t done = 0;
+  while (done < s.size()) {
+    ssize_t w = ::send(fd, s.data() + done, s.size() - done, MSG_NOSIGNAL);
+    if (w < 0 && errno == ENOTSOCK) w = ::write(fd, s.data() + done, s.size() - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return;  // the client has gone; the reply is lost as on a real bus
+    done += static_cast<size_t>(w);
+  }
+}
+
+int serve_tcp(SimOptions opt, int port) {
+  int ls = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (ls < 0) die(std::string("socket: ") + std::strerror(errno));
+  int one = 1;
+  ::setsockopt(ls, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  if (::bind(ls, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) die(std::string("bind: ") + std::strerror(errno));
+  if (::listen(ls, 16) != 0) die(std::string("listen: ") + std::strerror(errno));
+  socklen_t len = sizeof a;
+  ::getsockname(ls, reinterpret_cast<sockaddr*>(&a), &len);
+  std::printf("PORT %d\n", ntohs(a.sin_port));
+  std::fflush(stdout);
+
+  int client = -1;
+  SimInstrument inst(opt, [&client](const std::string& s) { write_all(client, s); });
+  ScpiStream stream(inst);
+  std::vector<uint8_t> buf(1 << 20);
+  for (;;) {
+    client = ::accept4(ls, nullptr, nullptr, SOCK_CLOEXEC);
+    if (client < 0) {
+      if (errno == EINTR) continue;
+      die(std::string("accept: ") + std::strerror(errno));
+    }
+    for (;;) {
+      ssize_t n = ::read(client, buf.data(), buf.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      stream.feed(buf.data(), static_cast<size_t>(n));
+      if (opt.fault == Fault::CloseMidTransfer && stream.block_length() > 0 &&
+          2 * stream.block_received() >= stream.block_length())
+        break;  // hang up half-way through the block
+    }
+    stream.reset();
+    inst.connection_closed();
+    ::close(client);
+    client = -1;
+  }
+}
+
+int serve_pty(SimOptions opt) {
+  int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+    die(std::string("pseudo-terminal: ") + std::strerror(errno));
+  const char* name = ::ptsname(master);
+  if (!name) die("pseudo-terminal has no name");
+  std::string path = name;
+  // Holding the terminal side open keeps the line up between clients, and
+  // raw mode keeps the line discipline from touching the bytes.
+  int slave = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (slave < 0) die("cannot open " + path + ": " + std::strerror(errno));
+  termios t{};
+  ::tcgetattr(slave, &t);
+  ::cfmakeraw(&t);
+  ::tcsetattr(slave, TCSANOW, &t);
+  std::printf("PTY %s\n", path.c_str());
+  std::fflush(stdout);
+
+  SimInstrument inst(opt, [master](const std::string& s) { write_all(master, s); });
+  ScpiStream stream(inst);
+  std::vector<uint8_t> buf(1 << 16);
+  for (;;) {
+    ssize_t n = ::read(master, buf.data(), buf.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EIO) {  // no terminal side open for a moment
+      ::usleep(10000);
+      continue;
+    }
+    if (n <= 0) die(std::string("pseudo-terminal read: ") + std::strerror(errno));
+    stream.feed(buf.data(), static_cast<size_t>(n));
+  }
+  (void)slave;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::signal(SIGPIPE, SIG_IGN);
+  SimOptions opt;
+  int port = 5025;
+  bool pty = false;
+  for (int k = 1; k < argc; ++k) {
+    std::string a = argv[k];
+    auto value = [&]() -> const char* {
+      if (k + 1 >= argc) die(a + " needs a value");
+      return argv[++k];
+    };
+    if (a == "--port") {
+      double p = number_arg("--port", value());
+      if (p < 0 || p > 65535 || p != static_cast<int>(p)) die("--port must be 0 to 65535");
+      port = static_cast<int>(p);
+    } else if (a == "--pty") {
+      pty = true;
+    } else if (a == "--log") {
+      opt.log_path = value();
+    } else if (a == "--model") {
+      opt.model = value();
+    } else if (a == "--store") {
+      opt.store_dir = value();
+    } else if (a == "--max-frequency") {
+      opt.max_frequency = number_arg("--max-frequency", value());
+    } else if (a == "--max-amplitude") {
+      opt.max_amplitude = number_arg("--max-amplitude", value());
+    } else if (a == "--fault") {
+      std::string f = value();
+      if (f == "close-mid-transfer") opt.fault = Fault::CloseMidTransfer;
+      else if (f == "silent") opt.fault = Fault::Silent;
+      else if (f == "garbage") opt.fault = Fault::Garbage;
+      else die("--fault must be close-mid-transfer, silent or garbage");
+    } else if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else {
+      std::fputs(kUsage, stderr);
+      die("unknown option " + a);
+    }
+  }
+  return pty ? serve_pty(opt) : serve_tcp(opt, port);
+}

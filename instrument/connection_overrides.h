@@ -1,0 +1,41 @@
+// Connection settings given by a host on top of the stored connection
+// record (a command line's --address, --serial, --type, --timeout), and the
+// size and time a waveform transfer takes on a connection.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "control/records.h"
+#include "instrument/hw_commands.h"
+
+namespace tarvio {
+
+struct ConnectionOverrides {
+  std::string address;  // LAN "host[:port]": type TCPIP unless type is given
+  std::string serial;   // serial device path: type RS232 unless type is given
+  std::string type;     // "TCPIP", "RS232" or "GPIB", any case
+  std::optional<double> timeout_s;
+};
+
+// Takes the connection options out of a host's argument list: --address
+// HOST[:PORT], --serial DEVICE, --type TYPE, --timeout SECONDS (each as
+// "--opt VALUE" or "--opt=VALUE"); the other arguments stay in order.
+// Throws std::invalid_argument for an option without its value.
+ConnectionOverrides take_connection_options(std::vector<std::string>& args);
+
+// Applies the overrides; throws std::invalid_argument for an address and a
+// serial device together, an unknown type, or a time-out that is not a
+// positive number.
+void apply_connection_overrides(const ConnectionOverrides& o, Configuration& config, TransportOptions& transport);
+
+// Bytes a transfer of n samples sends: 4 per sample (16-bit I and Q) plus
+// 1 marker byte per sample when there are markers.
+double transfer_bytes(double samples, bool markers);
+
+// Rough transfer time in seconds on the connection: LAN at 10 MB/s, GPIB at
+// 1 MB/s, RS-232 at baud rate / 10 bytes per second (start and stop bits).
+double estimated_transfer_seconds(const Configuration& config, double bytes);
+
+}  // namespace tarvio

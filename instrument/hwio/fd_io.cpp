@@ -1,0 +1,100 @@
+// Poll-based timed I/O on non-blocking descriptors.
+#include "instrument/hwio/fd_io.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "instrument/hwio/transport.h"
+
+namespace tarvio::hwio_module {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string seconds_text(double s) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%g", s);
+  return b;
+}
+
+// Waits for events on fd until the deadline; returns revents, 0 on time-out.
+short wait_for(int fd, short events, Clock::time_point deadline) {
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left < 0) left = 0;
+    pollfd p{fd, events, 0};
+    int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, 1 << 30)));
+    if (r > 0) return p.revents;
+    if (r == 0) return 0;
+    if (errno != EINTR) throw TransportError(std::string("poll failed: ") + std::strerror(errno));
+  }
+}
+
+bool is_socket(int fd) {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode);
+}
+
+}  // namespace
+
+void fd_write_all(int fd, const uint8_t* p, size_t n, double timeout_s, const std::string& where) {
+  const auto step = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout_s));
+  const bool sock = is_socket(fd);
+  size_t done = 0;
+  auto deadline = Clock::now() + step;
+  while (done < n) {
+    ssize_t w = sock ? ::send(fd, p + done, n - done, MSG_NOSIGNAL) : ::write(fd, p + done, n - done);
+    if (w > 0) {
+      done += static_cast<size_t>(w);
+      deadline = Clock::now() + step;  // the time-out counts from the last progress
+      continue;
+    }
+    if (w < 0 && errno == EINTR) continue;
+    if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      short ev = wait_for(fd, POLLOUT, deadline);
+      if (ev == 0)
+        throw TransportError(where + ": write timed out after " + seconds_text(timeout_s) + " s (" +
+                             std::to_string(done) + " of " + std::to_string(n) + " bytes sent)");
+      if ((ev & (POLLERR | POLLHUP)) && !(ev & POLLOUT))
+        throw TransportError(where + ": the instrument closed the connection during a write (" +
+                             std::to_string(done) + " of " + std::to_string(n) + " bytes sent)");
+      continue;
+    }
+    if (w < 0 && (errno == EPIPE || errno == ECONNRESET))
+      throw TransportError(where + ": the instrument closed the connection during a write (" + std::to_string(done) +
+                           " of " + std::to_string(n) + " bytes sent)");
+    throw TransportError(where + ": write failed: " + (w < 0 ? std::strerror(errno) : "no progress"));
+  }
+}
+
+size_t fd_read_some(int fd, uint8_t* p, size_t n, double timeout_s, const std::string& where) {
+  const auto deadline =
+      Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout_s));
+  for (;;) {
+    ssize_t r = ::read(fd, p, n);
+    if (r > 0) return static_cast<size_t>(r);
+    if (r == 0) throw TransportError(where + ": the instrument closed the connection");
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      short ev = wait_for(fd, POLLIN, deadline);
+      if (ev == 0) throw TransportError(where + ": no answer within " + seconds_text(timeout_s) + " s");
+      continue;  // readable, hung up or in error: the next read tells which
+    }
+    if (errno == ECONNRESET || errno == EIO) throw TransportError(where + ": the instrument closed the connection");
+    throw TransportError(where + ": read failed: " + std::strerror(errno));
+  }
+}
+
+bool fd_wait_writable(int fd, double timeout_s) {
+  auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout_s));
+  return wait_for(fd, POLLOUT, deadline) != 0;
+}
+
+}  // namespace tarvio::hwio_module

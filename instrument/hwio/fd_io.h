@@ -1,0 +1,21 @@
+// Timed reads and writes on a non-blocking file descriptor (socket or serial
+// port): poll for readiness with a time-out, loop over partial transfers,
+// retry on EINTR.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tarvio::hwio_module {
+
+// Writes all n bytes; throws TransportError when no byte could be written
+// for timeout_s seconds, or on an error (what names `where`).
+void fd_write_all(int fd, const uint8_t* p, size_t n, double timeout_s, const std::string& where);
+// Reads 1..n bytes, waiting at most timeout_s; throws TransportError on
+// time-out, end of stream ("closed the connection") or error.
+size_t fd_read_some(int fd, uint8_t* p, size_t n, double timeout_s, const std::string& where);
+// Waits until fd is writable (for a non-blocking connect); false on time-out.
+bool fd_wait_writable(int fd, double timeout_s);
+
+}  // namespace tarvio::hwio_module

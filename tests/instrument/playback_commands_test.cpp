@@ -1,0 +1,98 @@
+// The playback command lists for settings other than the download tests'
+// defaults, and the older platform's list on the wire (through the
+// registered operation, with its ReconFilter field).
+#include "control/record_value.h"
+#include "instrument/download_fixture.h"
+#include "instrument/kor_play.h"
+#include "runtime/registry.h"
+
+using namespace tarvio;
+using namespace tarvio::testing;
+
+namespace {
+
+SigGenSettings other_settings() {
+  SigGenSettings s;
+  s.Title = "T";
+  s.Frequency = 5.18e9;
+  s.Amplitude = -136;
+  s.SamplingRate = 44e6;
+  s.BBfilter = 3;
+  s.Scaling = 69;
+  s.ModAtten = 4;
+  s.ModAttenAuto = 1;
+  s.ALC = 0;
+  s.RFblanking = 0;
+  s.MarkerPolarity = 1;
+  s.ArbRefSource = 1;
+  return s;
+}
+
+}  // namespace
+
+TEST(PlaybackCommands, SwitchesOffAndAlternativesOnTheNewerPlatform) {
+  EXPECT_EQ(korplay_c_commands("T", other_settings(), false),
+            (std::vector<std::string>{
+                " :source:rad:arb:state off", " :source:rad:arb:wav \"arbi:T\" ", " :source:freq:fix 5180000000Hz",
+                " :source:power:level:immediate:amplitude -136dbm", " :source:rad:arb:clock:srate 44000000Hz",
+                " :source:dm:bbfilter Through", " :source:rad:ARB:rscaling 69", ":source:DM:IQAT:AUTO off",
+                ":source:DM:IQAT:AUTO on", " :pow:alc:state off", " :source:rad:arb:marker:rfblank off",
+                " :source:rad:arb:marker:polarity Neg", " :source:rad:arb:clock:ref ext", " :source:rad:arb:state on",
+                " :output:state on", " :OUTPUT:MOD ON"}));
+}
+
+TEST(PlaybackCommands, FilterCodesOnBothModels) {
+  SigGenSettings s = other_settings();
+  auto filter = [&](double code, bool kor) { return korplay_c_commands("T", (s.BBfilter = code, s), kor)[5]; };
+  EXPECT_EQ(filter(1, true), " :source:dm:bbfilter 2.1MHz");
+  EXPECT_EQ(filter(1, false), " :source:dm:bbfilter 40MHz");
+  EXPECT_EQ(filter(2, true), " :source:dm:bbfilter 40MHz");
+  EXPECT_EQ(filter(7, true), " :source:dm:bbfilter Through");
+}
+
+TEST(PlaybackCommands, OlderPlatformReconstructionFilter) {
+  auto rfilter = [](std::optional<double> r) { return korplay_commands("T", other_settings(), r)[5]; };
+  EXPECT_EQ(rfilter(1), " :source:rad:arb:rfilter 250.0khz");
+  EXPECT_EQ(rfilter(2), " :source:rad:arb:rfilter 2.5Mhz");
+  EXPECT_EQ(rfilter(3), " :source:rad:arb:rfilter 8Mhz");
+  EXPECT_EQ(rfilter(4), " :source:rad:arb:rfilter through");
+  EXPECT_EQ(rfilter(std::nullopt), " :source:rad:arb:rfilter through");
+  EXPECT_EQ(korplay_commands("T", other_settings(), 1).size(), 11u);
+}
+
+class OlderPlatform : public DownloadFixture {};
+
+TEST_F(OlderPlatform, ElevenCommandsThenLocalNoReadBack) {
+  SimProcess sim(sim_args({"--port", "0"}));
+  Configuration& c = state().configuration;
+  c.type = "TCPIP";
+  c.TCPIP.address = sim.address();
+  set_playback_settings("OLD", 2);
+  Value setting = to_value(state().sigGenSettings);
+  setting.record().set("ReconFilter", Value(2.0));
+  auto r = Registry::instance().call("KORPlay", {Value("OLD"), setting, to_value(c)}, 2);
+  EXPECT_EQ(r[0].to_double(), 0) << r[1].str();
+  EXPECT_EQ(log(), (std::vector<std::string>{
+                       " :source:rad:arb:state off", " :source:rad:arb:wav \"arbi:OLD\" ",
+                       " :source:freq:fix 2412000000Hz", " :source:power:level:immediate:amplitude 20dbm",
+                       " :source:rad:arb:clock:srate 40000000Hz", " :source:rad:arb:rfilter 2.5Mhz",
+                       " :source:rad:arb:marker:rfblank on", " :source:rad:arb:marker:polarity Pos",
+                       " :source:rad:arb:clock:ref int", " :source:rad:arb:state on", " :output:state on",
+                       ":SYSTem:COMMunicate:GTLocal"}));
+  EXPECT_EQ(state().sigGenSettings.Amplitude, 20);  // no read-back on this platform
+}
+
+TEST_F(OlderPlatform, TitleThatWouldBreakTheCommandIsRefused) {
+  SimProcess sim(sim_args({"--port", "0"}));
+  Configuration& c = state().configuration;
+  c.type = "TCPIP";
+  c.TCPIP.address = sim.address();
+  set_playback_settings("X", 2);
+  for (const char* title : {"A\" \n:OUTP OFF", "A\nB"}) {
+    HwResult r = KORPlay_c(title, state().sigGenSettings, c);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.response.find("nothing was sent"), std::string::npos) << r.response;
+    EXPECT_EQ(KORPlay(title, state().sigGenSettings, c).status, 1);
+  }
+  EXPECT_TRUE(log().empty());
+}
