@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -176,6 +177,12 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stderr);
       die("unknown option " + a);
     }
+  }
+  if (!opt.store_dir.empty()) {
+    // The store folder is made when missing, so a dry run needs no set-up.
+    std::error_code ec;
+    std::filesystem::create_directories(opt.store_dir, ec);
+    if (ec) die("cannot create the store folder " + opt.store_dir + ": " + ec.message());
   }
   return pty ? serve_pty(opt) : serve_tcp(opt, port);
 }
