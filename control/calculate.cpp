@@ -22,22 +22,13 @@
 #include "mac/mac_bits.h"
 #include "mac/payload.h"
 #include "ofdm/dot11a_frame.h"
+#include "runtime/number_text.h"
 #include "runtime/registry.h"
 #include "runtime/report.h"
 
 namespace tarvio {
 
 namespace {
-
-// A count as the messages show it: whole numbers without decimals.
-std::string number_text(double x) {
-  char buf[64];
-  if (std::isfinite(x) && x == std::floor(x))
-    std::snprintf(buf, sizeof buf, "%.0f", x);
-  else
-    std::snprintf(buf, sizeof buf, "%g", x);
-  return buf;
-}
 
 // Samples the instrument's baseband memory option holds.
 double sample_memory_limit(const std::string& bbgType) {
@@ -120,7 +111,7 @@ bool Calculate() {
   SigGenSettings& sg = s.sigGenSettings;
 
   if (!(p.OverSampling > 0) || !std::isfinite(p.OverSampling))
-    throw std::invalid_argument("Calculate: OverSampling must be a positive number, got " + number_text(p.OverSampling));
+    throw std::invalid_argument("Calculate: OverSampling must be a positive number, got " + Num2Str(p.OverSampling));
 
   // Low oversampling leaves little room above the signal for the
   // instrument's reconstruction filter: keep the scaling below 70 %.
@@ -129,8 +120,8 @@ bool Calculate() {
   p.filterCoeffs = GenFilterCoeffs(p.FilterType, p.FilterTaps, p.FilterFactor, p.OverSampling, p.filterCoeffs);
   const double n = static_cast<double>(p.filterCoeffs.size());
   if (std::fmod(n, p.OverSampling) != 0) {
-    report_error("File Format Error", "The number of coeffients (" + number_text(n) + ") must be a\nmultiple of the Oversampling " +
-                                          "Ratio: " + number_text(p.OverSampling));
+    report_error("File Format Error", "The number of coeffients (" + Num2Str(n) + ") must be a\nmultiple of the Oversampling " +
+                                          "Ratio: " + Num2Str(p.OverSampling));
     return false;
   }
   if (n > p.ProjectedLength) {
@@ -177,7 +168,7 @@ bool Calculate() {
   const double samplePeriodUsec = 1.0 / ((p.format == 1 ? 20.0 : 11.0) * p.OverSampling);
 
   for (double pk = 1; pk <= packets; ++pk) {
-    reporter().status("Creating frame " + number_text(pk) + " ...");
+    reporter().status("Creating frame " + Num2Str(pk) + " ...");
 
     databits.clear();
     if (p.MACheader.Active == 1 && framed) append_bits(databits, hdr.BitStream);

@@ -134,7 +134,7 @@ void InitializeSigGenSettings() {
   state().sigGenSettings = std::move(s);
 }
 
-void InitializeConfiguration() {
+Configuration DefaultConfiguration() {
   Configuration c;
   c.faceless = 0;
   c.type = "GPIB";
@@ -146,8 +146,10 @@ void InitializeConfiguration() {
   c.TCPIP.board = 0;
   c.BBGtype = "MEM-C";
   c.LastParameterFilename.clear();
-  state().configuration = std::move(c);
+  return c;
 }
+
+void InitializeConfiguration() { state().configuration = DefaultConfiguration(); }
 
 void InitializeAppInfo() {
   AppInfo a;

@@ -7,24 +7,10 @@
 
 #include "control/param_set_ops.h"
 #include "control/state.h"
+#include "runtime/number_text.h"
 #include "runtime/registry.h"
 
 namespace tarvio {
-
-namespace {
-
-// The entry as a number; NaN when it is not one (empty, trailing text).
-double entry_number(const std::string& text) {
-  const char* s = text.c_str();
-  char* end = nullptr;
-  errno = 0;
-  double v = std::strtod(s, &end);
-  if (end == s) return std::nan("");
-  while (*end == ' ' || *end == '\t' || *end == '\n' || *end == '\r') ++end;
-  return *end == '\0' ? v : std::nan("");
-}
-
-}  // namespace
 
 void UpdateOversampleRate(Parameters& p, SigGenSettings& sg, double entry,
                           const std::optional<double>& dontSetSampleRate) {
@@ -44,7 +30,7 @@ void UpdateOversampleRate(Parameters& p, SigGenSettings& sg, double entry,
 
 void UpdateOversampleRate(Parameters& p, SigGenSettings& sg, const std::string& entry,
                           const std::optional<double>& dontSetSampleRate) {
-  UpdateOversampleRate(p, sg, entry_number(entry), dontSetSampleRate);
+  UpdateOversampleRate(p, sg, parse_entry_number(entry).value_or(std::nan("")), dontSetSampleRate);
 }
 
 void UpdateOversampleRate(const std::string& entry) {

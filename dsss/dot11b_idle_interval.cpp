@@ -11,47 +11,28 @@
 
 #include "control/state.h"
 #include "dsss/dsss_values.h"
+#include "runtime/number_text.h"
 #include "runtime/registry.h"
 
 namespace tarvio {
-
-namespace {
-
-// The whole text as one number; anything else (empty, trailing characters,
-// not a number) counts as 0.
-double entry_number(const std::string& text) {
-  size_t b = 0, e = text.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) --e;
-  if (b == e) return 0;
-  const std::string t = text.substr(b, e - b);
-  char* end = nullptr;
-  const double v = std::strtod(t.c_str(), &end);
-  if (end != t.c_str() + t.size() || std::isnan(v)) return 0;
-  return v;
-}
-
-}  // namespace
 
 std::string Dot11b_txtIdleInterval(const std::string& text, Parameters& parameters) {
   if (!(parameters.OverSampling > 0))
     throw std::invalid_argument("The oversampling must be positive to convert the idle interval, not " +
                                 dsss_num(parameters.OverSampling) + ".");
-  const double usec = std::clamp(entry_number(text), 0.0, 100000.0);
+  const double usec = std::clamp(parse_entry_number(text).value_or(0.0), 0.0, 100000.0);
   const double perUsec = 11 * parameters.OverSampling;  // samples per microsecond
   parameters.idleSamples = round_half_away(usec * perUsec);
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.10g", parameters.idleSamples / perUsec);
-  return buf;
+  return Num2Str(parameters.idleSamples / perUsec);
 }
 
 // Without a window the entry's text is given as the first argument.
-TARVIO_OP("Dot11b_txtIdleInterval", 3, 0,
+TARVIO_OP("Dot11b_txtIdleInterval", 3, 1,
           [](const Args& in, int) -> std::vector<Value> {
             const std::string text = has_arg(in, 0) && in[0].is_text() ? in[0].str() : std::string();
-            Dot11b_txtIdleInterval(text, state().parameters);
-            return {};
+            return {Value::text(Dot11b_txtIdleInterval(text, state().parameters))};
           },
-          "Dot11b_txtIdleInterval(text, eventdata, handles): idle-interval entry in us to parameters.idleSamples");
+          "text = Dot11b_txtIdleInterval(entryText): sets parameters.idleSamples from an idle time in us and returns "
+          "the time actually used, as the entry shows it");
 
 }  // namespace tarvio

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <exception>
 
+#include "control/initialize.h"
 #include "instrument/hw_commands.h"
 #include "runtime/report.h"
 
@@ -39,20 +40,7 @@ std::vector<std::string> connection_list(int model) {
 std::vector<std::string> baud_rate_list() { return {"9600", "57600", "115200"}; }
 std::vector<std::string> handshake_list() { return {"None", "Xon/Xoff", "RTS/CTS"}; }
 
-Configuration connection_defaults() {
-  Configuration c;
-  c.faceless = 0;
-  c.type = "GPIB";
-  c.GPIB = {0, 19, -1};
-  c.RS232.port = 1;
-  c.RS232.baudrate = 9600;
-  c.RS232.handshake = "Xon/Xoff";
-  c.TCPIP.address = "0.0.0.0";
-  c.TCPIP.board = 0;
-  c.BBGtype = "MEM-C";
-  c.LastParameterFilename = "";
-  return c;
-}
+Configuration connection_defaults() { return DefaultConfiguration(); }
 
 Configuration prepare_connection(const std::optional<Configuration>& incoming, int model) {
   Configuration c = incoming ? *incoming : connection_defaults();

@@ -7,7 +7,7 @@
 #include "control/state.h"
 #include "control/window_hooks.h"
 #include "instrument/kor_download.h"
-#include "instrument/number_text.h"
+#include "runtime/number_text.h"
 #include "runtime/registry.h"
 #include "runtime/report.h"
 
@@ -21,9 +21,9 @@ const char kQuote = '"';
 void common_head(std::vector<std::string>& c, const std::string& FileName, const SigGenSettings& s) {
   c.push_back(" :source:rad:arb:state off");
   c.push_back(std::string(" :source:rad:arb:wav ") + kQuote + "arbi:" + FileName + kQuote + " ");
-  c.push_back(" :source:freq:fix " + command_number(s.Frequency) + "Hz");
-  c.push_back(" :source:power:level:immediate:amplitude " + command_number(s.Amplitude) + "dbm");
-  if (s.SamplingRate) c.push_back(" :source:rad:arb:clock:srate " + command_number(*s.SamplingRate) + "Hz");
+  c.push_back(" :source:freq:fix " + Num2Str(s.Frequency) + "Hz");
+  c.push_back(" :source:power:level:immediate:amplitude " + Num2Str(s.Amplitude) + "dbm");
+  if (s.SamplingRate) c.push_back(" :source:rad:arb:clock:srate " + Num2Str(*s.SamplingRate) + "Hz");
 }
 
 // Entries 11 to 15.
@@ -65,9 +65,9 @@ std::vector<std::string> korplay_c_commands(const std::string& FileName, const S
   common_head(c, FileName, s);
   std::string filter = s.BBfilter == 1 ? (isKOR ? "2.1MHz" : "40MHz") : s.BBfilter == 2 ? "40MHz" : "Through";
   c.push_back(" :source:dm:bbfilter " + filter);
-  c.push_back(" :source:rad:ARB:rscaling " + command_number(s.Scaling));
+  c.push_back(" :source:rad:ARB:rscaling " + Num2Str(s.Scaling));
   c.push_back(":source:DM:IQAT:AUTO off");
-  c.push_back(s.ModAttenAuto != 0 ? ":source:DM:IQAT:AUTO on" : ":source:DM:IQAT " + command_number(s.ModAtten));
+  c.push_back(s.ModAttenAuto != 0 ? ":source:DM:IQAT:AUTO on" : ":source:DM:IQAT " + Num2Str(s.ModAtten));
   c.push_back(std::string(" :pow:alc:state ") + (s.ALC == 0 ? "off" : "on"));
   common_tail(c, s);
   c.push_back(" :OUTPUT:MOD ON");

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#include "instrument/number_text.h"
+#include "runtime/number_text.h"
 #include "instrument/siggen_entry.h"
 
 using namespace tarvio;
@@ -76,7 +76,7 @@ struct NumberCase {
 };
 class CommandNumber : public ::testing::TestWithParam<NumberCase> {};
 TEST_P(CommandNumber, IntegersInFullOtherwiseSignificantDigits) {
-  EXPECT_EQ(command_number(GetParam().x), GetParam().text);
+  EXPECT_EQ(Num2Str(GetParam().x), GetParam().text);
 }
 INSTANTIATE_TEST_SUITE_P(
     Numbers, CommandNumber,
