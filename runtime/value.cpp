@@ -317,6 +317,14 @@ static void display(std::ostringstream& os, const Value& v, const std::string& n
     for (size_t c = 0; c < v.cols(); ++c) os << (c ? " " : "") << elem(c * v.rows() + r);
     os << "\n";
   }
+  // A bit row is also shown as one string, first bit first, for copying.
+  bool bits = v.rows() == 1 && !cx;
+  for (size_t i = 0; bits && i < v.numel(); ++i) bits = v.re()[i] == 0 || v.re()[i] == 1;
+  if (bits) {
+    os << pad << "  bits ";
+    for (size_t i = 0; i < v.numel(); ++i) os << (v.re()[i] != 0 ? '1' : '0');
+    os << "\n";
+  }
 }
 
 std::string to_display(const Value& v, const std::string& name) {
