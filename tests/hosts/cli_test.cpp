@@ -82,9 +82,10 @@ TEST_F(Cli, CallPrintsRowResults) {
   EXPECT_EQ(pn.code, 0) << pn.err;
   EXPECT_EQ(pn.out.substr(0, pn.out.find('\n')), "out1 = [1x32]");
   EXPECT_EQ(printed_row(pn.out), "11111111100000111101111100010111");
+  EXPECT_NE(pn.out.find("\n  bits 11111111100000111101111100010111\n"), std::string::npos) << pn.out;
   CliRun bv = run("call BitVector 5 8 left-msb");
   EXPECT_EQ(bv.code, 0) << bv.err;
-  EXPECT_EQ(bv.out, "out1 = [1x8]\n  0 0 0 0 0 1 0 1\n");
+  EXPECT_EQ(bv.out, "out1 = [1x8]\n  0 0 0 0 0 1 0 1\n  bits 00000101\n");
 }
 
 TEST_F(Cli, CallPrintsTextResults) {
