@@ -1,6 +1,7 @@
 // tarvio-sim: serves the simulated signal generator on a loopback TCP port
-// (one connection at a time, in arrival order) or on a pseudo-terminal, and
-// prints where it listens ("PORT <n>" or "PTY <path>") on its first line.
+// (one connection at a time, in arrival order), as VXI-11 (--vxi11) or on a
+// pseudo-terminal, and prints where it listens ("PORT <n>" or "PTY <path>")
+// on its first line.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,17 +21,22 @@
 
 #include "hosts/sim/scpi_stream.h"
 #include "hosts/sim/sim_instrument.h"
+#include "hosts/sim/vxi11_server.h"
 
 using namespace tarvio::sim;
 
 namespace {
 
 const char kUsage[] =
-    "usage: tarvio-sim [--port N | --pty] [--log FILE] [--model TEXT] [--store DIR]\n"
+    "usage: tarvio-sim [--port N | --pty] [--vxi11 [--max-recv-size BYTES]]\n"
+    "                  [--log FILE] [--model TEXT] [--store DIR]\n"
     "                  [--fault close-mid-transfer|silent|garbage]\n"
     "                  [--max-frequency HZ] [--max-amplitude DBM]\n"
     "  --port N      TCP port on 127.0.0.1 (0 picks a free one; default 5025)\n"
     "  --pty         serve on a new pseudo-terminal instead\n"
+    "  --vxi11       serve VXI-11 instead of the raw socket: the portmapper on --port,\n"
+    "                the core channel on a free port\n"
+    "  --max-recv-size BYTES  the VXI-11 link's maxRecvSize (default 65536, at least 64)\n"
     "  --log FILE    every message received, one per line\n"
     "  --model TEXT  model field of the *IDN? reply (default KXQ7R2)\n"
     "  --store DIR   write each waveform (.wfm) and marker (.mkr) block there\n"
@@ -142,6 +149,8 @@ int main(int argc, char** argv) {
   SimOptions opt;
   int port = 5025;
   bool pty = false;
+  bool vxi11 = false;
+  uint32_t max_recv_size = 65536;
   for (int k = 1; k < argc; ++k) {
     std::string a = argv[k];
     auto value = [&]() -> const char* {
@@ -154,6 +163,12 @@ int main(int argc, char** argv) {
       port = static_cast<int>(p);
     } else if (a == "--pty") {
       pty = true;
+    } else if (a == "--vxi11") {
+      vxi11 = true;
+    } else if (a == "--max-recv-size") {
+      double m = number_arg("--max-recv-size", value());
+      if (!(m >= 64 && m <= (1 << 30)) || m != std::floor(m)) die("--max-recv-size must be a whole number from 64 to 2^30");
+      max_recv_size = static_cast<uint32_t>(m);
     } else if (a == "--log") {
       opt.log_path = value();
     } else if (a == "--model") {
@@ -184,5 +199,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(opt.store_dir, ec);
     if (ec) die("cannot create the store folder " + opt.store_dir + ": " + ec.message());
   }
+  if (pty && vxi11) die("--pty and --vxi11 exclude each other");
+  if (vxi11) serve_vxi11(opt, port, max_recv_size);
   return pty ? serve_pty(opt) : serve_tcp(opt, port);
 }

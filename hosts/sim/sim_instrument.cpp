@@ -177,6 +177,11 @@ void SimInstrument::connection_closed() {
   block_key_.clear();
 }
 
+void SimInstrument::go_to_local() {
+  log_line("<device_local>");
+  s_.remote = false;
+}
+
 void SimInstrument::syntax_error(const std::string& what) {
   log_line("<syntax error: " + what + ">");
   push_error(-160, "Block data error;" + what);

@@ -47,6 +47,10 @@ class SimInstrument : public StreamSink {
   // entry and stored file are removed) and the last message is forgotten.
   void connection_closed();
 
+  // Return to local without a message (the VXI-11 device_local call):
+  // logged as "<device_local>".
+  void go_to_local();
+
   const SimOptions& options() const { return opt_; }
 
  private:
