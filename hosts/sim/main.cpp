@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
     };
     if (a == "--port") {
       double p = number_arg("--port", value());
-      if (p < 0 || p > 65535 || p != static_cast<int>(p)) die("--port must be 0 to 65535");
+      if (!(p >= 0 && p <= 65535) || p != std::floor(p)) die("--port must be 0 to 65535");
       port = static_cast<int>(p);
     } else if (a == "--pty") {
       pty = true;
