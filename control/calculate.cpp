@@ -91,9 +91,9 @@ void generate_frame(const Parameters& p, const Bits& databits, State& s) {
                       p.encoderActive, p.generationMode, p.idleSamples, p.rampType, p.rampLength, p.OverSampling,
                       p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, p.filterCoeffs);
   } else if (p.format == 3) {
-    fr = Dot11g_FRAME(databits, p.clkStruct, p.dataRate, p.highRateMod, p.preambleType, p.clkLocked,
-                      p.scramblerActive, p.encoderActive, p.generationMode, p.idleSamples, p.rampType, p.rampLength,
-                      p.OverSampling, p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, p.filterCoeffs);
+    fr = Dot11g_FRAME(databits, p.clkStruct, p.dataRate, p.highRateMod, p.preambleType, p.clkLocked, p.scramblerActive,
+                      p.encoderActive, p.generationMode, p.idleSamples, p.rampType, p.rampLength, p.OverSampling,
+                      p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, p.filterCoeffs);
   } else {
     return;  // no generator: waveform and markers stay as they are
   }
@@ -120,7 +120,8 @@ bool Calculate() {
   p.filterCoeffs = GenFilterCoeffs(p.FilterType, p.FilterTaps, p.FilterFactor, p.OverSampling, p.filterCoeffs);
   const double n = static_cast<double>(p.filterCoeffs.size());
   if (std::fmod(n, p.OverSampling) != 0) {
-    report_error("File Format Error", "The number of coeffients (" + Num2Str(n) + ") must be a\nmultiple of the Oversampling " +
+    report_error("File Format Error", "The number of coeffients (" + Num2Str(n) +
+                                          ") must be a\nmultiple of the Oversampling " +
                                           "Ratio: " + Num2Str(p.OverSampling));
     return false;
   }
@@ -149,9 +150,9 @@ bool Calculate() {
 
   MacHeader& hdr = p.MACheader.Contents;
   if ((p.incrSeqCtrl == 1 || p.incrFragNum == 1) && hdr.SeqCntrl.Active == 0) {
-    reporter().show({MessageKind::Warning, "Parameter Conflict Warning!",
-                     "Cannot increment Control Number \nwhen the Seq Control field of the MAC\nheader has been disabled.",
-                     false});
+    reporter().show(
+        {MessageKind::Warning, "Parameter Conflict Warning!",
+         "Cannot increment Control Number \nwhen the Seq Control field of the MAC\nheader has been disabled.", false});
     return false;
   }
 
@@ -218,9 +219,12 @@ bool Calculate() {
   return true;
 }
 
-TARVIO_OP("Calculate", 0, 0, [](const Args&, int) -> std::vector<Value> {
-  Calculate();
-  return {};
-}, "Calculate(): the multi-packet calculation of the parameter set into the packet file, waveform and markers");
+TARVIO_OP(
+    "Calculate", 0, 0,
+    [](const Args&, int) -> std::vector<Value> {
+      Calculate();
+      return {};
+    },
+    "Calculate(): the multi-packet calculation of the parameter set into the packet file, waveform and markers");
 
 }  // namespace tarvio

@@ -14,10 +14,9 @@ std::vector<double> clock_row() {
   const std::time_t t = std::chrono::system_clock::to_time_t(now);
   std::tm tm{};
   localtime_r(&t, &tm);
-  const double frac =
-      std::chrono::duration<double>(now - std::chrono::system_clock::from_time_t(t)).count();
-  return {double(tm.tm_year + 1900), double(tm.tm_mon + 1), double(tm.tm_mday), double(tm.tm_hour),
-          double(tm.tm_min), tm.tm_sec + frac};
+  const double frac = std::chrono::duration<double>(now - std::chrono::system_clock::from_time_t(t)).count();
+  return {double(tm.tm_year + 1900), double(tm.tm_mon + 1), double(tm.tm_mday),
+          double(tm.tm_hour),        double(tm.tm_min),     tm.tm_sec + frac};
 }
 
 bool CalculateCommand() {

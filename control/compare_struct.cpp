@@ -54,8 +54,12 @@ bool CompareStruct(const Value& a, const Value& b) {
   return true;
 }
 
-TARVIO_OP("CompareStruct", 2, 1, [](const Args& in, int) -> std::vector<Value> {
-  return {Value(CompareStruct(arg_required(in, 0, "CompareStruct"), arg_required(in, 1, "CompareStruct")) ? 1.0 : 0.0)};
-}, "equal = CompareStruct(a, b): 1 when the two records are equal field by field, in order");
+TARVIO_OP(
+    "CompareStruct", 2, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      return {
+          Value(CompareStruct(arg_required(in, 0, "CompareStruct"), arg_required(in, 1, "CompareStruct")) ? 1.0 : 0.0)};
+    },
+    "equal = CompareStruct(a, b): 1 when the two records are equal field by field, in order");
 
 }  // namespace tarvio

@@ -30,14 +30,20 @@ void SetScaling(Parameters& p, SigGenSettings& sg) {
 
 void SetScaling() { SetScaling(state().parameters, state().sigGenSettings); }
 
-TARVIO_OP("SetOverSampling", 0, 0, [](const Args&, int) -> std::vector<Value> {
-  SetOverSampling();
-  return {};
-}, "SetOverSampling(): swaps in the oversampling kept for the current format family");
+TARVIO_OP(
+    "SetOverSampling", 0, 0,
+    [](const Args&, int) -> std::vector<Value> {
+      SetOverSampling();
+      return {};
+    },
+    "SetOverSampling(): swaps in the oversampling kept for the current format family");
 
-TARVIO_OP("SetScaling", 0, 0, [](const Args&, int) -> std::vector<Value> {
-  SetScaling();
-  return {};
-}, "SetScaling(): swaps in the scaling kept for the current format family");
+TARVIO_OP(
+    "SetScaling", 0, 0,
+    [](const Args&, int) -> std::vector<Value> {
+      SetScaling();
+      return {};
+    },
+    "SetScaling(): swaps in the scaling kept for the current format family");
 
 }  // namespace tarvio

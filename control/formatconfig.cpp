@@ -40,7 +40,8 @@ void convert(Record& rec, const char* group, std::initializer_list<const char*> 
 }  // namespace
 
 Value Formatconfig(const Value& config) {
-  if (!config.is_record()) throw std::invalid_argument(std::string("Formatconfig: expected a record, got ") + config.kind_name());
+  if (!config.is_record())
+    throw std::invalid_argument(std::string("Formatconfig: expected a record, got ") + config.kind_name());
   Value out = config;
   Record& rec = out.record();
   convert(rec, "GPIB", {"board", "primary", "secondary"});
@@ -51,8 +52,9 @@ Value Formatconfig(const Value& config) {
 
 Value Formatconfig(const Configuration& config) { return Formatconfig(to_value(config)); }
 
-TARVIO_OP("Formatconfig", 1, 1, [](const Args& in, int) -> std::vector<Value> {
-  return {Formatconfig(arg_required(in, 0, "Formatconfig"))};
-}, "config_out = Formatconfig(config): interface numbers as 32-bit integers");
+TARVIO_OP(
+    "Formatconfig", 1, 1,
+    [](const Args& in, int) -> std::vector<Value> { return {Formatconfig(arg_required(in, 0, "Formatconfig"))}; },
+    "config_out = Formatconfig(config): interface numbers as 32-bit integers");
 
 }  // namespace tarvio

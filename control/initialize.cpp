@@ -104,7 +104,7 @@ void InitializeParameters() {
   p.FilterTaps = 6;
   p.filterCoeffs = GenFilterCoeffs(p.FilterType, p.FilterTaps, p.FilterFactor, p.OverSampling, current.filterCoeffs);
   p.idleSamples = 100 * 11 * p.OverSampling;  // 100 us at 11 Msample/s
-  p.ProjectedLength = Dot11g_SizeEst(p);  // the fields below do not enter the estimate
+  p.ProjectedLength = Dot11g_SizeEst(p);      // the fields below do not enter the estimate
   p.Fading.delay.assign(12, 0.0);
   p.Fading.phase.assign(12, 0.0);
   p.Fading.atten.assign(12, 0.0);
@@ -182,15 +182,33 @@ void InitializeAll() {
   state().initialized = true;
 }
 
-TARVIO_OP("InitializeParameters", 0, 0, [](const Args&, int) { InitializeParameters(); return std::vector<Value>{}; },
-          "InitializeParameters(): sets `parameters` to the defaults");
-TARVIO_OP("InitializeSigGenSettings", 0, 0,
-          [](const Args&, int) { InitializeSigGenSettings(); return std::vector<Value>{}; },
-          "InitializeSigGenSettings(): sets `SigGenSettings` to the defaults");
-TARVIO_OP("InitializeConfiguration", 0, 0,
-          [](const Args&, int) { InitializeConfiguration(); return std::vector<Value>{}; },
-          "InitializeConfiguration(): sets `configuration` to the defaults");
-TARVIO_OP("InitializeAppInfo", 0, 0, [](const Args&, int) { InitializeAppInfo(); return std::vector<Value>{}; },
-          "InitializeAppInfo(): sets `appInfo` to the defaults");
+TARVIO_OP(
+    "InitializeParameters", 0, 0,
+    [](const Args&, int) {
+      InitializeParameters();
+      return std::vector<Value>{};
+    },
+    "InitializeParameters(): sets `parameters` to the defaults");
+TARVIO_OP(
+    "InitializeSigGenSettings", 0, 0,
+    [](const Args&, int) {
+      InitializeSigGenSettings();
+      return std::vector<Value>{};
+    },
+    "InitializeSigGenSettings(): sets `SigGenSettings` to the defaults");
+TARVIO_OP(
+    "InitializeConfiguration", 0, 0,
+    [](const Args&, int) {
+      InitializeConfiguration();
+      return std::vector<Value>{};
+    },
+    "InitializeConfiguration(): sets `configuration` to the defaults");
+TARVIO_OP(
+    "InitializeAppInfo", 0, 0,
+    [](const Args&, int) {
+      InitializeAppInfo();
+      return std::vector<Value>{};
+    },
+    "InitializeAppInfo(): sets `appInfo` to the defaults");
 
 }  // namespace tarvio

@@ -22,9 +22,12 @@ std::optional<Configuration> loadConfig() {
   }
 }
 
-TARVIO_OP("SaveConfig", 1, 0, [](const Args& in, int) -> std::vector<Value> {
-  SaveConfig(record_from_value<Configuration>(arg_required(in, 0, "SaveConfig"), "fileParameters"));
-  return {};
-}, "SaveConfig(configuration): writes rfIOConfig.mat in the working folder");
+TARVIO_OP(
+    "SaveConfig", 1, 0,
+    [](const Args& in, int) -> std::vector<Value> {
+      SaveConfig(record_from_value<Configuration>(arg_required(in, 0, "SaveConfig"), "fileParameters"));
+      return {};
+    },
+    "SaveConfig(configuration): writes rfIOConfig.mat in the working folder");
 
 }  // namespace tarvio

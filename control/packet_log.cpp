@@ -55,7 +55,6 @@ PacketLog& last_packet_log() {
   return log;
 }
 
-
 CVec read_packet_file(const PacketLog& log) {
   std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(log.file.c_str(), "rb"), &std::fclose);
   if (!f) throw std::runtime_error("Cannot open the packet file " + log.file + ": " + std::strerror(errno));

@@ -80,10 +80,13 @@ bool LoadParameters(const std::string& filename) {
   return true;
 }
 
-TARVIO_OP("LoadParameters", 2, 1, [](const Args& in, int) -> std::vector<Value> {
-  // The second argument (the window's handles) is accepted and not needed:
-  // the redraw goes through the window hook.
-  return {Value(LoadParameters(arg_required(in, 0, "LoadParameters").str()) ? 1.0 : 0.0)};
-}, "success = LoadParameters(filename[, handles]): loads a parameter file into parameters and SigGenSettings");
+TARVIO_OP(
+    "LoadParameters", 2, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      // The second argument (the window's handles) is accepted and not needed:
+      // the redraw goes through the window hook.
+      return {Value(LoadParameters(arg_required(in, 0, "LoadParameters").str()) ? 1.0 : 0.0)};
+    },
+    "success = LoadParameters(filename[, handles]): loads a parameter file into parameters and SigGenSettings");
 
 }  // namespace tarvio

@@ -16,7 +16,9 @@
 namespace tarvio {
 
 template <class T>
-concept FieldRecord = requires(T& t) { for_each_field(t, [](const char*, auto&) {}); };
+concept FieldRecord = requires(T& t) {
+  for_each_field(t, [](const char*, auto&) {});
+};
 
 class FieldError : public std::runtime_error {
  public:
@@ -27,10 +29,15 @@ inline Value to_value(double x) { return Value(x); }
 inline Value to_value(const std::string& s) { return Value(s); }
 inline Value to_value(const std::vector<double>& v) { return Value::row(v); }
 inline Value to_value(const std::vector<Value>& v) { return Value::list(v); }
-template <FieldRecord T> Value to_value(const T& r);
-template <class T> Value to_value(const std::optional<T>& o) { return o ? to_value(*o) : Value(); }
+template <FieldRecord T>
+Value to_value(const T& r);
+template <class T>
+Value to_value(const std::optional<T>& o) {
+  return o ? to_value(*o) : Value();
+}
 
-template <FieldRecord T> Value to_value(const T& r) {
+template <FieldRecord T>
+Value to_value(const T& r) {
   Record rec;
   for_each_field(r, [&](const char* name, const auto& member) {
     if constexpr (requires { member.has_value(); }) {
@@ -67,8 +74,10 @@ inline void from_value(const Value& v, std::vector<Value>& out, const std::strin
   if (!v.is_list()) throw FieldError("field '" + path + "': expected a list, got " + v.kind_name());
   out = v.list();
 }
-template <FieldRecord T> void from_value(const Value& v, T& out, const std::string& path);
-template <class T> void from_value(const Value& v, std::optional<T>& out, const std::string& path) {
+template <FieldRecord T>
+void from_value(const Value& v, T& out, const std::string& path);
+template <class T>
+void from_value(const Value& v, std::optional<T>& out, const std::string& path) {
   if (v.is_numeric() && v.is_empty() && !std::is_arithmetic_v<T>) {
     out.reset();
     return;
@@ -78,7 +87,8 @@ template <class T> void from_value(const Value& v, std::optional<T>& out, const 
   out = std::move(t);
 }
 
-template <FieldRecord T> void from_value(const Value& v, T& out, const std::string& path) {
+template <FieldRecord T>
+void from_value(const Value& v, T& out, const std::string& path) {
   if (!v.is_record()) throw FieldError("field '" + path + "': expected a record, got " + v.kind_name());
   const Record& rec = v.record();
   T tmp = out;
@@ -108,7 +118,8 @@ template <FieldRecord T> void from_value(const Value& v, T& out, const std::stri
 
 // Convenience: a typed record from a Value, with the record's own name as
 // the start of every field path in messages.
-template <FieldRecord T> T record_from_value(const Value& v, const std::string& name) {
+template <FieldRecord T>
+T record_from_value(const Value& v, const std::string& name) {
   T t{};
   from_value(v, t, name);
   return t;

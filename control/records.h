@@ -165,51 +165,76 @@ struct AppInfo {
   std::string AboutMessage;
   std::string ApplicationFunction;
   std::string ParameterFileExtension;
-  std::vector<Value> ClientWindows;  // window handles of child windows
+  std::vector<Value> ClientWindows;                      // window handles of child windows
   std::optional<Parameters> LastCaluclatedParameterSet;  // empty until a calculation completes
-  std::vector<double> LastCalcTimeStamp;  // clock row [year month day hour minute seconds]; empty before
+  std::vector<double> LastCalcTimeStamp;                 // clock row [year month day hour minute seconds]; empty before
 };
 
 // ---- Field lists ----------------------------------------------------------
 // f(name, member) once per field in order. The const overloads share the list.
 
-#define TARVIO_CONST_VISIT(T) \
-  template <class F>          \
-  void for_each_field(const T& r, F&& f) { for_each_field(const_cast<T&>(r), f); }
+#define TARVIO_CONST_VISIT(T)              \
+  template <class F>                       \
+  void for_each_field(const T& r, F&& f) { \
+    for_each_field(const_cast<T&>(r), f);  \
+  }
 
-template <class F> void for_each_field(MacField& r, F&& f) {
-  f("Contents", r.Contents); f("Size", r.Size); f("Active", r.Active);
+template <class F>
+void for_each_field(MacField& r, F&& f) {
+  f("Contents", r.Contents);
+  f("Size", r.Size);
+  f("Active", r.Active);
 }
 TARVIO_CONST_VISIT(MacField)
 
-template <class F> void for_each_field(MacHeader& r, F&& f) {
+template <class F>
+void for_each_field(MacHeader& r, F&& f) {
   f("BitStream", r.BitStream);
-  f("FrameCntrl", r.FrameCntrl); f("DurationID", r.DurationID); f("SeqCntrl", r.SeqCntrl);
-  f("Address1", r.Address1); f("Address2", r.Address2); f("Address3", r.Address3); f("Address4", r.Address4);
+  f("FrameCntrl", r.FrameCntrl);
+  f("DurationID", r.DurationID);
+  f("SeqCntrl", r.SeqCntrl);
+  f("Address1", r.Address1);
+  f("Address2", r.Address2);
+  f("Address3", r.Address3);
+  f("Address4", r.Address4);
 }
 TARVIO_CONST_VISIT(MacHeader)
 
-template <class F> void for_each_field(MacHeaderSettings& r, F&& f) {
-  f("Active", r.Active); f("Length", r.Length); f("Contents", r.Contents);
+template <class F>
+void for_each_field(MacHeaderSettings& r, F&& f) {
+  f("Active", r.Active);
+  f("Length", r.Length);
+  f("Contents", r.Contents);
 }
 TARVIO_CONST_VISIT(MacHeaderSettings)
 
-template <class F> void for_each_field(MacFcs& r, F&& f) {
-  f("Active", r.Active); f("Length", r.Length); f("Contents", r.Contents);
+template <class F>
+void for_each_field(MacFcs& r, F&& f) {
+  f("Active", r.Active);
+  f("Length", r.Length);
+  f("Contents", r.Contents);
 }
 TARVIO_CONST_VISIT(MacFcs)
 
-template <class F> void for_each_field(FadingPaths& r, F&& f) {
-  f("delay", r.delay); f("phase", r.phase); f("atten", r.atten); f("state", r.state);
+template <class F>
+void for_each_field(FadingPaths& r, F&& f) {
+  f("delay", r.delay);
+  f("phase", r.phase);
+  f("atten", r.atten);
+  f("state", r.state);
 }
 TARVIO_CONST_VISIT(FadingPaths)
 
-template <class F> void for_each_field(MultiFrame& r, F&& f) {
-  f("tmpFileName", r.tmpFileName); f("pktSize", r.pktSize); f("max", r.max);
+template <class F>
+void for_each_field(MultiFrame& r, F&& f) {
+  f("tmpFileName", r.tmpFileName);
+  f("pktSize", r.pktSize);
+  f("max", r.max);
 }
 TARVIO_CONST_VISIT(MultiFrame)
 
-template <class F> void for_each_field(Parameters& r, F&& f) {
+template <class F>
+void for_each_field(Parameters& r, F&& f) {
   f("ParameterFileFormat_ID", r.ParameterFileFormat_ID);
   f("format", r.format);
   f("dot11bScaling", r.dot11bScaling);
@@ -261,40 +286,78 @@ template <class F> void for_each_field(Parameters& r, F&& f) {
 }
 TARVIO_CONST_VISIT(Parameters)
 
-template <class F> void for_each_field(SigGenSettings& r, F&& f) {
-  f("Title", r.Title); f("Frequency", r.Frequency); f("Amplitude", r.Amplitude); f("BBfilter", r.BBfilter);
-  f("Scaling", r.Scaling); f("ModAtten", r.ModAtten); f("ModAttenAuto", r.ModAttenAuto);
-  f("RFblanking", r.RFblanking); f("ALC", r.ALC); f("ArbRefSource", r.ArbRefSource);
-  f("MarkerPolarity", r.MarkerPolarity); f("SamplingRate", r.SamplingRate);
+template <class F>
+void for_each_field(SigGenSettings& r, F&& f) {
+  f("Title", r.Title);
+  f("Frequency", r.Frequency);
+  f("Amplitude", r.Amplitude);
+  f("BBfilter", r.BBfilter);
+  f("Scaling", r.Scaling);
+  f("ModAtten", r.ModAtten);
+  f("ModAttenAuto", r.ModAttenAuto);
+  f("RFblanking", r.RFblanking);
+  f("ALC", r.ALC);
+  f("ArbRefSource", r.ArbRefSource);
+  f("MarkerPolarity", r.MarkerPolarity);
+  f("SamplingRate", r.SamplingRate);
 }
 TARVIO_CONST_VISIT(SigGenSettings)
 
-template <class F> void for_each_field(GpibSettings& r, F&& f) {
-  f("board", r.board); f("primary", r.primary); f("secondary", r.secondary);
+template <class F>
+void for_each_field(GpibSettings& r, F&& f) {
+  f("board", r.board);
+  f("primary", r.primary);
+  f("secondary", r.secondary);
 }
 TARVIO_CONST_VISIT(GpibSettings)
 
-template <class F> void for_each_field(Rs232Settings& r, F&& f) {
-  f("port", r.port); f("baudrate", r.baudrate); f("handshake", r.handshake);
+template <class F>
+void for_each_field(Rs232Settings& r, F&& f) {
+  f("port", r.port);
+  f("baudrate", r.baudrate);
+  f("handshake", r.handshake);
 }
 TARVIO_CONST_VISIT(Rs232Settings)
 
-template <class F> void for_each_field(TcpipSettings& r, F&& f) { f("address", r.address); f("board", r.board); }
+template <class F>
+void for_each_field(TcpipSettings& r, F&& f) {
+  f("address", r.address);
+  f("board", r.board);
+}
 TARVIO_CONST_VISIT(TcpipSettings)
 
-template <class F> void for_each_field(Configuration& r, F&& f) {
-  f("faceless", r.faceless); f("type", r.type); f("GPIB", r.GPIB); f("RS232", r.RS232); f("TCPIP", r.TCPIP);
-  f("BBGtype", r.BBGtype); f("LastParameterFilename", r.LastParameterFilename);
+template <class F>
+void for_each_field(Configuration& r, F&& f) {
+  f("faceless", r.faceless);
+  f("type", r.type);
+  f("GPIB", r.GPIB);
+  f("RS232", r.RS232);
+  f("TCPIP", r.TCPIP);
+  f("BBGtype", r.BBGtype);
+  f("LastParameterFilename", r.LastParameterFilename);
 }
 TARVIO_CONST_VISIT(Configuration)
 
-template <class F> void for_each_field(AppInfo& r, F&& f) {
-  f("Name", r.Name); f("Platform", r.Platform); f("IsRelease", r.IsRelease); f("Rev", r.Rev); f("Date", r.Date);
-  f("Notes", r.Notes); f("NotesLine2", r.NotesLine2); f("NotesLine3", r.NotesLine3); f("NotesLine4", r.NotesLine4);
-  f("NotesLine5", r.NotesLine5); f("NotesLine6", r.NotesLine6); f("NotesLine7", r.NotesLine7);
-  f("AboutMessage", r.AboutMessage); f("ApplicationFunction", r.ApplicationFunction);
-  f("ParameterFileExtension", r.ParameterFileExtension); f("ClientWindows", r.ClientWindows);
-  f("LastCaluclatedParameterSet", r.LastCaluclatedParameterSet); f("LastCalcTimeStamp", r.LastCalcTimeStamp);
+template <class F>
+void for_each_field(AppInfo& r, F&& f) {
+  f("Name", r.Name);
+  f("Platform", r.Platform);
+  f("IsRelease", r.IsRelease);
+  f("Rev", r.Rev);
+  f("Date", r.Date);
+  f("Notes", r.Notes);
+  f("NotesLine2", r.NotesLine2);
+  f("NotesLine3", r.NotesLine3);
+  f("NotesLine4", r.NotesLine4);
+  f("NotesLine5", r.NotesLine5);
+  f("NotesLine6", r.NotesLine6);
+  f("NotesLine7", r.NotesLine7);
+  f("AboutMessage", r.AboutMessage);
+  f("ApplicationFunction", r.ApplicationFunction);
+  f("ParameterFileExtension", r.ParameterFileExtension);
+  f("ClientWindows", r.ClientWindows);
+  f("LastCaluclatedParameterSet", r.LastCaluclatedParameterSet);
+  f("LastCalcTimeStamp", r.LastCalcTimeStamp);
 }
 TARVIO_CONST_VISIT(AppInfo)
 

@@ -7,9 +7,12 @@ namespace tarvio {
 
 void SetFaceless() { state().parameters.faceless = 1; }
 
-TARVIO_OP("SetFaceless", 0, 0, [](const Args&, int) -> std::vector<Value> {
-  SetFaceless();
-  return {};
-}, "SetFaceless(): parameters.faceless = 1 (unattended operation)");
+TARVIO_OP(
+    "SetFaceless", 0, 0,
+    [](const Args&, int) -> std::vector<Value> {
+      SetFaceless();
+      return {};
+    },
+    "SetFaceless(): parameters.faceless = 1 (unattended operation)");
 
 }  // namespace tarvio

@@ -12,9 +12,12 @@ void SetSampleRate(const Parameters& p, SigGenSettings& sg, const std::optional<
 
 void SetSampleRate() { SetSampleRate(state().parameters, state().sigGenSettings, state().dontSetSampleRate); }
 
-TARVIO_OP("SetSampleRate", 0, 0, [](const Args&, int) -> std::vector<Value> {
-  SetSampleRate();
-  return {};
-}, "SetSampleRate(): SigGenSettings.SamplingRate from format and OverSampling");
+TARVIO_OP(
+    "SetSampleRate", 0, 0,
+    [](const Args&, int) -> std::vector<Value> {
+      SetSampleRate();
+      return {};
+    },
+    "SetSampleRate(): SigGenSettings.SamplingRate from format and OverSampling");
 
 }  // namespace tarvio

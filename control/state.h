@@ -12,15 +12,15 @@ namespace tarvio {
 
 struct State {
   Parameters parameters;
-  SigGenSettings sigGenSettings;   // `SigGenSettings`
+  SigGenSettings sigGenSettings;  // `SigGenSettings`
   Configuration configuration;
-  Configuration configurationSA;   // spectrum analyser connection, same layout
+  Configuration configurationSA;  // spectrum analyser connection, same layout
   AppInfo appInfo;
-  CVec waveform;                   // last calculated packet's samples
-  Markers markers;                 // and its marker rows
-  MacHeader MAChdr;                // header being edited
+  CVec waveform;                            // last calculated packet's samples
+  Markers markers;                          // and its marker rows
+  MacHeader MAChdr;                         // header being edited
   std::optional<double> dontSetSampleRate;  // empty until a window start or load sets it
-  bool initialized = false;        // the four initialisers have run
+  bool initialized = false;                 // the four initialisers have run
 };
 
 // The one instance. Not thread-safe: all operations run on the host's thread.

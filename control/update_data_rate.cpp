@@ -18,9 +18,20 @@ namespace {
 // Position, rate, format and the OFDM code rate and sub-carrier mapping
 // (BPSK 1, QPSK 2, 16-QAM 3, 64-QAM 4) of the IEEE 802.11a rates (17.3.2.2).
 constexpr std::array<DataRateEntry, 14> kRates{{
-    {1, 2, 0, 0},        {2, 2, 0, 0},    {5.5, 2, 0, 0},  {6, 1, 0.5, 1},  {9, 1, 0.75, 1},
-    {11, 2, 0, 0},       {12, 1, 0.5, 2}, {18, 1, 0.75, 2}, {22, 3, 0, 0},  {24, 1, 0.5, 3},
-    {33, 3, 0, 0},       {36, 1, 0.75, 3}, {48, 1, 2.0 / 3.0, 4}, {54, 1, 0.75, 4},
+    {1, 2, 0, 0},
+    {2, 2, 0, 0},
+    {5.5, 2, 0, 0},
+    {6, 1, 0.5, 1},
+    {9, 1, 0.75, 1},
+    {11, 2, 0, 0},
+    {12, 1, 0.5, 2},
+    {18, 1, 0.75, 2},
+    {22, 3, 0, 0},
+    {24, 1, 0.5, 3},
+    {33, 3, 0, 0},
+    {36, 1, 0.75, 3},
+    {48, 1, 2.0 / 3.0, 4},
+    {54, 1, 0.75, 4},
 }};
 
 }  // namespace
@@ -67,11 +78,15 @@ void UpdateDataRate(int position) {
     redraw_format_records(state().parameters, state().sigGenSettings, state().dontSetSampleRate);
 }
 
-TARVIO_OP("UpdateDataRate", 1, 0, [](const Args& in, int) -> std::vector<Value> {
-  const double pos = arg_required(in, 0, "UpdateDataRate").to_double();
-  if (pos != std::floor(pos)) throw std::invalid_argument("UpdateDataRate: the position must be a whole number 1..14");
-  UpdateDataRate(static_cast<int>(pos));
-  return {};
-}, "UpdateDataRate(position): applies entry 1..14 of the data-rate list");
+TARVIO_OP(
+    "UpdateDataRate", 1, 0,
+    [](const Args& in, int) -> std::vector<Value> {
+      const double pos = arg_required(in, 0, "UpdateDataRate").to_double();
+      if (pos != std::floor(pos))
+        throw std::invalid_argument("UpdateDataRate: the position must be a whole number 1..14");
+      UpdateDataRate(static_cast<int>(pos));
+      return {};
+    },
+    "UpdateDataRate(position): applies entry 1..14 of the data-rate list");
 
 }  // namespace tarvio

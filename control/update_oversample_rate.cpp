@@ -37,13 +37,16 @@ void UpdateOversampleRate(const std::string& entry) {
   UpdateOversampleRate(state().parameters, state().sigGenSettings, entry, state().dontSetSampleRate);
 }
 
-TARVIO_OP("UpdateOversampleRate", 1, 0, [](const Args& in, int) -> std::vector<Value> {
-  const Value& v = arg_required(in, 0, "UpdateOversampleRate");
-  if (v.is_text())
-    UpdateOversampleRate(v.str());
-  else
-    UpdateOversampleRate(state().parameters, state().sigGenSettings, v.to_double(), state().dontSetSampleRate);
-  return {};
-}, "UpdateOversampleRate(entry): the oversampling entry (text or number), rounded and limited");
+TARVIO_OP(
+    "UpdateOversampleRate", 1, 0,
+    [](const Args& in, int) -> std::vector<Value> {
+      const Value& v = arg_required(in, 0, "UpdateOversampleRate");
+      if (v.is_text())
+        UpdateOversampleRate(v.str());
+      else
+        UpdateOversampleRate(state().parameters, state().sigGenSettings, v.to_double(), state().dontSetSampleRate);
+      return {};
+    },
+    "UpdateOversampleRate(entry): the oversampling entry (text or number), rounded and limited");
 
 }  // namespace tarvio

@@ -21,8 +21,7 @@ void redraw_format_records(Parameters& p, SigGenSettings& sg, const std::optiona
 
 void update_lengths(Parameters& p) {
   const double frame = p.format == 1 ? 1.0 : p.generationMode;
-  p.totalLength =
-      p.dataLength + frame * (p.MACheader.Length * p.MACheader.Active + p.MACfcs.Length * p.MACfcs.Active);
+  p.totalLength = p.dataLength + frame * (p.MACheader.Length * p.MACheader.Active + p.MACfcs.Length * p.MACfcs.Active);
   p.ProjectedLength = Dot11g_SizeEst(p);
 }
 

@@ -29,10 +29,13 @@ std::vector<double> LoadVars() {
   }
 }
 
-TARVIO_OP("LoadVars", 1, 1, [](const Args&, int) -> std::vector<Value> {
-  std::vector<double> v = LoadVars();
-  const size_t n = v.size();
-  return {Value::real(n, n ? 1 : 0, std::move(v))};
-}, "s = LoadVars(ignored): the numbers of WLAN_varsB.txt as a column");
+TARVIO_OP(
+    "LoadVars", 1, 1,
+    [](const Args&, int) -> std::vector<Value> {
+      std::vector<double> v = LoadVars();
+      const size_t n = v.size();
+      return {Value::real(n, n ? 1 : 0, std::move(v))};
+    },
+    "s = LoadVars(ignored): the numbers of WLAN_varsB.txt as a column");
 
 }  // namespace tarvio

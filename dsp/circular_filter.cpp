@@ -307,12 +307,8 @@ CVec polyphase_circular(const CVec& x, size_t P, const RVec& h) {
 
 }  // namespace
 
-CVec circular_filter(const CVec& x, const RVec& h) {
-  return polyphase_circular(x, 1, h);
-}
+CVec circular_filter(const CVec& x, const RVec& h) { return polyphase_circular(x, 1, h); }
 
-CVec upsample_circular_filter(const CVec& x, size_t L, const RVec& h) {
-  return polyphase_circular(x, L, h);
-}
+CVec upsample_circular_filter(const CVec& x, size_t L, const RVec& h) { return polyphase_circular(x, L, h); }
 
 }  // namespace tarvio

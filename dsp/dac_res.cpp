@@ -28,14 +28,17 @@ CVec ApplyDacRes(const CVec& wave, double numBits) {
   return out;
 }
 
-TARVIO_OP("ApplyDacRes", 2, 1, [](const Args& in, int) -> std::vector<Value> {
-  const Value& w = arg_required(in, 0, "ApplyDacRes");
-  CVec r = ApplyDacRes(w.to_complex(), arg_required(in, 1, "ApplyDacRes").to_double());
-  // Keep the caller's shape (a column stays a column) and a real wave real.
-  if (w.kind() == Value::Kind::Complex) return {Value::complex(w.rows(), w.cols(), std::move(r))};
-  std::vector<double> re(r.size());
-  for (size_t i = 0; i < r.size(); ++i) re[i] = r[i].real();
-  return {Value::real(w.rows(), w.cols(), std::move(re))};
-}, "resWave = ApplyDacRes(wave, numBits): quantises to numBits of converter resolution");
+TARVIO_OP(
+    "ApplyDacRes", 2, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const Value& w = arg_required(in, 0, "ApplyDacRes");
+      CVec r = ApplyDacRes(w.to_complex(), arg_required(in, 1, "ApplyDacRes").to_double());
+      // Keep the caller's shape (a column stays a column) and a real wave real.
+      if (w.kind() == Value::Kind::Complex) return {Value::complex(w.rows(), w.cols(), std::move(r))};
+      std::vector<double> re(r.size());
+      for (size_t i = 0; i < r.size(); ++i) re[i] = r[i].real();
+      return {Value::real(w.rows(), w.cols(), std::move(re))};
+    },
+    "resWave = ApplyDacRes(wave, numBits): quantises to numBits of converter resolution");
 
 }  // namespace tarvio

@@ -70,11 +70,14 @@ CVec ApplyFading(const CVec& waveform, double samplePeriodUsec, const FadingPath
   return out;
 }
 
-TARVIO_OP("ApplyFading", 3, 1, [](const Args& in, int) -> std::vector<Value> {
-  CVec w = arg_required(in, 0, "ApplyFading").to_complex();
-  double period = arg_required(in, 1, "ApplyFading").to_double();
-  FadingPaths paths = record_from_value<FadingPaths>(arg_required(in, 2, "ApplyFading"), "Fading");
-  return {Value::complex_row(ApplyFading(w, period, paths))};
-}, "outwaveform = ApplyFading(waveform, samplePeriodUsec, Fading): adds the twelve multipath paths");
+TARVIO_OP(
+    "ApplyFading", 3, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      CVec w = arg_required(in, 0, "ApplyFading").to_complex();
+      double period = arg_required(in, 1, "ApplyFading").to_double();
+      FadingPaths paths = record_from_value<FadingPaths>(arg_required(in, 2, "ApplyFading"), "Fading");
+      return {Value::complex_row(ApplyFading(w, period, paths))};
+    },
+    "outwaveform = ApplyFading(waveform, samplePeriodUsec, Fading): adds the twelve multipath paths");
 
 }  // namespace tarvio

@@ -47,12 +47,8 @@ static V upsample_row(const V& x, size_t n) {
   for (size_t i = 0; i < x.size(); ++i) y[i * n] = x[i];
   return y;
 }
-CVec Upsample(const CVec& x, size_t n) {
-  return upsample_row(x, n);
-}
-RVec Upsample(const RVec& x, size_t n) {
-  return upsample_row(x, n);
-}
+CVec Upsample(const CVec& x, size_t n) { return upsample_row(x, n); }
+RVec Upsample(const RVec& x, size_t n) { return upsample_row(x, n); }
 
 template <class V>
 static V extend_row(const V& data, size_t reqLength) {
@@ -64,12 +60,8 @@ static V extend_row(const V& data, size_t reqLength) {
   for (size_t i = 0; i < reqLength; ++i) out[i] = data[i % data.size()];
   return out;
 }
-CVec Extendvector(const CVec& data, size_t reqLength) {
-  return extend_row(data, reqLength);
-}
-RVec Extendvector(const RVec& data, size_t reqLength) {
-  return extend_row(data, reqLength);
-}
+CVec Extendvector(const CVec& data, size_t reqLength) { return extend_row(data, reqLength); }
+RVec Extendvector(const RVec& data, size_t reqLength) { return extend_row(data, reqLength); }
 
 // ---- registered operations ----------------------------------------------
 

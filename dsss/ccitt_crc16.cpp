@@ -16,10 +16,11 @@ Bits CCITT_CRC16(const Bits& input) {
   return crc;
 }
 
-TARVIO_OP("CCITT_CRC16", 1, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            return {Value::row(CCITT_CRC16(arg_required(in, 0, "CCITT_CRC16").to_bits()))};
-          },
-          "crc = CCITT_CRC16(bits): 16-bit CRC of the 802.11b PLCP header");
+TARVIO_OP(
+    "CCITT_CRC16", 1, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      return {Value::row(CCITT_CRC16(arg_required(in, 0, "CCITT_CRC16").to_bits()))};
+    },
+    "crc = CCITT_CRC16(bits): 16-bit CRC of the 802.11b PLCP header");
 
 }  // namespace tarvio

@@ -110,7 +110,8 @@ TARVIO_OP(
     "fields2clkStruct", 1, 1,
     [](const Args& in, int) -> std::vector<Value> {
       const Record& h = arg_required(in, 0, "fields2clkStruct").record();
-      return {Value(fields2clkStruct(ClkEntries{entry_of(h, "txtTail"), entry_of(h, "txtHead"), entry_of(h, "txtReSync")}))};
+      return {Value(
+          fields2clkStruct(ClkEntries{entry_of(h, "txtTail"), entry_of(h, "txtHead"), entry_of(h, "txtReSync")}))};
     },
     "fields2clkStruct(handles): packs the tail, head and reSync entry texts into the 15-bit clock-switch number");
 

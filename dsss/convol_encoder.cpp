@@ -34,12 +34,13 @@ Bits ConvolEncoder(const Bits& dataIn, double k, const std::vector<double>& genM
   return out;
 }
 
-TARVIO_OP("ConvolEncoder", 3, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const char* op = "ConvolEncoder";
-            return {Value::row(ConvolEncoder(arg_required(in, 0, op).to_bits(), arg_required(in, 1, op).to_double(),
-                                             arg_required(in, 2, op).to_reals()))};
-          },
-          "coded = ConvolEncoder(dataIn, k, genMatrix): convolutional code with octal generators, interleaved");
+TARVIO_OP(
+    "ConvolEncoder", 3, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const char* op = "ConvolEncoder";
+      return {Value::row(ConvolEncoder(arg_required(in, 0, op).to_bits(), arg_required(in, 1, op).to_double(),
+                                       arg_required(in, 2, op).to_reals()))};
+    },
+    "coded = ConvolEncoder(dataIn, k, genMatrix): convolutional code with octal generators, interleaved");
 
 }  // namespace tarvio

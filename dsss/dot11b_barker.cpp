@@ -13,10 +13,11 @@ CVec Dot11b_BarkerSpread(const CVec& signal) {
   return out;
 }
 
-TARVIO_OP("Dot11b_BarkerSpread", 1, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            return {Value::complex_row(Dot11b_BarkerSpread(arg_required(in, 0, "Dot11b_BarkerSpread").to_complex()))};
-          },
-          "chips = Dot11b_BarkerSpread(symbols): 11 Barker chips per symbol");
+TARVIO_OP(
+    "Dot11b_BarkerSpread", 1, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      return {Value::complex_row(Dot11b_BarkerSpread(arg_required(in, 0, "Dot11b_BarkerSpread").to_complex()))};
+    },
+    "chips = Dot11b_BarkerSpread(symbols): 11 Barker chips per symbol");
 
 }  // namespace tarvio

@@ -90,45 +90,50 @@ CVec Dot11b_CCK(const Bits& DATAbits, double DATArate, cplx initialPhase) {
   throw std::invalid_argument("Unsupported CCK data rate " + dsss_num(DATArate) + " Mbit/s: allowed are 5.5 and 11.");
 }
 
-TARVIO_OP("Dot11b_CCK", 3, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const char* op = "Dot11b_CCK";
-            return {Value::complex_row(Dot11b_CCK(arg_required(in, 0, op).to_bits(), arg_required(in, 1, op).to_double(),
-                                                  dsss_complex_scalar(arg_required(in, 2, op), op)))};
-          },
-          "chips = Dot11b_CCK(bits, DATArate, initialPhase): CCK at 5.5 or 11 Mbit/s");
+TARVIO_OP(
+    "Dot11b_CCK", 3, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const char* op = "Dot11b_CCK";
+      return {Value::complex_row(Dot11b_CCK(arg_required(in, 0, op).to_bits(), arg_required(in, 1, op).to_double(),
+                                            dsss_complex_scalar(arg_required(in, 2, op), op)))};
+    },
+    "chips = Dot11b_CCK(bits, DATArate, initialPhase): CCK at 5.5 or 11 Mbit/s");
 
-TARVIO_OP("Dot11b_CCK5", 2, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const char* op = "Dot11b_CCK5";
-            return {Value::complex_row(
-                Dot11b_CCK5(arg_required(in, 0, op).to_bits(), dsss_complex_scalar(arg_required(in, 1, op), op)))};
-          },
-          "chips = Dot11b_CCK5(bits, initialPhase): 5.5 Mbit/s CCK, 8 chips per 4 bits");
+TARVIO_OP(
+    "Dot11b_CCK5", 2, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const char* op = "Dot11b_CCK5";
+      return {Value::complex_row(
+          Dot11b_CCK5(arg_required(in, 0, op).to_bits(), dsss_complex_scalar(arg_required(in, 1, op), op)))};
+    },
+    "chips = Dot11b_CCK5(bits, initialPhase): 5.5 Mbit/s CCK, 8 chips per 4 bits");
 
-TARVIO_OP("Dot11b_CCK11", 2, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const char* op = "Dot11b_CCK11";
-            return {Value::complex_row(
-                Dot11b_CCK11(arg_required(in, 0, op).to_bits(), dsss_complex_scalar(arg_required(in, 1, op), op)))};
-          },
-          "chips = Dot11b_CCK11(bits, initialPhase): 11 Mbit/s CCK, 8 chips per 8 bits");
+TARVIO_OP(
+    "Dot11b_CCK11", 2, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const char* op = "Dot11b_CCK11";
+      return {Value::complex_row(
+          Dot11b_CCK11(arg_required(in, 0, op).to_bits(), dsss_complex_scalar(arg_required(in, 1, op), op)))};
+    },
+    "chips = Dot11b_CCK11(bits, initialPhase): 11 Mbit/s CCK, 8 chips per 8 bits");
 
-TARVIO_OP("Dot11b_CCK_DQPSK", 3, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const char* op = "Dot11b_CCK_DQPSK";
-            return {Value::row(Dot11b_CCK_DQPSK(arg_required(in, 0, op).to_bits(), arg_required(in, 1, op).to_bits(),
-                                                arg_required(in, 2, op).to_double()))};
-          },
-          "phi1 = Dot11b_CCK_DQPSK(d0, d1, initialPhase): differential phase of every CCK symbol (radians)");
+TARVIO_OP(
+    "Dot11b_CCK_DQPSK", 3, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const char* op = "Dot11b_CCK_DQPSK";
+      return {Value::row(Dot11b_CCK_DQPSK(arg_required(in, 0, op).to_bits(), arg_required(in, 1, op).to_bits(),
+                                          arg_required(in, 2, op).to_double()))};
+    },
+    "phi1 = Dot11b_CCK_DQPSK(d0, d1, initialPhase): differential phase of every CCK symbol (radians)");
 
-TARVIO_OP("Dot11b_CCKcodeword", 4, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const char* op = "Dot11b_CCKcodeword";
-            const auto cw = Dot11b_CCKcodeword(arg_required(in, 0, op).to_double(), arg_required(in, 1, op).to_double(),
-                                               arg_required(in, 2, op).to_double(), arg_required(in, 3, op).to_double());
-            return {Value::complex_row(CVec(cw.begin(), cw.end()))};
-          },
-          "chips = Dot11b_CCKcodeword(phi1, phi2, phi3, phi4): the 8-chip CCK codeword");
+TARVIO_OP(
+    "Dot11b_CCKcodeword", 4, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const char* op = "Dot11b_CCKcodeword";
+      const auto cw = Dot11b_CCKcodeword(arg_required(in, 0, op).to_double(), arg_required(in, 1, op).to_double(),
+                                         arg_required(in, 2, op).to_double(), arg_required(in, 3, op).to_double());
+      return {Value::complex_row(CVec(cw.begin(), cw.end()))};
+    },
+    "chips = Dot11b_CCKcodeword(phi1, phi2, phi3, phi4): the 8-chip CCK codeword");
 
 }  // namespace tarvio

@@ -56,24 +56,30 @@ std::vector<Value> spread_op(const Args& in, const char* op, DsssChips (*f)(cons
 
 }  // namespace
 
-TARVIO_OP("Dot11b_DBPSK", 2, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            return {Value::complex_row(Dot11b_DBPSK(arg_required(in, 0, "Dot11b_DBPSK").to_bits(),
-                                                    dsss_complex_scalar(arg_required(in, 1, "Dot11b_DBPSK"), "Dot11b_DBPSK")))};
-          },
-          "symbols = Dot11b_DBPSK(data, initialVector): differential BPSK, one symbol per bit");
+TARVIO_OP(
+    "Dot11b_DBPSK", 2, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      return {
+          Value::complex_row(Dot11b_DBPSK(arg_required(in, 0, "Dot11b_DBPSK").to_bits(),
+                                          dsss_complex_scalar(arg_required(in, 1, "Dot11b_DBPSK"), "Dot11b_DBPSK")))};
+    },
+    "symbols = Dot11b_DBPSK(data, initialVector): differential BPSK, one symbol per bit");
 
-TARVIO_OP("Dot11b_DQPSK", 2, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            return {Value::complex_row(Dot11b_DQPSK(arg_required(in, 0, "Dot11b_DQPSK").to_bits(),
-                                                    dsss_complex_scalar(arg_required(in, 1, "Dot11b_DQPSK"), "Dot11b_DQPSK")))};
-          },
-          "symbols = Dot11b_DQPSK(data, initialVector): differential QPSK, one symbol per bit pair");
+TARVIO_OP(
+    "Dot11b_DQPSK", 2, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      return {
+          Value::complex_row(Dot11b_DQPSK(arg_required(in, 0, "Dot11b_DQPSK").to_bits(),
+                                          dsss_complex_scalar(arg_required(in, 1, "Dot11b_DQPSK"), "Dot11b_DQPSK")))};
+    },
+    "symbols = Dot11b_DQPSK(data, initialVector): differential QPSK, one symbol per bit pair");
 
-TARVIO_OP("Dot11b_1Mbps", 2, 2, [](const Args& in, int) { return spread_op(in, "Dot11b_1Mbps", Dot11b_1Mbps); },
-          "[chips, lastPhase] = Dot11b_1Mbps(bits, intialPhase): DBPSK with Barker spreading");
+TARVIO_OP(
+    "Dot11b_1Mbps", 2, 2, [](const Args& in, int) { return spread_op(in, "Dot11b_1Mbps", Dot11b_1Mbps); },
+    "[chips, lastPhase] = Dot11b_1Mbps(bits, intialPhase): DBPSK with Barker spreading");
 
-TARVIO_OP("Dot11b_2Mbps", 2, 2, [](const Args& in, int) { return spread_op(in, "Dot11b_2Mbps", Dot11b_2Mbps); },
-          "[chips, lastPhase] = Dot11b_2Mbps(bits, intialPhase): DQPSK with Barker spreading");
+TARVIO_OP(
+    "Dot11b_2Mbps", 2, 2, [](const Args& in, int) { return spread_op(in, "Dot11b_2Mbps", Dot11b_2Mbps); },
+    "[chips, lastPhase] = Dot11b_2Mbps(bits, intialPhase): DQPSK with Barker spreading");
 
 }  // namespace tarvio

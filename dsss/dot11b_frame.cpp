@@ -44,8 +44,8 @@ Frame Dot11b_FRAME(const Bits& databits, double dataRate, double highRateMod, do
   const bool pbcc = highRateMod != 0;
   // Validate everything that is only used later, before doing any work.
   const DsssOversampling os = dsss_oversampling(OverSampling);
-  const RVec h = dsss_filter_taps(FilterType, taps, FilterFactor, OverSampling,
-                                  static_cast<double>(os.samplesPerChip), filterCoeffs);
+  const RVec h = dsss_filter_taps(FilterType, taps, FilterFactor, OverSampling, static_cast<double>(os.samplesPerChip),
+                                  filterCoeffs);
 
   // Steps 1-2: frame row and scrambling.
   Bits frame;
@@ -98,25 +98,26 @@ Frame Dot11b_FRAME(const Bits& databits, double dataRate, double highRateMod, do
   dsss_remove_mean(samples);
 
   // Steps 11-15: decimation, idle interval, pad, mirroring, markers.
-  return dsss_finish_burst(std::move(samples), os.decimateRate, idleSamples, generationMode, ramped.markerRamp, MirrorSpectrum);
+  return dsss_finish_burst(std::move(samples), os.decimateRate, idleSamples, generationMode, ramped.markerRamp,
+                           MirrorSpectrum);
 }
 
-TARVIO_OP("Dot11b_FRAME", 16, 2,
-          [](const Args& in, int) -> std::vector<Value> {
-            const char* op = "Dot11b_FRAME";
-            auto d = [&](size_t i) { return arg_required(in, i, op).to_double(); };
-            // The filter factor and length may be left empty: the parameter set's
-            // values are used then.
-            const Parameters& p = state().parameters;
-            const double factor = arg_double(in, 13, p.FilterFactor);
-            const double taps = arg_double(in, 14, p.FilterTaps * p.OverSampling);
-            const Frame f = Dot11b_FRAME(arg_required(in, 0, op).to_bits(), d(1), d(2), d(3), d(4), d(5), d(6), d(7),
-                                         d(8), d(9), d(10), d(11), d(12), factor, taps, d(15),
-                                         state().parameters.filterCoeffs);
-            return {Value::complex_row(f.waveform), Value::markers(f.markers)};
-          },
-          "[waveform, events] = Dot11b_FRAME(DATAbits, DATArate, highRateMod, preambleType, locked, scramblerActive, "
-          "encoderActive, generationMode, idleSamples, rampType, rampLength, oversamplingRate, filterType, "
-          "filterFactor, filterTaps, MirrorSpectrum): one 802.11b burst");
+TARVIO_OP(
+    "Dot11b_FRAME", 16, 2,
+    [](const Args& in, int) -> std::vector<Value> {
+      const char* op = "Dot11b_FRAME";
+      auto d = [&](size_t i) { return arg_required(in, i, op).to_double(); };
+      // The filter factor and length may be left empty: the parameter set's
+      // values are used then.
+      const Parameters& p = state().parameters;
+      const double factor = arg_double(in, 13, p.FilterFactor);
+      const double taps = arg_double(in, 14, p.FilterTaps * p.OverSampling);
+      const Frame f = Dot11b_FRAME(arg_required(in, 0, op).to_bits(), d(1), d(2), d(3), d(4), d(5), d(6), d(7), d(8),
+                                   d(9), d(10), d(11), d(12), factor, taps, d(15), state().parameters.filterCoeffs);
+      return {Value::complex_row(f.waveform), Value::markers(f.markers)};
+    },
+    "[waveform, events] = Dot11b_FRAME(DATAbits, DATArate, highRateMod, preambleType, locked, scramblerActive, "
+    "encoderActive, generationMode, idleSamples, rampType, rampLength, oversamplingRate, filterType, "
+    "filterFactor, filterTaps, MirrorSpectrum): one 802.11b burst");
 
 }  // namespace tarvio

@@ -96,38 +96,40 @@ Bits Dot11b_HEADER(double numberOfBITS, double DATArate, double highRateMod, dou
   return dot11b_assemble_header(signal, service, len.lengthField);
 }
 
-TARVIO_OP("Dot11b_HEADER", 4, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            return {Value::row(Dot11b_HEADER(arg_required(in, 0, "Dot11b_HEADER").to_double(),
-                                             arg_required(in, 1, "Dot11b_HEADER").to_double(),
-                                             arg_required(in, 2, "Dot11b_HEADER").to_double(),
-                                             arg_required(in, 3, "Dot11b_HEADER").to_double()))};
-          },
-          "header = Dot11b_HEADER(numberOfBITS, DATArate, highRateMod, locked): 48-bit PLCP header");
+TARVIO_OP(
+    "Dot11b_HEADER", 4, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      return {Value::row(Dot11b_HEADER(
+          arg_required(in, 0, "Dot11b_HEADER").to_double(), arg_required(in, 1, "Dot11b_HEADER").to_double(),
+          arg_required(in, 2, "Dot11b_HEADER").to_double(), arg_required(in, 3, "Dot11b_HEADER").to_double()))};
+    },
+    "header = Dot11b_HEADER(numberOfBITS, DATArate, highRateMod, locked): 48-bit PLCP header");
 
-TARVIO_OP("Dot11b_SIGNAL", 1, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            return {Value::row(Dot11b_SIGNAL(arg_required(in, 0, "Dot11b_SIGNAL").to_double()))};
-          },
-          "bits = Dot11b_SIGNAL(DATArate): 8-bit SIGNAL field for 1, 2, 5.5 or 11 Mbit/s");
+TARVIO_OP(
+    "Dot11b_SIGNAL", 1, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      return {Value::row(Dot11b_SIGNAL(arg_required(in, 0, "Dot11b_SIGNAL").to_double()))};
+    },
+    "bits = Dot11b_SIGNAL(DATArate): 8-bit SIGNAL field for 1, 2, 5.5 or 11 Mbit/s");
 
-TARVIO_OP("Dot11b_SERVICE", 5, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const char* op = "Dot11b_SERVICE";
-            return {Value::row(Dot11b_SERVICE(arg_required(in, 0, op).to_double(), arg_required(in, 1, op).to_double(),
-                                              arg_required(in, 2, op).to_double(), arg_required(in, 3, op).to_double(),
-                                              arg_required(in, 4, op).to_double()))};
-          },
-          "bits = Dot11b_SERVICE(locked, mod, b5, b6, b7): 8-bit SERVICE field");
+TARVIO_OP(
+    "Dot11b_SERVICE", 5, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const char* op = "Dot11b_SERVICE";
+      return {Value::row(Dot11b_SERVICE(arg_required(in, 0, op).to_double(), arg_required(in, 1, op).to_double(),
+                                        arg_required(in, 2, op).to_double(), arg_required(in, 3, op).to_double(),
+                                        arg_required(in, 4, op).to_double()))};
+    },
+    "bits = Dot11b_SERVICE(locked, mod, b5, b6, b7): 8-bit SERVICE field");
 
-TARVIO_OP("Dot11b_LENGTH", 3, 4,
-          [](const Args& in, int) -> std::vector<Value> {
-            const char* op = "Dot11b_LENGTH";
-            const Dot11bLength r = Dot11b_LENGTH(arg_required(in, 0, op).to_double(),
-                                                 arg_required(in, 1, op).to_double(),
-                                                 arg_required(in, 2, op).to_double());
-            return {Value::row(r.lengthField), Value(double(r.b5)), Value(double(r.b6)), Value(double(r.b7))};
-          },
-          "[lengthField, b5, b6, b7] = Dot11b_LENGTH(numberOfBITS, DATArate, mod): LENGTH in us and extension bits");
+TARVIO_OP(
+    "Dot11b_LENGTH", 3, 4,
+    [](const Args& in, int) -> std::vector<Value> {
+      const char* op = "Dot11b_LENGTH";
+      const Dot11bLength r = Dot11b_LENGTH(arg_required(in, 0, op).to_double(), arg_required(in, 1, op).to_double(),
+                                           arg_required(in, 2, op).to_double());
+      return {Value::row(r.lengthField), Value(double(r.b5)), Value(double(r.b6)), Value(double(r.b7))};
+    },
+    "[lengthField, b5, b6, b7] = Dot11b_LENGTH(numberOfBITS, DATArate, mod): LENGTH in us and extension bits");
 
 }  // namespace tarvio

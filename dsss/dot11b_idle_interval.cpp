@@ -27,12 +27,13 @@ std::string Dot11b_txtIdleInterval(const std::string& text, Parameters& paramete
 }
 
 // Without a window the entry's text is given as the first argument.
-TARVIO_OP("Dot11b_txtIdleInterval", 3, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const std::string text = has_arg(in, 0) && in[0].is_text() ? in[0].str() : std::string();
-            return {Value::text(Dot11b_txtIdleInterval(text, state().parameters))};
-          },
-          "text = Dot11b_txtIdleInterval(entryText): sets parameters.idleSamples from an idle time in us and returns "
-          "the time actually used, as the entry shows it");
+TARVIO_OP(
+    "Dot11b_txtIdleInterval", 3, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const std::string text = has_arg(in, 0) && in[0].is_text() ? in[0].str() : std::string();
+      return {Value::text(Dot11b_txtIdleInterval(text, state().parameters))};
+    },
+    "text = Dot11b_txtIdleInterval(entryText): sets parameters.idleSamples from an idle time in us and returns "
+    "the time actually used, as the entry shows it");
 
 }  // namespace tarvio

@@ -68,8 +68,8 @@ CVec Map_PBCC(const Bits& encodedBits, double DATArate, cplx initialPhase) {
     const Bits cover = PBCC_coverbits(static_cast<double>(encodedBits.size() / 3));
     CVec out(cover.size());
     for (size_t i = 0; i < out.size(); ++i) {
-      const size_t v = (encodedBits[3 * i] ? 1u : 0u) + (encodedBits[3 * i + 1] ? 2u : 0u) +
-                       (encodedBits[3 * i + 2] ? 4u : 0u);
+      const size_t v =
+          (encodedBits[3 * i] ? 1u : 0u) + (encodedBits[3 * i + 1] ? 2u : 0u) + (encodedBits[3 * i + 2] ? 4u : 0u);
       out[i] = (cover[i] ? j * s0[v] : s0[v]) * relphase;
     }
     return out;
@@ -87,27 +87,30 @@ CVec Dot11b_PBCC(const Bits& DATAbits, double DATArate, double encoderActive, cp
   return Map_PBCC(DATAbits, DATArate, initialPhase);
 }
 
-TARVIO_OP("Dot11b_PBCC", 4, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const char* op = "Dot11b_PBCC";
-            return {Value::complex_row(Dot11b_PBCC(arg_required(in, 0, op).to_bits(), arg_required(in, 1, op).to_double(),
-                                                   arg_required(in, 2, op).to_double(),
-                                                   dsss_complex_scalar(arg_required(in, 3, op), op)))};
-          },
-          "symbols = Dot11b_PBCC(bits, DATArate, encoderActive, initialPhase): PBCC payload at 5.5 or 11 Mbit/s");
+TARVIO_OP(
+    "Dot11b_PBCC", 4, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const char* op = "Dot11b_PBCC";
+      return {Value::complex_row(Dot11b_PBCC(arg_required(in, 0, op).to_bits(), arg_required(in, 1, op).to_double(),
+                                             arg_required(in, 2, op).to_double(),
+                                             dsss_complex_scalar(arg_required(in, 3, op), op)))};
+    },
+    "symbols = Dot11b_PBCC(bits, DATArate, encoderActive, initialPhase): PBCC payload at 5.5 or 11 Mbit/s");
 
-TARVIO_OP("Map_PBCC", 3, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const char* op = "Map_PBCC";
-            return {Value::complex_row(Map_PBCC(arg_required(in, 0, op).to_bits(), arg_required(in, 1, op).to_double(),
-                                                dsss_complex_scalar(arg_required(in, 2, op), op)))};
-          },
-          "symbols = Map_PBCC(encodedBits, DATArate, initialPhase): PBCC BPSK/QPSK/8PSK mapping with cover code");
+TARVIO_OP(
+    "Map_PBCC", 3, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const char* op = "Map_PBCC";
+      return {Value::complex_row(Map_PBCC(arg_required(in, 0, op).to_bits(), arg_required(in, 1, op).to_double(),
+                                          dsss_complex_scalar(arg_required(in, 2, op), op)))};
+    },
+    "symbols = Map_PBCC(encodedBits, DATArate, initialPhase): PBCC BPSK/QPSK/8PSK mapping with cover code");
 
-TARVIO_OP("PBCC_coverbits", 1, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            return {Value::row(PBCC_coverbits(arg_required(in, 0, "PBCC_coverbits").to_double()))};
-          },
-          "bits = PBCC_coverbits(reqLength): the PBCC cover sequence");
+TARVIO_OP(
+    "PBCC_coverbits", 1, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      return {Value::row(PBCC_coverbits(arg_required(in, 0, "PBCC_coverbits").to_double()))};
+    },
+    "bits = PBCC_coverbits(reqLength): the PBCC cover sequence");
 
 }  // namespace tarvio

@@ -20,8 +20,8 @@ PlcpChips dot11b_plcp_chips(const Bits& frame, double preambleType) {
   const Bits headerBits(begin + static_cast<std::ptrdiff_t>(headerPtr),
                         begin + static_cast<std::ptrdiff_t>(headerPtr + 48));
   // The header runs at 1 Mbit/s after a long preamble, at 2 Mbit/s after a short one.
-  const DsssChips hdr = preambleType == 0 ? Dot11b_1Mbps(headerBits, pre.lastPhase)
-                                          : Dot11b_2Mbps(headerBits, pre.lastPhase);
+  const DsssChips hdr =
+      preambleType == 0 ? Dot11b_1Mbps(headerBits, pre.lastPhase) : Dot11b_2Mbps(headerBits, pre.lastPhase);
   return {pre.output, hdr.output, hdr.lastPhase};
 }
 

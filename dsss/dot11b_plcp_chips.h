@@ -13,9 +13,9 @@ namespace tarvio {
 inline const cplx kDot11bInitialPhase = (1.0 / std::sqrt(2.0)) * cplx(1.0, 1.0);
 
 struct PlcpChips {
-  CVec preamble;     // 11 chips per preamble bit
-  CVec header;       // 48 header bits: 528 chips (long) or 264 chips (short)
-  cplx lastSymbol;   // last header symbol (before spreading): the next section's phase reference
+  CVec preamble;    // 11 chips per preamble bit
+  CVec header;      // 48 header bits: 528 chips (long) or 264 chips (short)
+  cplx lastSymbol;  // last header symbol (before spreading): the next section's phase reference
 };
 
 // `frame` is the scrambled row [preamble, header, ...]; its first

@@ -43,10 +43,11 @@ Bits Dot11b_PREAMBLE(double preambleType) {
   return out;
 }
 
-TARVIO_OP("Dot11b_PREAMBLE", 1, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            return {Value::row(Dot11b_PREAMBLE(arg_required(in, 0, "Dot11b_PREAMBLE").to_double()))};
-          },
-          "bits = Dot11b_PREAMBLE(preambleType): SYNC and SFD, 0 long (144 bits), 1 short (72 bits)");
+TARVIO_OP(
+    "Dot11b_PREAMBLE", 1, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      return {Value::row(Dot11b_PREAMBLE(arg_required(in, 0, "Dot11b_PREAMBLE").to_double()))};
+    },
+    "bits = Dot11b_PREAMBLE(preambleType): SYNC and SFD, 0 long (144 bits), 1 short (72 bits)");
 
 }  // namespace tarvio

@@ -27,20 +27,21 @@ Bits Dot11b_Scrambler(double scrambleActive, double preambleType, const Bits& fr
   return out;
 }
 
-TARVIO_OP("Dot11b_Scrambler", 3, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const char* op = "Dot11b_Scrambler";
-            return {Value::row(Dot11b_Scrambler(arg_required(in, 0, op).to_double(),
-                                                arg_required(in, 1, op).to_double(),
-                                                arg_required(in, 2, op).to_bits()))};
-          },
-          "out = Dot11b_Scrambler(scrambleActive, preambleType, frame): 0 off, 1 on, 2 preamble only");
+TARVIO_OP(
+    "Dot11b_Scrambler", 3, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const char* op = "Dot11b_Scrambler";
+      return {Value::row(Dot11b_Scrambler(arg_required(in, 0, op).to_double(), arg_required(in, 1, op).to_double(),
+                                          arg_required(in, 2, op).to_bits()))};
+    },
+    "out = Dot11b_Scrambler(scrambleActive, preambleType, frame): 0 off, 1 on, 2 preamble only");
 
-TARVIO_OP("Scrambler_7bit_741", 2, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            return {Value::row(Scrambler_7bit_741(arg_required(in, 0, "Scrambler_7bit_741").to_bits(),
-                                                  arg_required(in, 1, "Scrambler_7bit_741").to_bits()))};
-          },
-          "out = Scrambler_7bit_741(input, initState): 802.11b scrambling from a 7-bit state");
+TARVIO_OP(
+    "Scrambler_7bit_741", 2, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      return {Value::row(Scrambler_7bit_741(arg_required(in, 0, "Scrambler_7bit_741").to_bits(),
+                                            arg_required(in, 1, "Scrambler_7bit_741").to_bits()))};
+    },
+    "out = Scrambler_7bit_741(input, initState): 802.11b scrambling from a 7-bit state");
 
 }  // namespace tarvio

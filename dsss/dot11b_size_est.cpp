@@ -12,8 +12,8 @@
 namespace tarvio {
 
 double Dot11b_SizeEst(double generationMode, double numberOfDATAbits, double DATArate, double highSpeedmod,
-                      double encoderActive, double preambleType, double idleSamples, double rampType,
-                      double rampLength, double OverSampling) {
+                      double encoderActive, double preambleType, double idleSamples, double rampType, double rampLength,
+                      double OverSampling) {
   const double G = generationMode, N = numberOfDATAbits, P = preambleType;
   // Preamble at 1 Mbit/s (144 or 72 bits), header at 1 or 2 Mbit/s (48 bits),
   // 11 Barker chips per bit.
@@ -41,13 +41,14 @@ double Dot11b_SizeEst(double generationMode, double numberOfDATAbits, double DAT
   return size + idle + pad;
 }
 
-TARVIO_OP("Dot11b_SizeEst", 10, 1,
-          [](const Args& in, int) {
-            double a[10];
-            for (size_t i = 0; i < 10; ++i) a[i] = arg_required(in, i, "Dot11b_SizeEst").to_double();
-            return std::vector<Value>{Value(Dot11b_SizeEst(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9]))};
-          },
-          "size = Dot11b_SizeEst(generationMode, numberOfDATAbits, DATArate, highSpeedmod, encoderActive, "
-          "preambleType, idleSamples, rampType, rampLength, OverSampling): samples of one DSSS/CCK/PBCC packet");
+TARVIO_OP(
+    "Dot11b_SizeEst", 10, 1,
+    [](const Args& in, int) {
+      double a[10];
+      for (size_t i = 0; i < 10; ++i) a[i] = arg_required(in, i, "Dot11b_SizeEst").to_double();
+      return std::vector<Value>{Value(Dot11b_SizeEst(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9]))};
+    },
+    "size = Dot11b_SizeEst(generationMode, numberOfDATAbits, DATArate, highSpeedmod, encoderActive, "
+    "preambleType, idleSamples, rampType, rampLength, OverSampling): samples of one DSSS/CCK/PBCC packet");
 
 }  // namespace tarvio

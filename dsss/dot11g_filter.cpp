@@ -13,8 +13,9 @@ namespace tarvio {
 CVec Dot11g_filter(double filterType, double /*filterTaps*/, double /*filterFactor*/, double /*oversamplingRate*/,
                    const CVec& samples, const RVec& filterCoeffs) {
   if (!(filterType >= 0))
-    throw std::invalid_argument("Dot11g_filter: filterType must be 0 or more (0 none, 1 Gaussian, 2 root raised "
-                                "cosine, 3 brick, 4 user taps).");
+    throw std::invalid_argument(
+        "Dot11g_filter: filterType must be 0 or more (0 none, 1 Gaussian, 2 root raised "
+        "cosine, 3 brick, 4 user taps).");
   if (filterCoeffs.empty()) throw std::invalid_argument("Dot11g_filter: the filter has no taps.");
   if (samples.empty()) return {};
   CVec y = dsss_upsample_filter(samples, 1, filterCoeffs);

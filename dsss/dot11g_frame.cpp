@@ -13,10 +13,10 @@
 #include "dsss/dot11b_plcp_chips.h"
 #include "dsss/dot11b_preamble.h"
 #include "dsss/dot11b_scrambler.h"
-#include "dsss/dsss_burst.h"
-#include "dsss/dsss_values.h"
 #include "dsss/dot11g_header.h"
 #include "dsss/dot11g_pbcc.h"
+#include "dsss/dsss_burst.h"
+#include "dsss/dsss_values.h"
 #include "runtime/registry.h"
 
 namespace tarvio {
@@ -32,9 +32,10 @@ constexpr size_t kPreSwitchClkChips = 3 * 11;
 void check_33_oversampling(double OverSampling) {
   const double twice = 2 * OverSampling;
   if (!(twice >= 3) || twice != std::floor(twice) || std::fmod(twice, 3) != 0)
-    throw std::invalid_argument("Dot11g_FRAME: at 33 Mbit/s OverSampling must be a multiple of 1.5 (1.5, 3, 4.5, 6, "
-                                "7.5, 9, ...) so that the 16.5 MHz symbols get a whole number of samples; got " +
-                                dsss_num(OverSampling) + ".");
+    throw std::invalid_argument(
+        "Dot11g_FRAME: at 33 Mbit/s OverSampling must be a multiple of 1.5 (1.5, 3, 4.5, 6, "
+        "7.5, 9, ...) so that the 16.5 MHz symbols get a whole number of samples; got " +
+        dsss_num(OverSampling) + ".");
 }
 
 }  // namespace
@@ -97,14 +98,16 @@ Frame Dot11g_FRAME(const Bits& databits, double clkStruct, double dataRate, doub
   const DsssRamp ramped = dsss_power_ramp(modSignal, rampType, rampLength, oversamplingRate, generationMode);
   const DsssOversampling os = dsss_oversampling(oversamplingRate);
   if (!(FilterType >= 0))
-    throw std::invalid_argument("Dot11g_FRAME: FilterType must be 0 or more (0 none, 1 Gaussian, 2 root raised "
-                                "cosine, 3 brick, 4 user taps); got " + dsss_num(FilterType) + ".");
+    throw std::invalid_argument(
+        "Dot11g_FRAME: FilterType must be 0 or more (0 none, 1 Gaussian, 2 root raised "
+        "cosine, 3 brick, 4 user taps); got " +
+        dsss_num(FilterType) + ".");
   if (ramped.signal.empty()) return Frame{};  // unframed burst without bits
 
   CVec filtered;
   if (!clockSwitch) {
-    const RVec h = dsss_filter_taps(FilterType, taps, FilterFactor, OverSampling, double(os.samplesPerChip),
-                                    filterCoeffs);
+    const RVec h =
+        dsss_filter_taps(FilterType, taps, FilterFactor, OverSampling, double(os.samplesPerChip), filterCoeffs);
     filtered = dsss_upsample_filter(ramped.signal, os.samplesPerChip, h);
     dsss_remove_mean(filtered);
   } else {
@@ -137,9 +140,9 @@ TARVIO_OP(
     [](const Args& in, int) -> std::vector<Value> {
       const char* op = "Dot11g_FRAME";
       auto d = [&](size_t i) { return arg_required(in, i, op).to_double(); };
-      const Frame f = Dot11g_FRAME(arg_required(in, 0, op).to_bits(), d(1), d(2), d(3), d(4), d(5), d(6), d(7), d(8),
-                                   d(9), d(10), d(11), d(12), d(13), d(14), d(15), d(16),
-                                   state().parameters.filterCoeffs);
+      const Frame f =
+          Dot11g_FRAME(arg_required(in, 0, op).to_bits(), d(1), d(2), d(3), d(4), d(5), d(6), d(7), d(8), d(9), d(10),
+                       d(11), d(12), d(13), d(14), d(15), d(16), state().parameters.filterCoeffs);
       return {Value::complex_row(f.waveform), Value::markers(f.markers)};
     },
     "[waveform, events] = Dot11g_FRAME(DATAbits, clkStruct, DATArate, highRateMod, preambleType, locked, "

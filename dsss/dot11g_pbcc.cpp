@@ -17,8 +17,9 @@ Bits Dot11g_PBCC22Encoder(const Bits& dataIn, double k, const std::vector<std::v
     throw std::invalid_argument(
         "Dot11g_PBCC22Encoder: genMatrix must have two rows (one per input stream) of equal, non-zero length.");
   if (dataIn.size() % 2 != 0)
-    throw std::invalid_argument("Dot11g_PBCC22Encoder: the input must hold an even number of bits (two per step); got " +
-                                std::to_string(dataIn.size()) + ".");
+    throw std::invalid_argument(
+        "Dot11g_PBCC22Encoder: the input must hold an even number of bits (two per step); got " +
+        std::to_string(dataIn.size()) + ".");
   const size_t pairs = dataIn.size() / 2;
   Bits b0(pairs), b1(pairs);
   for (size_t i = 0; i < pairs; ++i) {

@@ -62,21 +62,22 @@ double Dot11g_SizeEst(const Parameters& p) {
   return one * p.numberOfPackets;
 }
 
-TARVIO_OP("Dot11g_PBCC_SizeEst", 10, 1,
-          [](const Args& in, int) {
-            double a[10];
-            for (size_t i = 0; i < 10; ++i) a[i] = arg_required(in, i, "Dot11g_PBCC_SizeEst").to_double();
-            return std::vector<Value>{
-                Value(Dot11g_PBCC_SizeEst(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9]))};
-          },
-          "size = Dot11g_PBCC_SizeEst(generationMode, numberOfDATAbits, DATArate, highSpeedmod, encoderActive, "
-          "preambleType, idleSamples, rampType, rampLength, OverSampling): samples of one ERP-PBCC packet");
+TARVIO_OP(
+    "Dot11g_PBCC_SizeEst", 10, 1,
+    [](const Args& in, int) {
+      double a[10];
+      for (size_t i = 0; i < 10; ++i) a[i] = arg_required(in, i, "Dot11g_PBCC_SizeEst").to_double();
+      return std::vector<Value>{Value(Dot11g_PBCC_SizeEst(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9]))};
+    },
+    "size = Dot11g_PBCC_SizeEst(generationMode, numberOfDATAbits, DATArate, highSpeedmod, encoderActive, "
+    "preambleType, idleSamples, rampType, rampLength, OverSampling): samples of one ERP-PBCC packet");
 
-TARVIO_OP("Dot11g_SizeEst", 1, 1,
-          [](const Args& in, int) {
-            const Value& v = arg_required(in, 0, "Dot11g_SizeEst");
-            return std::vector<Value>{Value(Dot11g_SizeEst(record_from_value<Parameters>(v, "p")))};
-          },
-          "size = Dot11g_SizeEst(p): samples of all packets of the parameter set p, any format");
+TARVIO_OP(
+    "Dot11g_SizeEst", 1, 1,
+    [](const Args& in, int) {
+      const Value& v = arg_required(in, 0, "Dot11g_SizeEst");
+      return std::vector<Value>{Value(Dot11g_SizeEst(record_from_value<Parameters>(v, "p")))};
+    },
+    "size = Dot11g_SizeEst(p): samples of all packets of the parameter set p, any format");
 
 }  // namespace tarvio

@@ -48,7 +48,7 @@ DsssRamp dsss_power_ramp(const CVec& modSignal, double rampType, double rampLeng
     return rampType == 1 ? x : 0.5 * (1 - std::cos(std::numbers::pi * x));
   };
   for (size_t k = 1; k <= adj; ++k) {
-    const double barker = kDot11bBarker[(k - 1) % kDot11bBarker.size()];  // cyclic Barker extension
+    const double barker = kDot11bBarker[(k - 1) % kDot11bBarker.size()];             // cyclic Barker extension
     out.signal[k - 1] = barker * first * mask(k);                                    // ramp-up
     out.signal[modSignal.size() + adj + k - 1] = barker * last * mask(adj + 1 - k);  // ramp-down
   }
@@ -123,8 +123,8 @@ void dsss_remove_mean(CVec& samples) {
   for (cplx& s : samples) s -= mean;
 }
 
-Frame dsss_finish_burst(CVec samples, size_t decimateRate, double idleSamples, double generationMode,
-                        double markerRamp, double mirrorSpectrum) {
+Frame dsss_finish_burst(CVec samples, size_t decimateRate, double idleSamples, double generationMode, double markerRamp,
+                        double mirrorSpectrum) {
   if (decimateRate == 0) throw std::invalid_argument("The decimation rate must be 1 or more.");
   const size_t idle = generationMode == 0 ? 0 : whole_count(idleSamples, "The idle interval");
   size_t ramp = whole_count(markerRamp, "The ramp length");

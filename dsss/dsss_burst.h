@@ -72,7 +72,7 @@ void dsss_remove_mean(CVec& samples);
 // Pass the samples with std::move to avoid a copy. idleSamples and markerRamp
 // are rounded to whole samples and must not be
 // negative (std::invalid_argument).
-Frame dsss_finish_burst(CVec samples, size_t decimateRate, double idleSamples, double generationMode,
-                        double markerRamp, double mirrorSpectrum);
+Frame dsss_finish_burst(CVec samples, size_t decimateRate, double idleSamples, double generationMode, double markerRamp,
+                        double mirrorSpectrum);
 
 }  // namespace tarvio

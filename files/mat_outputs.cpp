@@ -40,9 +40,9 @@ std::string rate_text(double rate) {
 }  // namespace
 
 void SaveWaveFile(const std::string& path, const CVec& wave, double sample_rate) {
-  mat_write(path, {{"samplePoints", iq_columns(wave)},
-                   {"sampleRate", Value(sample_rate)},
-                   {"wave", Value::complex_row(wave)}});
+  mat_write(
+      path,
+      {{"samplePoints", iq_columns(wave)}, {"sampleRate", Value(sample_rate)}, {"wave", Value::complex_row(wave)}});
 }
 
 bool SaveWaveCommand(const std::string& path) {

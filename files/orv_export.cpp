@@ -26,7 +26,7 @@ Value marker_matrix(const std::vector<std::vector<double>>& rows) {
 
 std::vector<Value> common_args(int32_t mode, const std::string& file_name, const SigGenSettings& settings,
                                const std::vector<std::vector<double>>& markers) {
-  return {Value::int32_scalar(mode), Value::text(file_name), Value::row(export_settings_header(settings)),
+  return {Value::int32_scalar(mode),  Value::text(file_name),      Value::row(export_settings_header(settings)),
           Value::text(kExportOption), Value::text(kExportComment), marker_matrix(markers)};
 }
 
@@ -52,13 +52,8 @@ std::vector<double> export_settings_header(const SigGenSettings& s) {
   if (!s.SamplingRate)
     throw std::runtime_error("Orv_Export: SigGenSettings.SamplingRate is not set; calculate a waveform first");
   const double bandwidth = s.BBfilter == 1 ? 2100000 : s.BBfilter == 2 ? 40000000 : 0;
-  return {s.Frequency,
-          *s.SamplingRate,
-          bandwidth,
-          s.Scaling,
-          s.ModAttenAuto != 0 ? -2 : s.ModAtten,
-          s.MarkerPolarity,
-          2 * s.RFblanking};
+  return {s.Frequency,      *s.SamplingRate, bandwidth, s.Scaling, s.ModAttenAuto != 0 ? -2 : s.ModAtten,
+          s.MarkerPolarity, 2 * s.RFblanking};
 }
 
 std::vector<std::vector<double>> marker_rows(const Markers& m) {
@@ -97,6 +92,7 @@ TARVIO_OP(
       const ExportStatus s = Orv_Export(name, iq, markers, settings, app);
       return {Value(s.status), Value::text(s.description)};
     },
-    "[status, description] = Orv_Export(FileName, IQData, Markers, settings, appInfo): writes the waveform export file");
+    "[status, description] = Orv_Export(FileName, IQData, Markers, settings, appInfo): writes the waveform export "
+    "file");
 
 }  // namespace tarvio

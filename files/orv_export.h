@@ -24,8 +24,8 @@ inline constexpr const char* kExportComment = "Tarvio 802.11 WLAN";
 std::vector<double> export_settings_header(const SigGenSettings& settings);
 
 struct ExportStatus {
-  double status = 0;         // 0 on success
-  std::string description;   // "Succeeded"
+  double status = 0;        // 0 on success
+  std::string description;  // "Succeeded"
 };
 
 // Writes the export file. With appInfo.ApplicationFunction "dot11g_GUI_c"

@@ -12,7 +12,8 @@ namespace {
 
 size_t whole_count(double v, const char* what) {
   if (!(v >= 0) || v != std::floor(v))
-    throw std::runtime_error(std::string("invalid ") + what + " " + std::to_string(v) + ": a whole number >= 0 is needed");
+    throw std::runtime_error(std::string("invalid ") + what + " " + std::to_string(v) +
+                             ": a whole number >= 0 is needed");
   return size_t(v);
 }
 

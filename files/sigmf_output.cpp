@@ -28,8 +28,9 @@ void write_sigmf(const PacketSource& src, const std::string& base, double sample
   size_t run_start = 0;
   bool in_run = false;
   auto close_run = [&](size_t end) {
-    if (in_run) annotations.push_back({{"core:sample_start", run_start}, {"core:sample_count", end - run_start},
-                                       {"core:label", "burst"}});
+    if (in_run)
+      annotations.push_back(
+          {{"core:sample_start", run_start}, {"core:sample_count", end - run_start}, {"core:label", "burst"}});
     in_run = false;
   };
   walk_packets(src, [&](const double* i, const double* q, const uint8_t* m, size_t n, size_t first) {

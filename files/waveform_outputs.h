@@ -8,7 +8,7 @@
 
 namespace tarvio {
 
-void WriteExportFile(const std::string& path);  // the export plug-in's file
+void WriteExportFile(const std::string& path);   // the export plug-in's file
 void WriteRawWaveform(const std::string& path);  // raw 16-bit sample file
 void WriteSaveWave(const std::string& path);     // MAT file: samplePoints, sampleRate, wave
 void WriteSigmf(const std::string& base);        // base.sigmf-data and base.sigmf-meta

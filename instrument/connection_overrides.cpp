@@ -29,13 +29,17 @@ ConnectionOverrides take_connection_options(std::vector<std::string>& args) {
       if (k + 1 >= args.size()) throw std::invalid_argument(name + " needs a value");
       value = args[++k];
     }
-    if (name == "--address") o.address = value;
-    else if (name == "--serial") o.serial = value;
-    else if (name == "--type") o.type = value;
+    if (name == "--address")
+      o.address = value;
+    else if (name == "--serial")
+      o.serial = value;
+    else if (name == "--type")
+      o.type = value;
     else {
       char* end = nullptr;
       double t = std::strtod(value.c_str(), &end);
-      if (end == value.c_str() || *end) throw std::invalid_argument("--timeout needs a number of seconds, not '" + value + "'");
+      if (end == value.c_str() || *end)
+        throw std::invalid_argument("--timeout needs a number of seconds, not '" + value + "'");
       o.timeout_s = t;
     }
   }

@@ -13,9 +13,10 @@
 namespace tarvio {
 
 struct ConnectionOverrides {
-  std::string address;  // LAN address ("host[:port]", "vxi11://...", VISA "TCPIP::..."): type TCPIP unless type is given
-  std::string serial;   // serial device path: type RS232 unless type is given
-  std::string type;     // "TCPIP", "RS232" or "GPIB", any case
+  std::string
+      address;         // LAN address ("host[:port]", "vxi11://...", VISA "TCPIP::..."): type TCPIP unless type is given
+  std::string serial;  // serial device path: type RS232 unless type is given
+  std::string type;    // "TCPIP", "RS232" or "GPIB", any case
   std::optional<double> timeout_s;
 };
 

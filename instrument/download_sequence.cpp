@@ -28,8 +28,8 @@ HwResult DownloadSequence() {
   if (r.status != 0) {
     reporter().show({MessageKind::Error, "Error Occured During Instrument Setup", r.response, true});
   } else if (s.parameters.faceless == 0) {
-    reporter().show(
-        {MessageKind::Info, "Download Completed", "Waveform has been successfully transferred to the instrument", true});
+    reporter().show({MessageKind::Info, "Download Completed",
+                     "Waveform has been successfully transferred to the instrument", true});
   }
   return r;
 }

@@ -58,21 +58,28 @@ namespace {
 
 std::vector<Value> pair(const HwResult& r) { return {Value(r.status), Value(r.response)}; }
 
-TARVIO_OP("HwPing", 1, 2, [](const Args& in, int) { return pair(hwPing(arg_required(in, 0, "HwPing"))); },
-          "[status, response] = HwPing(config): asks the instrument to identify itself");
-TARVIO_OP("VerifyComm", 1, 2, [](const Args& in, int) { return pair(hwPing(arg_required(in, 0, "VerifyComm"))); },
-          "[status, description] = VerifyComm(config): the ping of the connection dialog's hardware check");
+TARVIO_OP(
+    "HwPing", 1, 2, [](const Args& in, int) { return pair(hwPing(arg_required(in, 0, "HwPing"))); },
+    "[status, response] = HwPing(config): asks the instrument to identify itself");
+TARVIO_OP(
+    "VerifyComm", 1, 2, [](const Args& in, int) { return pair(hwPing(arg_required(in, 0, "VerifyComm"))); },
+    "[status, description] = VerifyComm(config): the ping of the connection dialog's hardware check");
 TARVIO_OP(
     "HwSend", 2, 2,
-    [](const Args& in, int) { return pair(hwSend(arg_required(in, 0, "HwSend"), arg_required(in, 1, "HwSend").str())); },
+    [](const Args& in, int) {
+      return pair(hwSend(arg_required(in, 0, "HwSend"), arg_required(in, 1, "HwSend").str()));
+    },
     "[status, response] = HwSend(config, command): writes one SCPI command");
 TARVIO_OP(
     "HwQuery", 2, 2,
-    [](const Args& in, int) { return pair(hwQuery(arg_required(in, 0, "HwQuery"), arg_required(in, 1, "HwQuery").str())); },
+    [](const Args& in, int) {
+      return pair(hwQuery(arg_required(in, 0, "HwQuery"), arg_required(in, 1, "HwQuery").str()));
+    },
     "[status, response] = HwQuery(config, query): writes a query and returns the reply text");
-TARVIO_OP("HwReturnLocal", 1, 2,
-          [](const Args& in, int) { return pair(hwReturnLocal(arg_required(in, 0, "HwReturnLocal"))); },
-          "[status, response] = HwReturnLocal(config): returns the instrument to front-panel control");
+TARVIO_OP(
+    "HwReturnLocal", 1, 2,
+    [](const Args& in, int) { return pair(hwReturnLocal(arg_required(in, 0, "HwReturnLocal"))); },
+    "[status, response] = HwReturnLocal(config): returns the instrument to front-panel control");
 
 }  // namespace
 

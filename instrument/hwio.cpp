@@ -37,8 +37,9 @@ EntryFn load_entry() {
     handle = dlopen(kModuleFile, RTLD_NOW | RTLD_LOCAL);
     if (!handle) errors += (errors.empty() ? "" : "; ") + std::string(dlerror());
   }
-  if (!handle) throw std::runtime_error("The instrument transport module " + std::string(kModuleFile) +
-                                        " cannot be loaded: " + errors);
+  if (!handle)
+    throw std::runtime_error("The instrument transport module " + std::string(kModuleFile) +
+                             " cannot be loaded: " + errors);
   void* sym = dlsym(handle, kEntryName);
   if (!sym) throw std::runtime_error("The instrument transport module has no entry point " + std::string(kEntryName));
   return reinterpret_cast<EntryFn>(sym);

@@ -78,9 +78,13 @@ std::vector<std::string> visible_controls(const std::string& type) {
   return {};
 }
 
-std::string primary_address_tip() { return "Select the primary address of your source.\nThe default factory setting is 19."; }
+std::string primary_address_tip() {
+  return "Select the primary address of your source.\nThe default factory setting is 19.";
+}
 
-std::string baud_rate_tip() { return "Select the communication baud rate.\nNOTE: This must agree with the instrument."; }
+std::string baud_rate_tip() {
+  return "Select the communication baud rate.\nNOTE: This must agree with the instrument.";
+}
 
 std::string handshake_tip(int position) {
   const char* crlf = "\r\n";

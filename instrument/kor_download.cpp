@@ -55,7 +55,8 @@ HwResult KORDownLoadWrap(const CVec& IQData, const Markers& Marker, const std::s
       char text[200];
       std::snprintf(text, sizeof text, "This download will take approximately %0.1f minutes. Do you want to continue?",
                     minutes);
-      if (reporter().ask("RS-232 Download", text, {"OK", "Cancel"}, "Cancel") != "OK") return {-1, "Download cancelled"};
+      if (reporter().ask("RS-232 Download", text, {"OK", "Cancel"}, "Cancel") != "OK")
+        return {-1, "Download cancelled"};
     }
   }
 
@@ -68,9 +69,9 @@ HwResult KORDownLoadWrap(const CVec& IQData, const Markers& Marker, const std::s
     Value rec = transport_record(config);
     std::vector<Value> r;
     if (from_file) {
-      r = hwio::call(9, {rec, Value(st.parameters.multiFrame.tmpFileName), Value(pkt_size), Value(packets),
-                         Value(marker_rows), Value(st.parameters.multiFrame.max), Value("norm"), Value(1.0),
-                         Value(Filename)});
+      r = hwio::call(
+          9, {rec, Value(st.parameters.multiFrame.tmpFileName), Value(pkt_size), Value(packets), Value(marker_rows),
+              Value(st.parameters.multiFrame.max), Value("norm"), Value(1.0), Value(Filename)});
       return to_hw_result(r, 9);
     }
     r = hwio::call(20, {rec, Value::complex_row(IQData), Marker.size() ? Value::markers(Marker) : Value(),

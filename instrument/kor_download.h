@@ -31,7 +31,8 @@ HwResult KORDownLoadWrap(const CVec& IQData, const Markers& Marker, const std::s
 // Runs one instrument command; an error raised on the way (the module
 // cannot be loaded, ...) becomes status 1 with its text, so the command
 // sequences never stop on an exception.
-template <class F> HwResult guarded(F&& f) {
+template <class F>
+HwResult guarded(F&& f) {
   try {
     return f();
   } catch (const std::exception& e) {

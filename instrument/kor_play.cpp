@@ -80,8 +80,10 @@ std::vector<std::string> korplay_commands(const std::string& FileName, const Sig
   std::vector<std::string> c;
   common_head(c, FileName, s);
   double r = recon_filter.value_or(0);
-  c.push_back(std::string(" :source:rad:arb:rfilter ") +
-              (r == 1 ? "250.0khz" : r == 2 ? "2.5Mhz" : r == 3 ? "8Mhz" : "through"));
+  c.push_back(std::string(" :source:rad:arb:rfilter ") + (r == 1   ? "250.0khz"
+                                                          : r == 2 ? "2.5Mhz"
+                                                          : r == 3 ? "8Mhz"
+                                                                   : "through"));
   common_tail(c, s);
   return c;
 }
@@ -115,8 +117,8 @@ HwResult KORPlay_c(const std::string& FileName, const SigGenSettings& setting, c
       target = *v;
     } else {
       readback_bad = true;
-      problems.push_back(std::string("The instrument's reply to ") + query + " is not a number: " +
-                         quoted(last_query.response) + "; the " + what + " keeps its value.");
+      problems.push_back(std::string("The instrument's reply to ") + query +
+                         " is not a number: " + quoted(last_query.response) + "; the " + what + " keeps its value.");
     }
   };
   read_back(":source:freq:fix?", global.Frequency, "frequency");

@@ -94,7 +94,8 @@ double append(const std::string& packet_path, const double* i, const double* q, 
     write_values(f.f, q, n, packet_path);
     std::FILE* h = f.f;
     f.f = nullptr;
-    if (std::fclose(h) != 0) throw std::runtime_error("cannot write the packet file '" + packet_path + "': " + errno_text());
+    if (std::fclose(h) != 0)
+      throw std::runtime_error("cannot write the packet file '" + packet_path + "': " + errno_text());
   }
   const std::string mp = marker_path(packet_path);
   FileCloser m{std::fopen(mp.c_str(), "ab")};

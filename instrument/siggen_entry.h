@@ -20,11 +20,11 @@ double unit_factor(int unit_position);
 
 // The numeric entries. A non-number (NaN) keeps `previous`; infinities are
 // clamped like any out-of-range value.
-double EntryFrequency(double number, int unit_position, double previous);   // Hz, [100 kHz, 1e12]
-double EntryAmplitude(double number, double previous);                     // dBm, integer, [-136, 30]
+double EntryFrequency(double number, int unit_position, double previous);     // Hz, [100 kHz, 1e12]
+double EntryAmplitude(double number, double previous);                        // dBm, integer, [-136, 30]
 double EntrySamplingRate(double number, int unit_position, double previous);  // Hz, [1, 100 MHz]
-double EntryScaling(double number, double previous);                       // %, 0.01 steps, [1, 100]
-double EntryModAtten(double number, double previous);                      // dB, integer, [0, 40]
+double EntryScaling(double number, double previous);                          // %, 0.01 steps, [1, 100]
+double EntryModAtten(double number, double previous);                         // dB, integer, [0, 40]
 
 // The frequency as shown: the largest unit that keeps the number at or
 // above 1 (below 1000 in Hz, below 1e6 in kHz, below 1e9 in MHz, else GHz).

@@ -11,9 +11,7 @@ namespace tarvio {
 // 32 FCS bits of a bit row of whole octets (first bit of each octet is its
 // least significant bit); output bit 0 of the CRC value first.
 Bits CCITT_CRC32(const Bits& input);
-inline Bits Dot11_CalcMACfcs(const Bits& data) {
-  return CCITT_CRC32(data);
-}
+inline Bits Dot11_CalcMACfcs(const Bits& data) { return CCITT_CRC32(data); }
 
 // The CRC-32 check value of octets in order (generator 0x04C11DB7,
 // reflected, preset and final complement all ones): bit 0 of the value is

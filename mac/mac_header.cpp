@@ -17,9 +17,7 @@ namespace {
 constexpr const char* kFieldOrder[] = {"FrameCntrl", "DurationID", "Address1", "Address2",
                                        "Address3",   "SeqCntrl",   "Address4"};
 
-const MacField& field_at(const MacHeader& h, const char* name) {
-  return *mac_field(const_cast<MacHeader&>(h), name);
-}
+const MacField& field_at(const MacHeader& h, const char* name) { return *mac_field(const_cast<MacHeader&>(h), name); }
 
 }  // namespace
 
@@ -58,13 +56,9 @@ void RecalcBitStream(MacHeader& header) {
   header.BitStream.assign(bits.begin(), bits.end());
 }
 
-void RecalcBitStream() {
-  RecalcBitStream(state().MAChdr);
-}
+void RecalcBitStream() { RecalcBitStream(state().MAChdr); }
 
-void defaultMAChdr() {
-  state().MAChdr = MacHeader{};
-}
+void defaultMAChdr() { state().MAChdr = MacHeader{}; }
 
 bool enter_hex_field(MacField& field, const std::string& text) {
   size_t b = text.find_first_not_of(" \t");

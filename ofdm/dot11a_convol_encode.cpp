@@ -47,12 +47,13 @@ Bits Dot11a_ConvolEncode(const Bits& input, double rate) {
   return out;
 }
 
-TARVIO_OP("Dot11a_ConvolEncode", 2, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const Bits x = arg_required(in, 0, "Dot11a_ConvolEncode").to_bits();
-            const double rate = arg_required(in, 1, "Dot11a_ConvolEncode").to_double();
-            return {Value::row(Dot11a_ConvolEncode(x, rate))};
-          },
-          "output = Dot11a_ConvolEncode(input, rate): K=7 (133,171) encoder, punctured to rate 2/3 or 3/4");
+TARVIO_OP(
+    "Dot11a_ConvolEncode", 2, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const Bits x = arg_required(in, 0, "Dot11a_ConvolEncode").to_bits();
+      const double rate = arg_required(in, 1, "Dot11a_ConvolEncode").to_double();
+      return {Value::row(Dot11a_ConvolEncode(x, rate))};
+    },
+    "output = Dot11a_ConvolEncode(input, rate): K=7 (133,171) encoder, punctured to rate 2/3 or 3/4");
 
 }  // namespace tarvio

@@ -105,16 +105,17 @@ CVec Dot11a_DATA(double generationMode, const Bits& userData, double serviceFiel
   return out;
 }
 
-TARVIO_OP("Dot11a_DATA", 13, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const char* op = "Dot11a_DATA";
-            auto num = [&](size_t i) { return arg_required(in, i, op).to_double(); };
-            return {Value::complex_row(Dot11a_DATA(num(0), arg_required(in, 1, op).to_bits(), num(2), num(3), num(4),
-                                                   num(5), num(6), num(7), num(8), num(9), num(10),
-                                                   arg_required(in, 11, op).to_reals(), arg_double(in, 12, 0)))};
-          },
-          "samples = Dot11a_DATA(generationMode, userData, serviceField, dataRate, modulation, encoderRate, "
-          "scramblerActive, scramblerInit, interleaverActive, oversamplingRate, windowLength, subCarrierMask, "
-          "sincCompensation)");
+TARVIO_OP(
+    "Dot11a_DATA", 13, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const char* op = "Dot11a_DATA";
+      auto num = [&](size_t i) { return arg_required(in, i, op).to_double(); };
+      return {Value::complex_row(Dot11a_DATA(num(0), arg_required(in, 1, op).to_bits(), num(2), num(3), num(4), num(5),
+                                             num(6), num(7), num(8), num(9), num(10),
+                                             arg_required(in, 11, op).to_reals(), arg_double(in, 12, 0)))};
+    },
+    "samples = Dot11a_DATA(generationMode, userData, serviceField, dataRate, modulation, encoderRate, "
+    "scramblerActive, scramblerInit, interleaverActive, oversamplingRate, windowLength, subCarrierMask, "
+    "sincCompensation)");
 
 }  // namespace tarvio

@@ -12,11 +12,11 @@ namespace tarvio {
 
 // The DATA bit stream before mapping.
 struct Dot11aDataBits {
-  Bits data;          // SERVICE, user bits, tail and pad, after scrambling (N_SYM * N_DBPS)
-  Bits coded;         // after the encoder (N_SYM * N_CBPS)
-  size_t nsym = 0;    // N_SYM
-  size_t ncbps = 0;   // N_CBPS
-  size_t ndbps = 0;   // N_DBPS
+  Bits data;         // SERVICE, user bits, tail and pad, after scrambling (N_SYM * N_DBPS)
+  Bits coded;        // after the encoder (N_SYM * N_CBPS)
+  size_t nsym = 0;   // N_SYM
+  size_t ncbps = 0;  // N_CBPS
+  size_t ndbps = 0;  // N_DBPS
 };
 
 // N_SYM = ceil(bits / N_DBPS), N_PAD zeros appended; when scrambled, the six

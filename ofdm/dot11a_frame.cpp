@@ -47,11 +47,11 @@ Frame idle_only_frame(size_t idle) {
 
 }  // namespace
 
-Frame Dot11a_FRAME(double generationMode, const Bits& databits, double serviceField, double dataRate,
-                   double modulation, double encoderRate, double scramblerActive, double scramblerInit,
-                   double interleaverActive, const RVec& SubCarriers, double OverSampling, double WindowingLength,
-                   double idleSamples, double FilterType, double /*FilterFactor*/, double /*taps*/,
-                   double MirrorSpectrum, double sincXcompensation, const RVec& filterCoeffs) {
+Frame Dot11a_FRAME(double generationMode, const Bits& databits, double serviceField, double dataRate, double modulation,
+                   double encoderRate, double scramblerActive, double scramblerInit, double interleaverActive,
+                   const RVec& SubCarriers, double OverSampling, double WindowingLength, double idleSamples,
+                   double FilterType, double /*FilterFactor*/, double /*taps*/, double MirrorSpectrum,
+                   double sincXcompensation, const RVec& filterCoeffs) {
   const size_t idle = idle_count(idleSamples);
   if (databits.size() > max_packet_bits) return idle_only_frame(idle);
 
@@ -74,9 +74,9 @@ Frame Dot11a_FRAME(double generationMode, const Bits& databits, double serviceFi
     throw std::invalid_argument("Dot11a_FRAME: the baseband filter has no coefficients");
 
   const RVec mask = Dot11a_CarrierMapping(SubCarriers, 1);
-  const CVec data = Dot11a_DATA(generationMode, databits, serviceField, dataRate, modulation, encoderRate,
-                                scramblerActive, scramblerInit, interleaverActive, OverSampling, WindowingLength, mask,
-                                sincXcompensation);
+  const CVec data =
+      Dot11a_DATA(generationMode, databits, serviceField, dataRate, modulation, encoderRate, scramblerActive,
+                  scramblerInit, interleaverActive, OverSampling, WindowingLength, mask, sincXcompensation);
 
   CVec samples;
   if (framed) samples = Dot11a_SYNC(OverSampling, WindowingLength, mask, sincXcompensation);
@@ -120,19 +120,20 @@ Frame Dot11a_FRAME(double generationMode, const Bits& databits, double serviceFi
   return f;
 }
 
-TARVIO_OP("Dot11a_FRAME", 18, 2,
-          [](const Args& in, int) -> std::vector<Value> {
-            const char* op = "Dot11a_FRAME";
-            auto num = [&](size_t i) { return arg_required(in, i, op).to_double(); };
-            const Frame f = Dot11a_FRAME(num(0), arg_required(in, 1, op).to_bits(), num(2), num(3), num(4), num(5),
-                                         num(6), num(7), num(8), arg_required(in, 9, op).to_reals(), num(10), num(11),
-                                         num(12), num(13), arg_double(in, 14, 0), arg_double(in, 15, 0), num(16),
-                                         arg_double(in, 17, 0), state().parameters.filterCoeffs);
-            return {Value::complex_row(f.waveform), Value::markers(f.markers)};
-          },
-          "[waveform, markers] = Dot11a_FRAME(generationMode, data, serviceField, dataRate, modulation, encoderRate, "
-          "scramblerActive, scramblerInit, interleaverActive, subCarrierMask, oversamplingRate, windowLength, "
-          "idleSamples, filterType, filterFactor, filterLength, mirrorSpectrum, sincCompensation); the filter taps "
-          "are parameters.filterCoeffs");
+TARVIO_OP(
+    "Dot11a_FRAME", 18, 2,
+    [](const Args& in, int) -> std::vector<Value> {
+      const char* op = "Dot11a_FRAME";
+      auto num = [&](size_t i) { return arg_required(in, i, op).to_double(); };
+      const Frame f = Dot11a_FRAME(num(0), arg_required(in, 1, op).to_bits(), num(2), num(3), num(4), num(5), num(6),
+                                   num(7), num(8), arg_required(in, 9, op).to_reals(), num(10), num(11), num(12),
+                                   num(13), arg_double(in, 14, 0), arg_double(in, 15, 0), num(16),
+                                   arg_double(in, 17, 0), state().parameters.filterCoeffs);
+      return {Value::complex_row(f.waveform), Value::markers(f.markers)};
+    },
+    "[waveform, markers] = Dot11a_FRAME(generationMode, data, serviceField, dataRate, modulation, encoderRate, "
+    "scramblerActive, scramblerInit, interleaverActive, subCarrierMask, oversamplingRate, windowLength, "
+    "idleSamples, filterType, filterFactor, filterLength, mirrorSpectrum, sincCompensation); the filter taps "
+    "are parameters.filterCoeffs");
 
 }  // namespace tarvio

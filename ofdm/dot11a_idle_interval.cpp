@@ -23,12 +23,13 @@ std::string Dot11a_txtIdleInterval(const std::string& entry, Parameters& p) {
   return Num2Str(p.idleSamples / (20.0 * p.OverSampling));
 }
 
-TARVIO_OP("Dot11a_txtIdleInterval", 3, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const std::string text = arg_text(in, 0, "");
-            return {Value::text(Dot11a_txtIdleInterval(text, state().parameters))};
-          },
-          "text = Dot11a_txtIdleInterval(entryText): sets parameters.idleSamples from an idle time in us and returns "
-          "the time actually used");
+TARVIO_OP(
+    "Dot11a_txtIdleInterval", 3, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const std::string text = arg_text(in, 0, "");
+      return {Value::text(Dot11a_txtIdleInterval(text, state().parameters))};
+    },
+    "text = Dot11a_txtIdleInterval(entryText): sets parameters.idleSamples from an idle time in us and returns "
+    "the time actually used");
 
 }  // namespace tarvio

@@ -28,10 +28,11 @@ Bits Dot11a_Interleave(const Bits& in) {
   return out;
 }
 
-TARVIO_OP("Dot11a_Interleave", 1, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            return {Value::row(Dot11a_Interleave(arg_required(in, 0, "Dot11a_Interleave").to_bits()))};
-          },
-          "out = Dot11a_Interleave(in): 802.11a interleaver of one symbol of 48/96/192/288 coded bits");
+TARVIO_OP(
+    "Dot11a_Interleave", 1, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      return {Value::row(Dot11a_Interleave(arg_required(in, 0, "Dot11a_Interleave").to_bits()))};
+    },
+    "out = Dot11a_Interleave(in): 802.11a interleaver of one symbol of 48/96/192/288 coded bits");
 
 }  // namespace tarvio

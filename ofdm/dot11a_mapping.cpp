@@ -20,8 +20,8 @@ int bits_of_format(const std::string& format) {
                               "\" is unknown; allowed are \"BPSK\", \"QPSK\", \"QAM16\" and \"QAM64\"");
 }
 
-inline double pm(uint8_t b) { return b ? 1.0 : -1.0; }     // 2b - 1
-inline double mp(uint8_t b) { return b ? -1.0 : 1.0; }     // 1 - 2b
+inline double pm(uint8_t b) { return b ? 1.0 : -1.0; }  // 2b - 1
+inline double mp(uint8_t b) { return b ? -1.0 : 1.0; }  // 1 - 2b
 
 }  // namespace
 
@@ -34,12 +34,19 @@ void dot11a_map_bits(const uint8_t* d, size_t nbits, const std::string& format, 
   static const double k2 = 1.0 / std::sqrt(2.0), k10 = 1.0 / std::sqrt(10.0), k42 = 1.0 / std::sqrt(42.0);
   for (size_t m = 0; m < n; ++m, d += nb) {
     switch (nb) {
-      case 1: out[m] = cplx(pm(d[0]), 0.0); break;
-      case 2: out[m] = cplx(pm(d[0]), pm(d[1])) * k2; break;
-      case 4: out[m] = cplx(pm(d[0]) * (3 - 2 * (d[1] ? 1 : 0)), pm(d[2]) * (3 - 2 * (d[3] ? 1 : 0))) * k10; break;
+      case 1:
+        out[m] = cplx(pm(d[0]), 0.0);
+        break;
+      case 2:
+        out[m] = cplx(pm(d[0]), pm(d[1])) * k2;
+        break;
+      case 4:
+        out[m] = cplx(pm(d[0]) * (3 - 2 * (d[1] ? 1 : 0)), pm(d[2]) * (3 - 2 * (d[3] ? 1 : 0))) * k10;
+        break;
       default:
         out[m] = cplx(pm(d[0]) * (4 + mp(d[1]) * (3 - 2 * (d[2] ? 1 : 0))),
-                      pm(d[3]) * (4 + mp(d[4]) * (3 - 2 * (d[5] ? 1 : 0)))) * k42;
+                      pm(d[3]) * (4 + mp(d[4]) * (3 - 2 * (d[5] ? 1 : 0)))) *
+                 k42;
         break;
     }
   }
@@ -62,11 +69,12 @@ const std::string& dot11a_format_name(double modulation) {
 
 int dot11a_bits_per_subcarrier(double modulation) { return bits_of_format(dot11a_format_name(modulation)); }
 
-TARVIO_OP("Dot11a_ConvertToIQ", 2, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const Bits d = arg_required(in, 0, "Dot11a_ConvertToIQ").to_bits();
-            return {Value::complex_row(Dot11a_ConvertToIQ(d, arg_required(in, 1, "Dot11a_ConvertToIQ").str()))};
-          },
-          "output = Dot11a_ConvertToIQ(data, format): Gray mapping, format \"BPSK\", \"QPSK\", \"QAM16\" or \"QAM64\"");
+TARVIO_OP(
+    "Dot11a_ConvertToIQ", 2, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const Bits d = arg_required(in, 0, "Dot11a_ConvertToIQ").to_bits();
+      return {Value::complex_row(Dot11a_ConvertToIQ(d, arg_required(in, 1, "Dot11a_ConvertToIQ").str()))};
+    },
+    "output = Dot11a_ConvertToIQ(data, format): Gray mapping, format \"BPSK\", \"QPSK\", \"QAM16\" or \"QAM64\"");
 
 }  // namespace tarvio

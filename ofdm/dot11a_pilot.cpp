@@ -19,10 +19,11 @@ double Dot11a_Pilot(double index) {
   return seq[k] ? -1.0 : 1.0;
 }
 
-TARVIO_OP("Dot11a_Pilot", 1, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            return {Value(Dot11a_Pilot(arg_required(in, 0, "Dot11a_Pilot").to_double()))};
-          },
-          "pilot = Dot11a_Pilot(index): pilot polarity (+1/-1) of OFDM symbol index (0 = SIGNAL)");
+TARVIO_OP(
+    "Dot11a_Pilot", 1, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      return {Value(Dot11a_Pilot(arg_required(in, 0, "Dot11a_Pilot").to_double()))};
+    },
+    "pilot = Dot11a_Pilot(index): pilot polarity (+1/-1) of OFDM symbol index (0 = SIGNAL)");
 
 }  // namespace tarvio

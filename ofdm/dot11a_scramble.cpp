@@ -35,12 +35,13 @@ Bits dot11a_seed_bits(double seed) {
   return b;
 }
 
-TARVIO_OP("Dot11a_Scramble", 2, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const Bits msg = arg_required(in, 0, "Dot11a_Scramble").to_bits();
-            const Bits init = arg_required(in, 1, "Dot11a_Scramble").to_bits();
-            return {Value::row(Dot11a_Scramble(msg, init))};
-          },
-          "output = Dot11a_Scramble(msg, initValue): x^7+x^4+1 scrambler, initValue = 7 register bits");
+TARVIO_OP(
+    "Dot11a_Scramble", 2, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const Bits msg = arg_required(in, 0, "Dot11a_Scramble").to_bits();
+      const Bits init = arg_required(in, 1, "Dot11a_Scramble").to_bits();
+      return {Value::row(Dot11a_Scramble(msg, init))};
+    },
+    "output = Dot11a_Scramble(msg, initValue): x^7+x^4+1 scrambler, initValue = 7 register bits");
 
 }  // namespace tarvio

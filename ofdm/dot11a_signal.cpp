@@ -52,15 +52,15 @@ CVec Dot11a_SIGNAL(double rate, double lengthInBytes, double oversamplingRate, d
   return out;
 }
 
-TARVIO_OP("Dot11a_SIGNAL", 6, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const char* op = "Dot11a_SIGNAL";
-            return {Value::complex_row(Dot11a_SIGNAL(
-                arg_required(in, 0, op).to_double(), arg_required(in, 1, op).to_double(),
-                arg_required(in, 2, op).to_double(), arg_required(in, 3, op).to_double(),
-                arg_required(in, 4, op).to_reals(), arg_double(in, 5, 0)))};
-          },
-          "samples = Dot11a_SIGNAL(rate, lengthInBytes, oversamplingRate, windowLength, subCarrierMask, "
-          "sincCompensation)");
+TARVIO_OP(
+    "Dot11a_SIGNAL", 6, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const char* op = "Dot11a_SIGNAL";
+      return {Value::complex_row(Dot11a_SIGNAL(arg_required(in, 0, op).to_double(), arg_required(in, 1, op).to_double(),
+                                               arg_required(in, 2, op).to_double(), arg_required(in, 3, op).to_double(),
+                                               arg_required(in, 4, op).to_reals(), arg_double(in, 5, 0)))};
+    },
+    "samples = Dot11a_SIGNAL(rate, lengthInBytes, oversamplingRate, windowLength, subCarrierMask, "
+    "sincCompensation)");
 
 }  // namespace tarvio

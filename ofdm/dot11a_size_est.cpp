@@ -23,16 +23,24 @@ std::string num_text(double x) {
 double Dot11a_SizeEst(const Parameters& p) {
   const double g = p.generationMode;
   // PSDU bits, plus 16 SERVICE and 6 tail bits when framed.
-  const double bits = 8 * (p.dataLength + g * p.MACfcs.Active * p.MACfcs.Length +
-                           g * p.MACheader.Active * p.MACheader.Length) +
-                      22 * g;
+  const double bits =
+      8 * (p.dataLength + g * p.MACfcs.Active * p.MACfcs.Length + g * p.MACheader.Active * p.MACheader.Length) + 22 * g;
   double nbpsc = 0;
   switch (static_cast<int>(p.modulation)) {
-    case 1: nbpsc = 1; break;  // BPSK
-    case 2: nbpsc = 2; break;  // QPSK
-    case 3: nbpsc = 4; break;  // 16-QAM
-    case 4: nbpsc = 6; break;  // 64-QAM
-    default: break;
+    case 1:
+      nbpsc = 1;
+      break;  // BPSK
+    case 2:
+      nbpsc = 2;
+      break;  // QPSK
+    case 3:
+      nbpsc = 4;
+      break;  // 16-QAM
+    case 4:
+      nbpsc = 6;
+      break;  // 64-QAM
+    default:
+      break;
   }
   if (nbpsc == 0 || p.modulation != std::floor(p.modulation))
     throw std::invalid_argument("Dot11a_SizeEst: modulation " + num_text(p.modulation) +
@@ -50,11 +58,12 @@ double Dot11a_SizeEst(const Parameters& p) {
   return count;
 }
 
-TARVIO_OP("Dot11a_SizeEst", 1, 1,
-          [](const Args& in, int) {
-            const Value& v = arg_required(in, 0, "Dot11a_SizeEst");
-            return std::vector<Value>{Value(Dot11a_SizeEst(record_from_value<Parameters>(v, "p")))};
-          },
-          "count = Dot11a_SizeEst(p): samples of one OFDM packet for the parameter set p");
+TARVIO_OP(
+    "Dot11a_SizeEst", 1, 1,
+    [](const Args& in, int) {
+      const Value& v = arg_required(in, 0, "Dot11a_SizeEst");
+      return std::vector<Value>{Value(Dot11a_SizeEst(record_from_value<Parameters>(v, "p")))};
+    },
+    "count = Dot11a_SizeEst(p): samples of one OFDM packet for the parameter set p");
 
 }  // namespace tarvio

@@ -103,14 +103,15 @@ CVec Dot11a_SymbolBuild(const CVec& data, double pilot, double oversamplingRate,
   return out;
 }
 
-TARVIO_OP("Dot11a_SymbolBuild", 6, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const char* op = "Dot11a_SymbolBuild";
-            const CVec d = arg_required(in, 0, op).to_complex();
-            return {Value::complex_row(Dot11a_SymbolBuild(
-                d, arg_required(in, 1, op).to_double(), arg_required(in, 2, op).to_double(),
-                arg_required(in, 3, op).to_double(), arg_required(in, 4, op).to_reals(), arg_double(in, 5, 0)))};
-          },
-          "samples = Dot11a_SymbolBuild(data, pilot, oversamplingRate, windowLength, subCarrierMask, sincComp)");
+TARVIO_OP(
+    "Dot11a_SymbolBuild", 6, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const char* op = "Dot11a_SymbolBuild";
+      const CVec d = arg_required(in, 0, op).to_complex();
+      return {Value::complex_row(Dot11a_SymbolBuild(
+          d, arg_required(in, 1, op).to_double(), arg_required(in, 2, op).to_double(),
+          arg_required(in, 3, op).to_double(), arg_required(in, 4, op).to_reals(), arg_double(in, 5, 0)))};
+    },
+    "samples = Dot11a_SymbolBuild(data, pilot, oversamplingRate, windowLength, subCarrierMask, sincComp)");
 
 }  // namespace tarvio

@@ -46,8 +46,8 @@ class Dot11aSymbolBuilder {
  private:
   size_t os_ = 1;
   size_t w_ = 0;
-  RVec mask_;       // 64 bins
-  RVec inv_sinc_;   // per-bin sinc pre-compensation factors, empty when off
+  RVec mask_;      // 64 bins
+  RVec inv_sinc_;  // per-bin sinc pre-compensation factors, empty when off
   DftBuffer freq_, time_;
   cplx sc_[53];
 };

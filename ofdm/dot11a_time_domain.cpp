@@ -101,28 +101,31 @@ CVec Dot11a_StitchSubFrames(const CVec& a, const CVec& b, double windowLength) {
   return out;
 }
 
-TARVIO_OP("Dot11a_CyclicPrefix", 2, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const CVec x = arg_required(in, 0, "Dot11a_CyclicPrefix").to_complex();
-            return {Value::complex_row(Dot11a_CyclicPrefix(x, arg_required(in, 1, "Dot11a_CyclicPrefix").to_double()))};
-          },
-          "output = Dot11a_CyclicPrefix(input, cpRatio): prepend the last cpRatio of the symbol");
+TARVIO_OP(
+    "Dot11a_CyclicPrefix", 2, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const CVec x = arg_required(in, 0, "Dot11a_CyclicPrefix").to_complex();
+      return {Value::complex_row(Dot11a_CyclicPrefix(x, arg_required(in, 1, "Dot11a_CyclicPrefix").to_double()))};
+    },
+    "output = Dot11a_CyclicPrefix(input, cpRatio): prepend the last cpRatio of the symbol");
 
-TARVIO_OP("Dot11a_Windowing", 3, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const CVec x = arg_required(in, 0, "Dot11a_Windowing").to_complex();
-            return {Value::complex_row(Dot11a_Windowing(x, arg_required(in, 1, "Dot11a_Windowing").to_double(),
-                                                        arg_required(in, 2, "Dot11a_Windowing").to_double()))};
-          },
-          "output = Dot11a_Windowing(data, windowLength, cpRatio): raised-cosine edges, W samples repeated at the end");
+TARVIO_OP(
+    "Dot11a_Windowing", 3, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const CVec x = arg_required(in, 0, "Dot11a_Windowing").to_complex();
+      return {Value::complex_row(Dot11a_Windowing(x, arg_required(in, 1, "Dot11a_Windowing").to_double(),
+                                                  arg_required(in, 2, "Dot11a_Windowing").to_double()))};
+    },
+    "output = Dot11a_Windowing(data, windowLength, cpRatio): raised-cosine edges, W samples repeated at the end");
 
-TARVIO_OP("Dot11a_StitchSubFrames", 3, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            const CVec a = arg_required(in, 0, "Dot11a_StitchSubFrames").to_complex();
-            const CVec b = arg_required(in, 1, "Dot11a_StitchSubFrames").to_complex();
-            return {Value::complex_row(
-                Dot11a_StitchSubFrames(a, b, arg_required(in, 2, "Dot11a_StitchSubFrames").to_double()))};
-          },
-          "output = Dot11a_StitchSubFrames(a, b, windowLength): overlap-add of two windowed pieces");
+TARVIO_OP(
+    "Dot11a_StitchSubFrames", 3, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      const CVec a = arg_required(in, 0, "Dot11a_StitchSubFrames").to_complex();
+      const CVec b = arg_required(in, 1, "Dot11a_StitchSubFrames").to_complex();
+      return {
+          Value::complex_row(Dot11a_StitchSubFrames(a, b, arg_required(in, 2, "Dot11a_StitchSubFrames").to_double()))};
+    },
+    "output = Dot11a_StitchSubFrames(a, b, windowLength): overlap-add of two windowed pieces");
 
 }  // namespace tarvio

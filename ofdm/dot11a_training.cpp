@@ -12,8 +12,8 @@ namespace tarvio {
 
 const CVec& dot11a_short_sequence() {
   static const CVec s = [] {
-    static const int v[53] = {0, 0, 1,  0, 0, 0, -1, 0, 0, 0, 1, 0, 0, 0, -1, 0, 0, 0, -1, 0, 0, 0, 1, 0, 0, 0, 0,
-                              0, 0, 0, -1, 0, 0, 0, -1, 0, 0, 0, 1, 0, 0, 0, 1,  0, 0, 0, 1,  0, 0, 0, 1, 0, 0};
+    static const int v[53] = {0, 0, 1, 0,  0, 0, -1, 0,  0, 0, 1, 0, 0, 0, -1, 0, 0, 0, -1, 0, 0, 0, 1, 0, 0, 0, 0,
+                              0, 0, 0, -1, 0, 0, 0,  -1, 0, 0, 0, 1, 0, 0, 0,  1, 0, 0, 0,  1, 0, 0, 0, 1, 0, 0};
     const double g = std::sqrt(13.0 / 6.0);
     CVec out(53);
     for (size_t k = 0; k < 53; ++k) out[k] = g * v[k] * cplx(1.0, 1.0);
@@ -24,9 +24,9 @@ const CVec& dot11a_short_sequence() {
 
 const CVec& dot11a_long_sequence() {
   static const CVec l = [] {
-    static const int v[53] = {1, 1, -1, -1, 1,  1,  -1, 1,  -1, 1,  1,  1, 1, 1, 1, -1, -1, 1,
-                              1, -1, 1, -1, 1,  1,  1,  1,  0,  1,  -1, -1, 1, 1, -1, 1, -1, 1,
-                              -1, -1, -1, -1, -1, 1, 1, -1, -1, 1, -1, 1, -1, 1, 1, 1, 1};
+    static const int v[53] = {1,  1,  -1, -1, 1,  1, -1, 1,  -1, 1, 1,  1,  1,  1, 1,  -1, -1, 1,
+                              1,  -1, 1,  -1, 1,  1, 1,  1,  0,  1, -1, -1, 1,  1, -1, 1,  -1, 1,
+                              -1, -1, -1, -1, -1, 1, 1,  -1, -1, 1, -1, 1,  -1, 1, 1,  1,  1};
     CVec out(53);
     for (size_t k = 0; k < 53; ++k) out[k] = cplx(v[k], 0.0);
     return out;
@@ -37,7 +37,9 @@ const CVec& dot11a_long_sequence() {
 namespace {
 
 // Appends t[from .. to) to out.
-void append(CVec& out, const DftBuffer& t, size_t from, size_t to) { out.insert(out.end(), t.data() + from, t.data() + to); }
+void append(CVec& out, const DftBuffer& t, size_t from, size_t to) {
+  out.insert(out.end(), t.data() + from, t.data() + to);
+}
 
 CVec short_field(Dot11aSymbolBuilder& b) {
   const DftBuffer& t = b.period(dot11a_short_sequence().data());
@@ -89,22 +91,25 @@ CVec Dot11a_SYNC(double oversamplingRate, double windowingLength, const RVec& su
   return out;
 }
 
-TARVIO_OP("Dot11a_ShortSeq", 4, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            return {Value::complex_row(training_op(in, "Dot11a_ShortSeq", &Dot11a_ShortSeq))};
-          },
-          "samples = Dot11a_ShortSeq(oversamplingRate, windowLength, subCarrierMask, sincComp): short training field");
+TARVIO_OP(
+    "Dot11a_ShortSeq", 4, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      return {Value::complex_row(training_op(in, "Dot11a_ShortSeq", &Dot11a_ShortSeq))};
+    },
+    "samples = Dot11a_ShortSeq(oversamplingRate, windowLength, subCarrierMask, sincComp): short training field");
 
-TARVIO_OP("Dot11a_LongSeq", 4, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            return {Value::complex_row(training_op(in, "Dot11a_LongSeq", &Dot11a_LongSeq))};
-          },
-          "samples = Dot11a_LongSeq(oversamplingRate, windowLength, subCarrierMask, sincComp): long training field");
+TARVIO_OP(
+    "Dot11a_LongSeq", 4, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      return {Value::complex_row(training_op(in, "Dot11a_LongSeq", &Dot11a_LongSeq))};
+    },
+    "samples = Dot11a_LongSeq(oversamplingRate, windowLength, subCarrierMask, sincComp): long training field");
 
-TARVIO_OP("Dot11a_SYNC", 4, 1,
-          [](const Args& in, int) -> std::vector<Value> {
-            return {Value::complex_row(training_op(in, "Dot11a_SYNC", &Dot11a_SYNC))};
-          },
-          "samples = Dot11a_SYNC(oversamplingRate, windowingLength, subCarrierMask, sincCompensation): 16 us preamble");
+TARVIO_OP(
+    "Dot11a_SYNC", 4, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      return {Value::complex_row(training_op(in, "Dot11a_SYNC", &Dot11a_SYNC))};
+    },
+    "samples = Dot11a_SYNC(oversamplingRate, windowingLength, subCarrierMask, sincCompensation): 16 us preamble");
 
 }  // namespace tarvio

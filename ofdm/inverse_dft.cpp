@@ -66,7 +66,8 @@ fftw_plan backward_plan(size_t n) {
   auto p = std::make_unique<BackwardPlan>();
   p->plan = fftw_plan_dft_1d(static_cast<int>(n), reinterpret_cast<fftw_complex*>(a.data()),
                              reinterpret_cast<fftw_complex*>(b.data()), FFTW_BACKWARD, FFTW_ESTIMATE);
-  if (!p->plan) throw std::runtime_error("inverse DFT: FFTW could not plan a transform of " + std::to_string(n) + " points");
+  if (!p->plan)
+    throw std::runtime_error("inverse DFT: FFTW could not plan a transform of " + std::to_string(n) + " points");
   fftw_plan plan = p->plan;
   plans.emplace(n, std::move(p));
   return plan;

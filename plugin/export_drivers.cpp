@@ -52,10 +52,8 @@ bool export_from_packets(TwoPassExportWriter& w, const std::string& packet_file,
   for (std::size_t p = 0; p < num_pkts; ++p) {
     if (std::fread(raw.data(), 1, raw.size(), in.get()) != raw.size()) return false;
     const uint8_t* b = raw.data();
-    for (std::size_t k = 0; k < pkt_size; ++k, b += 8)
-      i[k] = std::bit_cast<double>(~exportfile::get_u64le(b));
-    for (std::size_t k = 0; k < pkt_size; ++k, b += 8)
-      q[k] = std::bit_cast<double>(~exportfile::get_u64le(b));
+    for (std::size_t k = 0; k < pkt_size; ++k, b += 8) i[k] = std::bit_cast<double>(~exportfile::get_u64le(b));
+    for (std::size_t k = 0; k < pkt_size; ++k, b += 8) q[k] = std::bit_cast<double>(~exportfile::get_u64le(b));
     if (!w.WriteChunk(i.data(), q.data(), mbytes.data(), pkt_size, p + 1 == num_pkts)) return false;
   }
   return true;

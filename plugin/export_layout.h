@@ -17,27 +17,27 @@ inline constexpr uint32_t kLayoutVersion = 1;
 inline constexpr std::size_t kHeaderSize = 192;
 
 // Offsets inside the header record.
-inline constexpr std::size_t kOffMagic = 0;          // 8 bytes
-inline constexpr std::size_t kOffHeaderSize = 8;     // uint32
-inline constexpr std::size_t kOffVersion = 12;       // uint32
-inline constexpr std::size_t kOffSampleCount = 16;   // uint64, N
-inline constexpr std::size_t kOffMarkerRows = 24;    // uint32, rows given by the caller
-inline constexpr std::size_t kOffResidualMode = 28;  // int32
-inline constexpr std::size_t kOffSampleRate = 32;    // float64, Hz
-inline constexpr std::size_t kOffFrequency = 40;     // float64, Hz
-inline constexpr std::size_t kOffScaling = 48;       // float64, %
-inline constexpr std::size_t kOffBandwidth = 56;     // float64, Hz
-inline constexpr std::size_t kOffReserved1 = 64;     // float64
-inline constexpr std::size_t kOffModAtten = 72;      // float64, dB
-inline constexpr std::size_t kOffReserved2 = 80;     // int8
-inline constexpr std::size_t kOffReserved3 = 81;     // int8
-inline constexpr std::size_t kOffReserved5 = 82;     // int8
-inline constexpr std::size_t kOffRFBlankMarker = 83; // int8
-inline constexpr std::size_t kOffReserved4 = 84;     // int16
-inline constexpr std::size_t kOffPolarityMask = 86;  // uint16
-inline constexpr std::size_t kOffOption = 88;        // 20 bytes, text padded with zeros
+inline constexpr std::size_t kOffMagic = 0;           // 8 bytes
+inline constexpr std::size_t kOffHeaderSize = 8;      // uint32
+inline constexpr std::size_t kOffVersion = 12;        // uint32
+inline constexpr std::size_t kOffSampleCount = 16;    // uint64, N
+inline constexpr std::size_t kOffMarkerRows = 24;     // uint32, rows given by the caller
+inline constexpr std::size_t kOffResidualMode = 28;   // int32
+inline constexpr std::size_t kOffSampleRate = 32;     // float64, Hz
+inline constexpr std::size_t kOffFrequency = 40;      // float64, Hz
+inline constexpr std::size_t kOffScaling = 48;        // float64, %
+inline constexpr std::size_t kOffBandwidth = 56;      // float64, Hz
+inline constexpr std::size_t kOffReserved1 = 64;      // float64
+inline constexpr std::size_t kOffModAtten = 72;       // float64, dB
+inline constexpr std::size_t kOffReserved2 = 80;      // int8
+inline constexpr std::size_t kOffReserved3 = 81;      // int8
+inline constexpr std::size_t kOffReserved5 = 82;      // int8
+inline constexpr std::size_t kOffRFBlankMarker = 83;  // int8
+inline constexpr std::size_t kOffReserved4 = 84;      // int16
+inline constexpr std::size_t kOffPolarityMask = 86;   // uint16
+inline constexpr std::size_t kOffOption = 88;         // 20 bytes, text padded with zeros
 inline constexpr std::size_t kOptionBytes = 20;
-inline constexpr std::size_t kOffComment = 108;      // 80 bytes, text padded with zeros
+inline constexpr std::size_t kOffComment = 108;  // 80 bytes, text padded with zeros
 inline constexpr std::size_t kCommentBytes = 80;
 // Bytes 188..191 are zero.
 

@@ -30,9 +30,7 @@ inline int32_t residual32(double v, int16_t t) {
   return r > -2147483648.0 && r < 2147483648.0 ? int32_t(r) : 0;
 }
 
-bool write_all(std::FILE* f, const uint8_t* data, std::size_t n) {
-  return n == 0 || std::fwrite(data, 1, n, f) == n;
-}
+bool write_all(std::FILE* f, const uint8_t* data, std::size_t n) { return n == 0 || std::fwrite(data, 1, n, f) == n; }
 
 bool close_file(std::FILE*& f) {
   if (f == nullptr) return true;

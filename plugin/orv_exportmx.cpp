@@ -78,7 +78,7 @@ void set_results(int nlhs, mxArray* plhs[]) {
 // the packets of the packet temporary file. The writer object is released
 // (its temporary files removed) before any failure is raised.
 extern "C" __attribute__((visibility("default"))) void mexFunction(int nlhs, mxArray* plhs[], int nrhs,
-                                                                  const mxArray* prhs[]) {
+                                                                   const mxArray* prhs[]) {
   if (nrhs < 1 || mx_class_of(prhs[0]) != MX_INT32 || mx_numel(prhs[0]) == 0) mx_raise(kUsage);
   const int32_t function = mx_int32(prhs[0])[0];
 

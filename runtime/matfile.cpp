@@ -144,8 +144,8 @@ VarPtr to_matvar(const Value& v, const char* name, const std::string& where) {
       mv = Mat_VarCreate(name, MAT_C_INT32, MAT_T_INT32, 2, dims, const_cast<int32_t*>(v.ints().data()), 0);
       break;
     case Value::Kind::Logical:
-      mv = Mat_VarCreate(name, MAT_C_UINT8, MAT_T_UINT8, 2, dims, const_cast<uint8_t*>(v.bools().data()),
-                         MAT_F_LOGICAL);
+      mv =
+          Mat_VarCreate(name, MAT_C_UINT8, MAT_T_UINT8, 2, dims, const_cast<uint8_t*>(v.bools().data()), MAT_F_LOGICAL);
       break;
     case Value::Kind::Text: {
       std::vector<uint16_t> units = utf8_to_utf16(v.str());
@@ -198,26 +198,46 @@ VarPtr to_matvar(const Value& v, const char* name, const std::string& where) {
 
 double element(const matvar_t* mv, const void* data, size_t i) {
   switch (mv->data_type) {
-    case MAT_T_DOUBLE: return static_cast<const double*>(data)[i];
-    case MAT_T_SINGLE: return static_cast<const float*>(data)[i];
-    case MAT_T_INT8: return static_cast<const int8_t*>(data)[i];
-    case MAT_T_UINT8: return static_cast<const uint8_t*>(data)[i];
-    case MAT_T_INT16: return static_cast<const int16_t*>(data)[i];
-    case MAT_T_UINT16: return static_cast<const uint16_t*>(data)[i];
-    case MAT_T_INT32: return static_cast<const int32_t*>(data)[i];
-    case MAT_T_UINT32: return static_cast<const uint32_t*>(data)[i];
-    case MAT_T_INT64: return static_cast<double>(static_cast<const int64_t*>(data)[i]);
-    case MAT_T_UINT64: return static_cast<double>(static_cast<const uint64_t*>(data)[i]);
-    default: throw std::runtime_error("unsupported element type " + std::to_string(mv->data_type));
+    case MAT_T_DOUBLE:
+      return static_cast<const double*>(data)[i];
+    case MAT_T_SINGLE:
+      return static_cast<const float*>(data)[i];
+    case MAT_T_INT8:
+      return static_cast<const int8_t*>(data)[i];
+    case MAT_T_UINT8:
+      return static_cast<const uint8_t*>(data)[i];
+    case MAT_T_INT16:
+      return static_cast<const int16_t*>(data)[i];
+    case MAT_T_UINT16:
+      return static_cast<const uint16_t*>(data)[i];
+    case MAT_T_INT32:
+      return static_cast<const int32_t*>(data)[i];
+    case MAT_T_UINT32:
+      return static_cast<const uint32_t*>(data)[i];
+    case MAT_T_INT64:
+      return static_cast<double>(static_cast<const int64_t*>(data)[i]);
+    case MAT_T_UINT64:
+      return static_cast<double>(static_cast<const uint64_t*>(data)[i]);
+    default:
+      throw std::runtime_error("unsupported element type " + std::to_string(mv->data_type));
   }
 }
 
 bool is_numeric_class(matio_classes c) {
   switch (c) {
-    case MAT_C_DOUBLE: case MAT_C_SINGLE: case MAT_C_INT8: case MAT_C_UINT8: case MAT_C_INT16:
-    case MAT_C_UINT16: case MAT_C_INT32: case MAT_C_UINT32: case MAT_C_INT64: case MAT_C_UINT64:
+    case MAT_C_DOUBLE:
+    case MAT_C_SINGLE:
+    case MAT_C_INT8:
+    case MAT_C_UINT8:
+    case MAT_C_INT16:
+    case MAT_C_UINT16:
+    case MAT_C_INT32:
+    case MAT_C_UINT32:
+    case MAT_C_INT64:
+    case MAT_C_UINT64:
       return true;
-    default: return false;
+    default:
+      return false;
   }
 }
 
@@ -231,10 +251,14 @@ std::string char_row(const matvar_t* mv, size_t rows, size_t cols, size_t r, con
   for (size_t c = 0; c < cols; ++c) {
     size_t i = c * rows + r;
     switch (mv->data_type) {
-      case MAT_T_UINT16: case MAT_T_UTF16: case MAT_T_INT16:
+      case MAT_T_UINT16:
+      case MAT_T_UTF16:
+      case MAT_T_INT16:
         units[c] = static_cast<const uint16_t*>(mv->data)[i];
         break;
-      case MAT_T_UINT8: case MAT_T_UTF8: case MAT_T_INT8:
+      case MAT_T_UINT8:
+      case MAT_T_UTF8:
+      case MAT_T_INT8:
         units[c] = static_cast<const uint8_t*>(mv->data)[i];
         break;
       default:
@@ -277,13 +301,13 @@ Value from_matvar(matvar_t* mv, const std::string& where) {
   size_t rows = mv->rank >= 1 ? mv->dims[0] : 0;
   size_t cols = mv->rank >= 2 ? mv->dims[1] : (mv->rank == 1 ? 1 : 0);
   for (int k = 2; k < mv->rank; ++k) {
-    if (mv->dims[k] != 1)
-      throw std::runtime_error(where + ": arrays of more than two dimensions are not supported");
+    if (mv->dims[k] != 1) throw std::runtime_error(where + ": arrays of more than two dimensions are not supported");
   }
   size_t n = rows * cols;
   if (is_numeric_class(mv->class_type)) return numeric_from_matvar(mv, rows, cols, where);
   switch (mv->class_type) {
-    case MAT_C_EMPTY: return Value();
+    case MAT_C_EMPTY:
+      return Value();
     case MAT_C_CHAR: {
       if (rows <= 1) return Value(char_row(mv, rows, cols, 0, where));
       std::vector<Value> lines;
@@ -309,13 +333,18 @@ Value from_matvar(matvar_t* mv, const std::string& where) {
     case MAT_C_CELL: {
       std::vector<Value> items;
       for (size_t i = 0; i < n; ++i)
-        items.push_back(from_matvar(Mat_VarGetCell(mv, static_cast<int>(i)), where + "{" + std::to_string(i + 1) + "}"));
+        items.push_back(
+            from_matvar(Mat_VarGetCell(mv, static_cast<int>(i)), where + "{" + std::to_string(i + 1) + "}"));
       return Value::list(std::move(items));
     }
-    case MAT_C_SPARSE: throw std::runtime_error(where + ": sparse matrices are not supported");
-    case MAT_C_OBJECT: throw std::runtime_error(where + ": objects are not supported");
-    case MAT_C_FUNCTION: throw std::runtime_error(where + ": function handles are not supported");
-    default: throw std::runtime_error(where + ": unsupported MAT class " + std::to_string(mv->class_type));
+    case MAT_C_SPARSE:
+      throw std::runtime_error(where + ": sparse matrices are not supported");
+    case MAT_C_OBJECT:
+      throw std::runtime_error(where + ": objects are not supported");
+    case MAT_C_FUNCTION:
+      throw std::runtime_error(where + ": function handles are not supported");
+    default:
+      throw std::runtime_error(where + ": unsupported MAT class " + std::to_string(mv->class_type));
   }
 }
 

@@ -41,8 +41,8 @@ std::vector<Value> Registry::call(const std::string& name, const Args& in, int n
     throw CountError(name + ": too many input arguments (" + std::to_string(in.size()) + " given; " + name +
                      " declares " + plural(op->max_in, "input") + ").");
   if (nout > op->max_out && !(nout == 1 && op->max_out == 0))
-    throw CountError(name + ": too many output arguments (" + std::to_string(nout) + " wanted; " + name +
-                     " declares " + plural(op->max_out, "output") + ").");
+    throw CountError(name + ": too many output arguments (" + std::to_string(nout) + " wanted; " + name + " declares " +
+                     plural(op->max_out, "output") + ").");
   std::vector<Value> out = op->body(in, nout);
   size_t want = static_cast<size_t>(std::min(std::max(nout, op->max_out > 0 ? 1 : 0), op->max_out));
   if (out.size() < want)

@@ -57,7 +57,9 @@ struct OpRegistrar {
 // (or given as the empty matrix) takes its default.
 inline bool has_arg(const Args& in, size_t i) { return i < in.size() && !(in[i].is_numeric() && in[i].is_empty()); }
 inline double arg_double(const Args& in, size_t i, double def) { return has_arg(in, i) ? in[i].to_double() : def; }
-inline std::string arg_text(const Args& in, size_t i, const std::string& def) { return has_arg(in, i) ? in[i].str() : def; }
+inline std::string arg_text(const Args& in, size_t i, const std::string& def) {
+  return has_arg(in, i) ? in[i].str() : def;
+}
 const Value& arg_required(const Args& in, size_t i, const std::string& op);
 
 }  // namespace tarvio

@@ -7,11 +7,16 @@ namespace tarvio {
 
 static const char* kind_word(MessageKind k) {
   switch (k) {
-    case MessageKind::Error: return "error";
-    case MessageKind::Warning: return "warning";
-    case MessageKind::Info: return "info";
-    case MessageKind::Help: return "help";
-    case MessageKind::Plain: return "message";
+    case MessageKind::Error:
+      return "error";
+    case MessageKind::Warning:
+      return "warning";
+    case MessageKind::Info:
+      return "info";
+    case MessageKind::Help:
+      return "help";
+    case MessageKind::Plain:
+      return "message";
   }
   return "message";
 }

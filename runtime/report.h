@@ -49,7 +49,7 @@ class RecordingReporter : public Reporter {
   void status(const std::string& text) override { statuses.push_back(text); }
   std::vector<Message> messages;
   std::vector<std::string> statuses;
-  std::vector<std::string> answers;  // consumed front first
+  std::vector<std::string> answers;    // consumed front first
   std::vector<std::string> questions;  // titles of the questions asked
 };
 

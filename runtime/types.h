@@ -11,9 +11,9 @@
 namespace tarvio {
 
 using cplx = std::complex<double>;
-using Bits = std::vector<uint8_t>;   // 0/1 values, first element first in time
-using RVec = std::vector<double>;    // real row
-using CVec = std::vector<cplx>;      // complex sample row (I = real, Q = imag)
+using Bits = std::vector<uint8_t>;  // 0/1 values, first element first in time
+using RVec = std::vector<double>;   // real row
+using CVec = std::vector<cplx>;     // complex sample row (I = real, Q = imag)
 
 // The two marker rows that travel with a waveform, one column per sample.
 struct Markers {

@@ -62,7 +62,14 @@ Value::Value(std::string s) : kind_(Kind::Text), rows_(s.empty() ? 0 : 1), cols_
 Value::Value(Record r) : kind_(Kind::Record), rows_(1), cols_(1), rec_(std::make_shared<Record>(std::move(r))) {}
 
 Value::Value(const Value& o)
-    : kind_(o.kind_), rows_(o.rows_), cols_(o.cols_), re_(o.re_), im_(o.im_), ints_(o.ints_), bools_(o.bools_), text_(o.text_) {
+    : kind_(o.kind_),
+      rows_(o.rows_),
+      cols_(o.cols_),
+      re_(o.re_),
+      im_(o.im_),
+      ints_(o.ints_),
+      bools_(o.bools_),
+      text_(o.text_) {
   if (o.rec_) rec_ = std::make_shared<Record>(*o.rec_);
   if (o.list_) list_ = std::make_shared<std::vector<Value>>(*o.list_);
 }
@@ -165,13 +172,20 @@ Value Value::markers(const Markers& m) {
 
 const char* Value::kind_name() const {
   switch (kind_) {
-    case Kind::Real: return "real matrix";
-    case Kind::Complex: return "complex matrix";
-    case Kind::Text: return "text";
-    case Kind::Int32: return "int32 matrix";
-    case Kind::Logical: return "logical matrix";
-    case Kind::Record: return "record";
-    case Kind::List: return "list";
+    case Kind::Real:
+      return "real matrix";
+    case Kind::Complex:
+      return "complex matrix";
+    case Kind::Text:
+      return "text";
+    case Kind::Int32:
+      return "int32 matrix";
+    case Kind::Logical:
+      return "logical matrix";
+    case Kind::Record:
+      return "record";
+    case Kind::List:
+      return "list";
   }
   return "value";
 }
@@ -253,11 +267,16 @@ std::vector<Value>& Value::list() {
 bool operator==(const Value& a, const Value& b) {
   if (a.kind_ != b.kind_ || a.rows_ != b.rows_ || a.cols_ != b.cols_) return false;
   switch (a.kind_) {
-    case Value::Kind::Real: return a.re_ == b.re_;
-    case Value::Kind::Complex: return a.re_ == b.re_ && a.im_ == b.im_;
-    case Value::Kind::Int32: return a.ints_ == b.ints_;
-    case Value::Kind::Logical: return a.bools_ == b.bools_;
-    case Value::Kind::Text: return a.text_ == b.text_;
+    case Value::Kind::Real:
+      return a.re_ == b.re_;
+    case Value::Kind::Complex:
+      return a.re_ == b.re_ && a.im_ == b.im_;
+    case Value::Kind::Int32:
+      return a.ints_ == b.ints_;
+    case Value::Kind::Logical:
+      return a.bools_ == b.bools_;
+    case Value::Kind::Text:
+      return a.text_ == b.text_;
     case Value::Kind::Record: {
       const auto& fa = a.rec_->fields();
       const auto& fb = b.rec_->fields();
@@ -266,7 +285,8 @@ bool operator==(const Value& a, const Value& b) {
         if (fa[i].first != fb[i].first || !(fa[i].second == fb[i].second)) return false;
       return true;
     }
-    case Value::Kind::List: return *a.list_ == *b.list_;
+    case Value::Kind::List:
+      return *a.list_ == *b.list_;
   }
   return false;
 }
@@ -286,16 +306,20 @@ static void display(std::ostringstream& os, const Value& v, const std::string& n
   std::string pad(indent, ' ');
   std::string lead = pad + (name.empty() ? "" : name + " = ");
   switch (v.kind()) {
-    case Value::Kind::Text: os << lead << '"' << v.str() << "\"\n"; return;
+    case Value::Kind::Text:
+      os << lead << '"' << v.str() << "\"\n";
+      return;
     case Value::Kind::Record:
       os << lead << "record with " << v.record().size() << " fields\n";
       for (const auto& [n, f] : v.record().fields()) display(os, f, n, indent + 2);
       return;
     case Value::Kind::List:
       os << lead << "list of " << v.list().size() << "\n";
-      for (size_t i = 0; i < v.list().size(); ++i) display(os, v.list()[i], "{" + std::to_string(i + 1) + "}", indent + 2);
+      for (size_t i = 0; i < v.list().size(); ++i)
+        display(os, v.list()[i], "{" + std::to_string(i + 1) + "}", indent + 2);
       return;
-    default: break;
+    default:
+      break;
   }
   if (v.is_empty()) {
     os << lead << "[]\n";
@@ -311,7 +335,11 @@ static void display(std::ostringstream& os, const Value& v, const std::string& n
     os << lead << elem(0) << "\n";
     return;
   }
-  os << lead << "[" << v.rows() << "x" << v.cols() << (v.kind() == Value::Kind::Int32 ? " int32" : v.kind() == Value::Kind::Logical ? " logical" : "") << "]\n";
+  os << lead << "[" << v.rows() << "x" << v.cols()
+     << (v.kind() == Value::Kind::Int32     ? " int32"
+         : v.kind() == Value::Kind::Logical ? " logical"
+                                            : "")
+     << "]\n";
   for (size_t r = 0; r < v.rows(); ++r) {
     os << pad << "  ";
     for (size_t c = 0; c < v.cols(); ++c) os << (c ? " " : "") << elem(c * v.rows() + r);

@@ -43,7 +43,7 @@ class Value {
  public:
   enum class Kind { Real, Complex, Text, Int32, Logical, Record, List };
 
-  Value();  // empty real matrix (0 x 0)
+  Value();          // empty real matrix (0 x 0)
   Value(double x);  // NOLINT: a real scalar converts implicitly
   Value(const char* s);
   Value(std::string s);
@@ -65,7 +65,9 @@ class Value {
   static Value markers(const Markers& m);  // 2 x N real matrix
 
   Kind kind() const { return kind_; }
-  bool is_numeric() const { return kind_ == Kind::Real || kind_ == Kind::Complex || kind_ == Kind::Int32 || kind_ == Kind::Logical; }
+  bool is_numeric() const {
+    return kind_ == Kind::Real || kind_ == Kind::Complex || kind_ == Kind::Int32 || kind_ == Kind::Logical;
+  }
   bool is_text() const { return kind_ == Kind::Text; }
   bool is_record() const { return kind_ == Kind::Record; }
   bool is_list() const { return kind_ == Kind::List; }
@@ -76,12 +78,12 @@ class Value {
 
   // Numeric access; all throw std::runtime_error with a readable message
   // when the value is not of a fitting kind or shape.
-  double to_double() const;  // a numeric scalar
+  double to_double() const;              // a numeric scalar
   std::vector<double> to_reals() const;  // any real-valued numeric, column-major
   std::vector<cplx> to_complex() const;  // any numeric
-  Bits to_bits() const;  // 0/1 numeric (non-zero counts as 1)
-  Markers to_markers() const;  // 2 x N numeric
-  const std::string& str() const;  // text
+  Bits to_bits() const;                  // 0/1 numeric (non-zero counts as 1)
+  Markers to_markers() const;            // 2 x N numeric
+  const std::string& str() const;        // text
   const Record& record() const;
   Record& record();
   const std::vector<Value>& list() const;

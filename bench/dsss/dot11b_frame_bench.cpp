@@ -18,8 +18,8 @@ void run(benchmark::State& st, size_t octets, double rate, double os, double fil
   const tarvio::Bits bits = packet_bits(octets);
   const tarvio::RVec h = tarvio::GenFilterCoeffs(2, filterSymbols, 0.5, os, {});
   for (auto _ : st) {
-    tarvio::Frame f = tarvio::Dot11b_FRAME(bits, rate, 0, 0, 0, 1, 1, 1, 100, 2, 4 * os, os, 2, 0.5,
-                                           filterSymbols * os, 0, h);
+    tarvio::Frame f =
+        tarvio::Dot11b_FRAME(bits, rate, 0, 0, 0, 1, 1, 1, 100, 2, 4 * os, os, 2, 0.5, filterSymbols * os, 0, h);
     benchmark::DoNotOptimize(f.waveform.data());
     st.counters["samples"] = static_cast<double>(f.waveform.size());
   }
@@ -30,7 +30,10 @@ void BM_Dot11b_1Mbps_2312_OS9_Filter1000(benchmark::State& st) { run(st, 2312, 1
 void BM_Dot11b_11Mbps_CCK_1500_OS4(benchmark::State& st) { run(st, 1500, 11, 4, 6); }
 
 BENCHMARK(BM_Dot11b_1Mbps_2312_OS9_Filter6)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Dot11b_1Mbps_2312_OS9_Filter1000)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Dot11b_1Mbps_2312_OS9_Filter1000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_Dot11b_11Mbps_CCK_1500_OS4)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 }  // namespace

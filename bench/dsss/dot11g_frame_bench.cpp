@@ -21,8 +21,8 @@ void BM_Dot11gFrame33Mbps1500Octets(benchmark::State& st) {
   const RVec coeffs = GenFilterCoeffs(2, filterTaps, factor, os, {});
   size_t samples = 0;
   for (auto _ : st) {
-    Frame f = Dot11g_FRAME(bits, kDefaultClkStruct, 33, 1, 0, 0, 1, 1, 1, 100 * 11 * os, 2, 2 * 11 * os, os, 2,
-                           factor, filterTaps * os, 0, coeffs);
+    Frame f = Dot11g_FRAME(bits, kDefaultClkStruct, 33, 1, 0, 0, 1, 1, 1, 100 * 11 * os, 2, 2 * 11 * os, os, 2, factor,
+                           filterTaps * os, 0, coeffs);
     samples = f.waveform.size();
     benchmark::DoNotOptimize(f.waveform.data());
   }

@@ -4,6 +4,7 @@
 // 100000); run it under /usr/bin/time -v to see that memory does not grow
 // with the waveform.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -13,8 +14,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "control/state.h"
 #include "files/orv_export.h"

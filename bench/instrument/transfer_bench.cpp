@@ -63,7 +63,8 @@ struct Sim {
 };
 
 void BM_TransferPacketFile64M(benchmark::State& state) {
-  const std::string path = (fs::temp_directory_path() / ("tarvio_bench_" + std::to_string(::getpid()) + ".bin")).string();
+  const std::string path =
+      (fs::temp_directory_path() / ("tarvio_bench_" + std::to_string(::getpid()) + ".bin")).string();
   packet_file::clear(path);
   std::vector<double> i(kPacket), q(kPacket);
   std::vector<uint8_t> m(kPacket);

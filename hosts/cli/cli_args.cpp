@@ -184,16 +184,15 @@ Value parse_mat_reference(const std::string& ref) {
   if (vars.size() == 1) return vars[0].second;
   std::string names;
   for (const auto& [n, v] : vars) names += (names.empty() ? "" : ", ") + n;
-  throw UsageError("@" + file + " holds " + std::to_string(vars.size()) + " variables (" + names +
-                   "); name one as @" + file + ":VAR");
+  throw UsageError("@" + file + " holds " + std::to_string(vars.size()) + " variables (" + names + "); name one as @" +
+                   file + ":VAR");
 }
 
 }  // namespace
 
 Value parse_value(const std::string& text) {
-  if (auto z = parse_number(text)) return z->imag() != 0 || text.back() == 'i' || text.back() == 'j'
-                                              ? Value::complex(1, 1, {*z})
-                                              : Value(z->real());
+  if (auto z = parse_number(text))
+    return z->imag() != 0 || text.back() == 'i' || text.back() == 'j' ? Value::complex(1, 1, {*z}) : Value(z->real());
   if (text.size() >= 2 && text.front() == '[' && text.back() == ']') return parse_matrix(text);
   if (text.size() >= 2 && text.front() == '\'' && text.back() == '\'') return Value(text.substr(1, text.size() - 2));
   if (text.size() > 1 && text.front() == '@') return parse_mat_reference(text.substr(1));

@@ -43,5 +43,6 @@ struct CliRegistrar {
 #define TARVIO_CLI_CONCAT_(a, b) a##b
 #define TARVIO_CLI_CONCAT(a, b) TARVIO_CLI_CONCAT_(a, b)
 // TARVIO_CLI_COMMAND({"name", "summary", "usage", &run}) once in a cmd_<name>.cpp.
-#define TARVIO_CLI_COMMAND(...) \
-  static const ::tarvio::cli::CliRegistrar TARVIO_CLI_CONCAT(tarvio_cli_command_, __LINE__)(::tarvio::cli::CliCommand __VA_ARGS__)
+#define TARVIO_CLI_COMMAND(...)                                                   \
+  static const ::tarvio::cli::CliRegistrar TARVIO_CLI_CONCAT(tarvio_cli_command_, \
+                                                             __LINE__)(::tarvio::cli::CliCommand __VA_ARGS__)

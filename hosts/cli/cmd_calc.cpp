@@ -123,8 +123,7 @@ class ReporterScope {
 
 std::pair<std::string, std::string> split_assignment(const std::string& opt, const std::string& text) {
   const size_t eq = text.find('=');
-  if (eq == std::string::npos || eq == 0)
-    throw UsageError(opt + " needs FIELD=VALUE, got '" + text + "'");
+  if (eq == std::string::npos || eq == 0) throw UsageError(opt + " needs FIELD=VALUE, got '" + text + "'");
   return {text.substr(0, eq), text.substr(eq + 1)};
 }
 
@@ -216,7 +215,8 @@ int run_calc(const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (!starts_with(a, "--")) {
-      if (!paramFile.empty()) throw UsageError("only one parameter file can be given, got '" + paramFile + "' and '" + a + "'");
+      if (!paramFile.empty())
+        throw UsageError("only one parameter file can be given, got '" + paramFile + "' and '" + a + "'");
       paramFile = a;
       continue;
     }
@@ -229,16 +229,26 @@ int run_calc(const std::vector<std::string>& args) {
       if (i + 1 >= args.size()) throw UsageError(name + " needs a value");
       value = args[++i];
     }
-    if (name == "--rate") steps.push_back({StepKind::Rate, value});
-    else if (name == "--set") steps.push_back({StepKind::Set, value});
-    else if (name == "--sig") steps.push_back({StepKind::Sig, value});
-    else if (name == "--save-params") out.saveParams = value;
-    else if (name == "--dump") out.dump = value;
-    else if (name == "--export") out.exportFile = value;
-    else if (name == "--raw") out.raw = value;
-    else if (name == "--save-wave") out.saveWave = value;
-    else if (name == "--sigmf") out.sigmf = value;
-    else throw UsageError("unknown option " + name);
+    if (name == "--rate")
+      steps.push_back({StepKind::Rate, value});
+    else if (name == "--set")
+      steps.push_back({StepKind::Set, value});
+    else if (name == "--sig")
+      steps.push_back({StepKind::Sig, value});
+    else if (name == "--save-params")
+      out.saveParams = value;
+    else if (name == "--dump")
+      out.dump = value;
+    else if (name == "--export")
+      out.exportFile = value;
+    else if (name == "--raw")
+      out.raw = value;
+    else if (name == "--save-wave")
+      out.saveWave = value;
+    else if (name == "--sigmf")
+      out.sigmf = value;
+    else
+      throw UsageError("unknown option " + name);
   }
 
   ReporterScope reporterScope;
@@ -253,9 +263,15 @@ int run_calc(const std::vector<std::string>& args) {
   for (const Step& st : steps) {
     try {
       switch (st.kind) {
-        case StepKind::Rate: select_rate(st.text); break;
-        case StepKind::Set: set_parameter(st.text); break;
-        case StepKind::Sig: set_sig_gen(st.text); break;
+        case StepKind::Rate:
+          select_rate(st.text);
+          break;
+        case StepKind::Set:
+          set_parameter(st.text);
+          break;
+        case StepKind::Sig:
+          set_sig_gen(st.text);
+          break;
       }
     } catch (const FieldError& e) {
       throw UsageError(std::string(st.kind == StepKind::Sig ? "--sig " : "--set ") + st.text + ": " + e.what());

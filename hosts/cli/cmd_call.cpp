@@ -28,8 +28,7 @@ int run_call(const std::vector<std::string>& args) {
     mat_write(pa.get("--out"), vars);
     return kExitOk;
   }
-  for (size_t i = 0; i < out.size(); ++i)
-    std::fputs(to_display(out[i], "out" + std::to_string(i + 1)).c_str(), stdout);
+  for (size_t i = 0; i < out.size(); ++i) std::fputs(to_display(out[i], "out" + std::to_string(i + 1)).c_str(), stdout);
   return kExitOk;
 }
 

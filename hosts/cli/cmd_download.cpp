@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
@@ -104,9 +104,12 @@ class DownloadReporter : public Reporter {
 std::string duration_text(double s) {
   char b[64];
   if (!(s < 1e9)) return "unknown";
-  if (s < 1) std::snprintf(b, sizeof b, "under a second");
-  else if (s < 120) std::snprintf(b, sizeof b, "about %.0f s", s);
-  else std::snprintf(b, sizeof b, "about %.1f min", s / 60);
+  if (s < 1)
+    std::snprintf(b, sizeof b, "under a second");
+  else if (s < 120)
+    std::snprintf(b, sizeof b, "about %.0f s", s);
+  else
+    std::snprintf(b, sizeof b, "about %.1f min", s / 60);
   return b;
 }
 
@@ -114,8 +117,10 @@ int run_download(const std::vector<std::string>& argv) {
   std::vector<std::string> args;
   bool yes = false;
   for (const auto& a : argv) {
-    if (a == "--yes") yes = true;
-    else args.push_back(a);
+    if (a == "--yes")
+      yes = true;
+    else
+      args.push_back(a);
   }
   ConnectionOverrides o;
   try {
@@ -153,8 +158,8 @@ int run_download(const std::vector<std::string>& argv) {
   } restore{previous};
 
   const bool from_file = s.appInfo.ApplicationFunction == "dot11g_GUI_c";
-  const double samples =
-      from_file ? s.parameters.multiFrame.pktSize * s.parameters.numberOfPackets : static_cast<double>(s.waveform.size());
+  const double samples = from_file ? s.parameters.multiFrame.pktSize * s.parameters.numberOfPackets
+                                   : static_cast<double>(s.waveform.size());
   const double bytes = transfer_bytes(samples, s.markers.size() > 0);
   std::string where = s.configuration.type == "TCPIP"   ? "LAN " + s.configuration.TCPIP.address
                       : s.configuration.type == "RS232" ? "RS-232" + (transport_options().serial_device.empty()

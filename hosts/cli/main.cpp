@@ -55,8 +55,7 @@ int main(int argc, char** argv) {
   }
   const CliCommand* cmd = find_command(args[0]);
   if (!cmd) {
-    std::fprintf(stderr, "tarvio-cli: unknown command '%s' (tarvio-cli --help lists the commands)\n",
-                 args[0].c_str());
+    std::fprintf(stderr, "tarvio-cli: unknown command '%s' (tarvio-cli --help lists the commands)\n", args[0].c_str());
     return kExitUsage;
   }
   std::vector<std::string> rest(args.begin() + 1, args.end());

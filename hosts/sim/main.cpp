@@ -167,7 +167,8 @@ int main(int argc, char** argv) {
       vxi11 = true;
     } else if (a == "--max-recv-size") {
       double m = number_arg("--max-recv-size", value());
-      if (!(m >= 64 && m <= (1 << 30)) || m != std::floor(m)) die("--max-recv-size must be a whole number from 64 to 2^30");
+      if (!(m >= 64 && m <= (1 << 30)) || m != std::floor(m))
+        die("--max-recv-size must be a whole number from 64 to 2^30");
       max_recv_size = static_cast<uint32_t>(m);
     } else if (a == "--log") {
       opt.log_path = value();
@@ -181,10 +182,14 @@ int main(int argc, char** argv) {
       opt.max_amplitude = number_arg("--max-amplitude", value());
     } else if (a == "--fault") {
       std::string f = value();
-      if (f == "close-mid-transfer") opt.fault = Fault::CloseMidTransfer;
-      else if (f == "silent") opt.fault = Fault::Silent;
-      else if (f == "garbage") opt.fault = Fault::Garbage;
-      else die("--fault must be close-mid-transfer, silent or garbage");
+      if (f == "close-mid-transfer")
+        opt.fault = Fault::CloseMidTransfer;
+      else if (f == "silent")
+        opt.fault = Fault::Silent;
+      else if (f == "garbage")
+        opt.fault = Fault::Garbage;
+      else
+        die("--fault must be close-mid-transfer, silent or garbage");
     } else if (a == "--help" || a == "-h") {
       std::fputs(kUsage, stdout);
       return 0;

@@ -51,7 +51,8 @@ std::vector<Node> parse_pattern(const std::string& p) {
 bool node_matches(const std::string& token, const std::string& name) {
   std::string shortf;
   for (char c : name)
-    if (std::isupper(static_cast<unsigned char>(c)) || std::isdigit(static_cast<unsigned char>(c)) || c == '*' || c == '?')
+    if (std::isupper(static_cast<unsigned char>(c)) || std::isdigit(static_cast<unsigned char>(c)) || c == '*' ||
+        c == '?')
       shortf += c;
   std::string t = upper(token);
   return t == shortf || t == upper(name);

@@ -24,7 +24,8 @@ std::string upper(std::string s) {
 
 std::string unquote(std::string s) {
   while (!s.empty() && s.back() == ' ') s.pop_back();
-  if (s.size() >= 2 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front()) return s.substr(1, s.size() - 2);
+  if (s.size() >= 2 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front())
+    return s.substr(1, s.size() - 2);
   return s;
 }
 
@@ -65,11 +66,16 @@ bool parse_value(const std::string& text, const char* kind, double& out) {
   while (!unit.empty() && unit.front() == ' ') unit.erase(0, 1);
   double mult = 1;
   if (!std::strcmp(kind, "freq")) {
-    if (unit == "" || unit == "HZ") mult = 1;
-    else if (unit == "KHZ") mult = 1e3;
-    else if (unit == "MHZ") mult = 1e6;  // SCPI reads MHZ as megahertz
-    else if (unit == "GHZ") mult = 1e9;
-    else return false;
+    if (unit == "" || unit == "HZ")
+      mult = 1;
+    else if (unit == "KHZ")
+      mult = 1e3;
+    else if (unit == "MHZ")
+      mult = 1e6;  // SCPI reads MHZ as megahertz
+    else if (unit == "GHZ")
+      mult = 1e9;
+    else
+      return false;
   } else if (!std::strcmp(kind, "power")) {
     if (unit != "" && unit != "DBM") return false;
   } else if (unit != "" && unit != "DB" && unit != "PCT") {
@@ -84,7 +90,8 @@ bool parse_value(const std::string& text, const char* kind, double& out) {
 SimInstrument::SimInstrument(SimOptions opt, Reply reply) : opt_(std::move(opt)), reply_(std::move(reply)) {
   if (!opt_.log_path.empty()) {
     log_fd_ = ::open(opt_.log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (log_fd_ < 0) std::fprintf(stderr, "tarvio-sim: cannot write the log %s: %s\n", opt_.log_path.c_str(), std::strerror(errno));
+    if (log_fd_ < 0)
+      std::fprintf(stderr, "tarvio-sim: cannot write the log %s: %s\n", opt_.log_path.c_str(), std::strerror(errno));
   }
 }
 
@@ -207,8 +214,10 @@ void SimInstrument::message(const std::string& text, bool had_block) {
 
 bool SimInstrument::set_switch(const std::string& params, bool& target) {
   std::string p = upper(params);
-  if (p == "ON" || p == "1") target = true;
-  else if (p == "OFF" || p == "0") target = false;
+  if (p == "ON" || p == "1")
+    target = true;
+  else if (p == "OFF" || p == "0")
+    target = false;
   else {
     push_error(-224, "Illegal parameter value");
     return false;
@@ -236,8 +245,10 @@ void SimInstrument::handle(const std::string& msg) {
   auto onoff = [](bool b) { return std::string(b ? "1" : "0"); };
 
   if (is("*IDN?")) {
-    if (opt_.fault == Fault::Garbage) answer(opt_.model + " SIMULATED GENERATOR", false);
-    else answer("Tarvio," + opt_.model + ",SIM0001,1.0", false);
+    if (opt_.fault == Fault::Garbage)
+      answer(opt_.model + " SIMULATED GENERATOR", false);
+    else
+      answer("Tarvio," + opt_.model + ",SIM0001,1.0", false);
   } else if (is("*OPC?")) {
     answer("1", false);
   } else if (is("*RST")) {
@@ -284,14 +295,20 @@ void SimInstrument::handle(const std::string& msg) {
     answer(s_.bbfilter, false);
   } else if (is("[:SOURce]:DM:BBFilter")) {
     double v = 0;
-    if (upper(p) == "THROUGH" || upper(p) == "THR") s_.bbfilter = "THROUGH";
-    else if (parse_value(p, "freq", v) && (v == 2.1e6 || v == 40e6)) s_.bbfilter = v == 2.1e6 ? "2.1E+06" : "4.0E+07";
-    else push_error(-224, "Illegal parameter value");
+    if (upper(p) == "THROUGH" || upper(p) == "THR")
+      s_.bbfilter = "THROUGH";
+    else if (parse_value(p, "freq", v) && (v == 2.1e6 || v == 40e6))
+      s_.bbfilter = v == 2.1e6 ? "2.1E+06" : "4.0E+07";
+    else
+      push_error(-224, "Illegal parameter value");
   } else if (is("[:SOURce]:RADio:ARB:RFILter")) {
     double v = 0;
-    if (upper(p) == "THROUGH" || upper(p) == "THR") s_.rfilter = "THROUGH";
-    else if (parse_value(p, "freq", v) && (v == 250e3 || v == 2.5e6 || v == 8e6)) s_.rfilter = number_reply(v);
-    else push_error(-224, "Illegal parameter value");
+    if (upper(p) == "THROUGH" || upper(p) == "THR")
+      s_.rfilter = "THROUGH";
+    else if (parse_value(p, "freq", v) && (v == 250e3 || v == 2.5e6 || v == 8e6))
+      s_.rfilter = number_reply(v);
+    else
+      push_error(-224, "Illegal parameter value");
   } else if (is("[:SOURce]:RADio:ARB:RSCaling?")) {
     answer(number_reply(s_.rscaling), true);
   } else if (is("[:SOURce]:RADio:ARB:RSCaling")) {
@@ -308,12 +325,16 @@ void SimInstrument::handle(const std::string& msg) {
     set_switch(p, s_.rfblank);
   } else if (is("[:SOURce]:RADio:ARB:MARKer:POLarity")) {
     std::string u = upper(p);
-    if (u == "POS" || u == "POSITIVE" || u == "NEG" || u == "NEGATIVE") s_.polarity = u.substr(0, 3);
-    else push_error(-224, "Illegal parameter value");
+    if (u == "POS" || u == "POSITIVE" || u == "NEG" || u == "NEGATIVE")
+      s_.polarity = u.substr(0, 3);
+    else
+      push_error(-224, "Illegal parameter value");
   } else if (is("[:SOURce]:RADio:ARB:CLOCk:REFerence")) {
     std::string u = upper(p);
-    if (u == "INT" || u == "INTERNAL" || u == "EXT" || u == "EXTERNAL") s_.clock_ref = u.substr(0, 3);
-    else push_error(-224, "Illegal parameter value");
+    if (u == "INT" || u == "INTERNAL" || u == "EXT" || u == "EXTERNAL")
+      s_.clock_ref = u.substr(0, 3);
+    else
+      push_error(-224, "Illegal parameter value");
   } else if (is("[:SOURce]:RADio:ARB:HCRest")) {
     set_switch(p, s_.hcrest);
   } else if (is(":OUTPut[:STATe]?")) {

@@ -20,8 +20,8 @@ struct SimOptions {
   std::string log_path;
   std::string store_dir;
   Fault fault = Fault::None;
-  double max_frequency = 6e9;   // Hz, upper clamp of the carrier
-  double max_amplitude = 13;    // dBm, upper clamp of the output level
+  double max_frequency = 6e9;  // Hz, upper clamp of the carrier
+  double max_amplitude = 13;   // dBm, upper clamp of the output level
 };
 
 // One named waveform or marker entry of the memory.

@@ -99,7 +99,8 @@ Message portmapper(const std::vector<uint8_t>& msg, int core_port) {
     uint32_t prog = r.u32(), vers = r.u32(), prot = r.u32();
     r.u32();  // port: unused in a query
     hw::XdrWriter w;
-    w.u32(prog == vx::kCoreProg && vers == vx::kCoreVers && prot == vx::kIpprotoTcp ? static_cast<uint32_t>(core_port) : 0);
+    w.u32(prog == vx::kCoreProg && vers == vx::kCoreVers && prot == vx::kIpprotoTcp ? static_cast<uint32_t>(core_port)
+                                                                                    : 0);
     return rpc::accepted_reply(h.xid, rpc::kSuccess, w.bytes());
   } catch (const hw::XdrError&) {
     return rpc::accepted_reply(h.xid, rpc::kGarbageArgs, {});
@@ -143,7 +144,10 @@ class EndTracker : public StreamSink {
 class CoreChannel {
  public:
   CoreChannel(const SimOptions& opt, uint32_t max_recv)
-      : inst_(opt, [this](const std::string& s) { out_ += s; }), tracker_(inst_), stream_(tracker_), max_recv_(max_recv) {}
+      : inst_(opt, [this](const std::string& s) { out_ += s; }),
+        tracker_(inst_),
+        stream_(tracker_),
+        max_recv_(max_recv) {}
 
   // Handles one call arriving on fd; nothing when the connection is to be
   // dropped.
@@ -159,7 +163,9 @@ class CoreChannel {
     hw::XdrWriter w;
     try {
       switch (h.proc) {
-        case vx::kCreateLink: create_link(r, w); break;
+        case vx::kCreateLink:
+          create_link(r, w);
+          break;
         case vx::kDeviceWrite:
           if (!device_write(r, w)) return std::nullopt;
           break;
@@ -179,8 +185,11 @@ class CoreChannel {
           }
           break;
         }
-        case vx::kDestroyLink: w.i32(links_.erase(r.i32()) ? vx::kErrNone : vx::kErrInvalidLink); break;
-        default: return rpc::accepted_reply(h.xid, rpc::kProcUnavail, {});
+        case vx::kDestroyLink:
+          w.i32(links_.erase(r.i32()) ? vx::kErrNone : vx::kErrInvalidLink);
+          break;
+        default:
+          return rpc::accepted_reply(h.xid, rpc::kProcUnavail, {});
       }
     } catch (const hw::XdrError&) {
       return rpc::accepted_reply(h.xid, rpc::kGarbageArgs, {});
@@ -299,7 +308,8 @@ struct Conn {
 
 // Reads what is waiting on c and answers each complete call; false when
 // the connection is to be closed.
-template <class Handler> bool serve_input(Conn& c, Handler handle) {
+template <class Handler>
+bool serve_input(Conn& c, Handler handle) {
   static std::vector<uint8_t> buf(1 << 20);
   ssize_t n = ::read(c.fd, buf.data(), buf.size());
   if (n < 0 && errno == EINTR) return true;
@@ -346,7 +356,8 @@ void serve_vxi11(const SimOptions& opt, int port, uint32_t max_recv_size) {
       if (!core_client) {
         int fd = ::accept4(core_ls, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd >= 0) core_client.emplace(Conn{fd, rpc::RecordAssembler(core_limit)});
-      } else if (!serve_input(*core_client, [&](const std::vector<uint8_t>& m) { return core.handle(m, core_client->fd); })) {
+      } else if (!serve_input(*core_client,
+                              [&](const std::vector<uint8_t>& m) { return core.handle(m, core_client->fd); })) {
         core.connection_closed();
         ::close(core_client->fd);
         core_client.reset();
@@ -354,7 +365,8 @@ void serve_vxi11(const SimOptions& opt, int port, uint32_t max_recv_size) {
     }
     for (size_t k = 2; k < fds.size(); ++k) {
       if (!fds[k].revents) continue;
-      auto it = std::find_if(pmap_clients.begin(), pmap_clients.end(), [&](const Conn& c) { return c.fd == fds[k].fd; });
+      auto it =
+          std::find_if(pmap_clients.begin(), pmap_clients.end(), [&](const Conn& c) { return c.fd == fds[k].fd; });
       if (!serve_input(*it, [&](const std::vector<uint8_t>& m) { return portmapper(m, core_port); })) {
         ::close(it->fd);
         pmap_clients.erase(it);

@@ -63,8 +63,8 @@ void fd_write_all(int fd, const uint8_t* p, size_t n, double timeout_s, const st
         throw TransportError(where + ": write timed out after " + seconds_text(timeout_s) + " s (" +
                              std::to_string(done) + " of " + std::to_string(n) + " bytes sent)");
       if ((ev & (POLLERR | POLLHUP)) && !(ev & POLLOUT))
-        throw TransportError(where + ": the instrument closed the connection during a write (" +
-                             std::to_string(done) + " of " + std::to_string(n) + " bytes sent)");
+        throw TransportError(where + ": the instrument closed the connection during a write (" + std::to_string(done) +
+                             " of " + std::to_string(n) + " bytes sent)");
       continue;
     }
     if (w < 0 && (errno == EPIPE || errno == ECONNRESET))

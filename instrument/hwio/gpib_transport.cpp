@@ -17,7 +17,7 @@ namespace {
 constexpr int kErr = 0x8000;
 constexpr int kTimo = 0x4000;
 constexpr int kEnd = 0x2000;  // the read ended with EOI
-constexpr int kEabo = 6;  // I/O aborted (time-out)
+constexpr int kEabo = 6;      // I/O aborted (time-out)
 
 struct GpibLib {
   int (*ibdev)(int, int, int, int, int, int) = nullptr;
@@ -31,7 +31,8 @@ struct GpibLib {
   std::string error;  // why the library is not usable
 };
 
-template <class F> bool bind(void* h, const char* name, F& f) {
+template <class F>
+bool bind(void* h, const char* name, F& f) {
   f = reinterpret_cast<F>(dlsym(h, name));
   return f != nullptr;
 }
@@ -55,8 +56,8 @@ const GpibLib& gpib_lib() {
 
 // The library's time-out steps: index k waits kSteps[k] seconds.
 int timeout_code(double s) {
-  static const double kSteps[] = {0,    10e-6, 30e-6, 100e-6, 300e-6, 1e-3, 3e-3, 10e-3, 30e-3,
-                                  0.1,  0.3,   1,     3,      10,     30,   100,  300,   1000};
+  static const double kSteps[] = {0,   10e-6, 30e-6, 100e-6, 300e-6, 1e-3, 3e-3, 10e-3, 30e-3,
+                                  0.1, 0.3,   1,     3,      10,     30,   100,  300,   1000};
   for (int k = 1; k < 18; ++k)
     if (kSteps[k] >= s) return k;
   return 17;
@@ -64,20 +65,34 @@ int timeout_code(double s) {
 
 const char* error_text(int iberr) {
   switch (iberr) {
-    case 0: return "system error";
-    case 1: return "the interface is not controller-in-charge";
-    case 2: return "no listener on the bus (is the instrument on and at this address?)";
-    case 3: return "the interface is not addressed correctly";
-    case 4: return "invalid argument";
-    case 5: return "the interface is not system controller";
-    case kEabo: return "time-out";
-    case 7: return "no such GPIB board";
-    case 10: return "operation not allowed now";
-    case 11: return "the board does not support this";
-    case 12: return "no resources";
-    case 14: return "bus error";
-    case 20: return "device not found";
-    default: return "GPIB error";
+    case 0:
+      return "system error";
+    case 1:
+      return "the interface is not controller-in-charge";
+    case 2:
+      return "no listener on the bus (is the instrument on and at this address?)";
+    case 3:
+      return "the interface is not addressed correctly";
+    case 4:
+      return "invalid argument";
+    case 5:
+      return "the interface is not system controller";
+    case kEabo:
+      return "time-out";
+    case 7:
+      return "no such GPIB board";
+    case 10:
+      return "operation not allowed now";
+    case 11:
+      return "the board does not support this";
+    case 12:
+      return "no resources";
+    case 14:
+      return "bus error";
+    case 20:
+      return "device not found";
+    default:
+      return "GPIB error";
   }
 }
 

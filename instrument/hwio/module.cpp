@@ -3,12 +3,12 @@
 // bad arguments and packet-file failures are raised as errors (entry point
 // result non-zero with the text in out[0]).
 #include <exception>
-#include <type_traits>
 #include <string>
+#include <type_traits>
 #include <vector>
 
-#include "instrument/hwio/module_args.h"
 #include "instrument/hwio/instrument_codes.h"
+#include "instrument/hwio/module_args.h"
 #include "instrument/hwio/packet_codes.h"
 #include "instrument/hwio/waveform_transfer.h"
 #include "instrument/hwio_abi.h"
@@ -22,14 +22,22 @@ namespace {
 
 std::vector<Value> dispatch(int code, const ArgList& a) {
   switch (code) {
-    case 1: return ping(a);
-    case 2: return send(a);
-    case 3: return query(a);
-    case 5: return return_local(a);
-    case 9: return transfer_from_packet_file(a);
-    case 20: return transfer_from_memory(a);
-    case 10: return empty_packet_file(a);
-    case 11: return append_packet(a);
+    case 1:
+      return ping(a);
+    case 2:
+      return send(a);
+    case 3:
+      return query(a);
+    case 5:
+      return return_local(a);
+    case 9:
+      return transfer_from_packet_file(a);
+    case 20:
+      return transfer_from_memory(a);
+    case 10:
+      return empty_packet_file(a);
+    case 11:
+      return append_packet(a);
     default:
       return {Value(-2.0), Value("hwIO: unknown operation code " + std::to_string(code) +
                                  " (known codes: 1 ping, 2 send, 3 query, 5 return to local, 9 and 20 "
@@ -41,7 +49,7 @@ std::vector<Value> dispatch(int code, const ArgList& a) {
 }  // namespace tarvio::hwio_module
 
 extern "C" __attribute__((visibility("default"))) int tarvio_hwIO(int code, int nin, const tarvio::Value* in,
-                                                                   int nout_max, tarvio::Value* out, int* nout) {
+                                                                  int nout_max, tarvio::Value* out, int* nout) {
   using namespace tarvio;
   *nout = 0;
   try {

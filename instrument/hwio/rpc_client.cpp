@@ -105,7 +105,8 @@ std::vector<uint8_t> RpcChannel::call(uint32_t prog, uint32_t vers, uint32_t pro
   std::vector<uint8_t> wire = rpc::record_marked(rpc::call_message(xid, prog, vers, proc, args));
   fd_write_all(fd_, wire.data(), wire.size(), timeout_s_, where_);
 
-  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(wait_s));
+  const auto deadline =
+      Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(wait_s));
   rpc::RecordAssembler rec(max_reply);
   uint8_t buf[65536];
   while (!rec.complete()) {
@@ -124,7 +125,8 @@ std::vector<uint8_t> RpcChannel::call(uint32_t prog, uint32_t vers, uint32_t pro
     if (r == 0) throw TransportError(where_ + ": the instrument closed the connection");
     if (errno == EINTR) continue;
     if (errno == ECONNRESET) throw TransportError(where_ + ": the instrument closed the connection");
-    if (errno != EAGAIN && errno != EWOULDBLOCK) throw TransportError(where_ + ": read failed: " + std::strerror(errno));
+    if (errno != EAGAIN && errno != EWOULDBLOCK)
+      throw TransportError(where_ + ": read failed: " + std::strerror(errno));
     for (;;) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
       if (left <= 0) throw TransportError(where_ + ": no answer within " + seconds_text(wait_s) + " s");

@@ -68,22 +68,29 @@ inline size_t check_reply(const std::vector<uint8_t>& msg, uint32_t xid) {
       if (why == kAuthError) throw RpcError("the call was denied: authentication error " + std::to_string(r.u32()));
       throw RpcError("the call was denied (reason " + std::to_string(why) + ")");
     }
-    if (stat != kMsgAccepted) throw RpcError("the reply status " + std::to_string(stat) + " is neither accepted nor denied");
-    r.u32();                    // verifier flavour
-    r.opaque(kMaxAuthBody);     // verifier body
+    if (stat != kMsgAccepted)
+      throw RpcError("the reply status " + std::to_string(stat) + " is neither accepted nor denied");
+    r.u32();                 // verifier flavour
+    r.opaque(kMaxAuthBody);  // verifier body
     uint32_t accept = r.u32();
     switch (accept) {
-      case kSuccess: return r.offset();
-      case kProgUnavail: throw RpcError("the server does not offer the program");
+      case kSuccess:
+        return r.offset();
+      case kProgUnavail:
+        throw RpcError("the server does not offer the program");
       case kProgMismatch: {
         uint32_t lo = r.u32(), hi = r.u32();
         throw RpcError("the server offers the program only in versions " + std::to_string(lo) + " to " +
                        std::to_string(hi));
       }
-      case kProcUnavail: throw RpcError("the server does not offer the procedure");
-      case kGarbageArgs: throw RpcError("the server could not decode the arguments");
-      case kSystemErr: throw RpcError("the server reported a system error");
-      default: throw RpcError("the reply has the unknown accept status " + std::to_string(accept));
+      case kProcUnavail:
+        throw RpcError("the server does not offer the procedure");
+      case kGarbageArgs:
+        throw RpcError("the server could not decode the arguments");
+      case kSystemErr:
+        throw RpcError("the server reported a system error");
+      default:
+        throw RpcError("the reply has the unknown accept status " + std::to_string(accept));
     }
   } catch (const XdrError& e) {
     throw RpcError(std::string("malformed RPC reply: ") + e.what());

@@ -83,7 +83,7 @@ int take_kept(const std::string& key) {
     if (r > 0) continue;
     if (r < 0 && errno == EINTR) continue;
     if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return fd;  // alive and quiet
-    ::close(fd);  // closed by the instrument (r == 0) or in error
+    ::close(fd);                                                        // closed by the instrument (r == 0) or in error
     return -1;
   }
 }
@@ -100,8 +100,10 @@ class TcpTransport : public Transport {
   TcpTransport(int fd, std::string key, std::string where, double timeout_s)
       : fd_(fd), key_(std::move(key)), where_(std::move(where)), timeout_(timeout_s) {}
   ~TcpTransport() override {
-    if (failed_ || release_) ::close(fd_);
-    else keep(key_, fd_);
+    if (failed_ || release_)
+      ::close(fd_);
+    else
+      keep(key_, fd_);
   }
   void write(const uint8_t* p, size_t n, bool) override {
     failed_ = true;

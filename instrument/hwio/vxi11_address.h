@@ -20,8 +20,8 @@ namespace tarvio::hwio_module {
 
 struct LanAddress {
   bool vxi11 = false;
-  std::string host;           // VXI-11: without brackets
-  int port = 111;             // VXI-11: the portmapper's port
+  std::string host;  // VXI-11: without brackets
+  int port = 111;    // VXI-11: the portmapper's port
   std::string device = "inst0";
   std::string socket_address;  // raw socket: "host[:port]" for the socket transport
 };
@@ -44,7 +44,8 @@ inline const char* kForms =
 inline int port_number(const std::string& a, const std::string& p) {
   char* end = nullptr;
   long v = p.empty() ? 0 : std::strtol(p.c_str(), &end, 10);
-  if (p.empty() || *end != '\0' || v < 1 || v > 65535) refuse(a, "the port '" + p + "' is not a number from 1 to 65535");
+  if (p.empty() || *end != '\0' || v < 1 || v > 65535)
+    refuse(a, "the port '" + p + "' is not a number from 1 to 65535");
   return static_cast<int>(v);
 }
 
@@ -102,7 +103,8 @@ inline LanAddress parse_lan_address(const std::string& a) {
     r.vxi11 = true;
     return r;
   }
-  if (auto scheme = a.find("://"); scheme != std::string::npos) refuse(a, "the scheme '" + a.substr(0, scheme) + "' is unknown");
+  if (auto scheme = a.find("://"); scheme != std::string::npos)
+    refuse(a, "the scheme '" + a.substr(0, scheme) + "' is unknown");
   if (la.rfind("tcpip", 0) == 0 && a.find("::") != std::string::npos) {
     // Split at "::" outside brackets ("TCPIP::[fe80::1]::INSTR").
     std::vector<std::string> parts(1);

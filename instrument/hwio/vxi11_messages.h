@@ -20,8 +20,7 @@ inline constexpr uint32_t kPmapProg = 100000, kPmapVers = 2, kPmapGetport = 3, k
 inline constexpr int kPmapPort = 111;
 
 inline constexpr uint32_t kCoreProg = 0x0607AF, kCoreVers = 1;
-inline constexpr uint32_t kCreateLink = 10, kDeviceWrite = 11, kDeviceRead = 12, kDeviceLocal = 19,
-                          kDestroyLink = 23;
+inline constexpr uint32_t kCreateLink = 10, kDeviceWrite = 11, kDeviceRead = 12, kDeviceLocal = 19, kDestroyLink = 23;
 
 // Device_Flags bits.
 inline constexpr uint32_t kFlagWaitLock = 1, kFlagEnd = 8, kFlagTermCharSet = 128;
@@ -34,22 +33,38 @@ inline constexpr int32_t kErrNone = 0, kErrDeviceNotAccessible = 3, kErrInvalidL
 // The meaning of a Device_ErrorCode.
 inline std::string error_text(int32_t code) {
   switch (code) {
-    case 0: return "no error";
-    case 1: return "syntax error";
-    case 3: return "device not accessible";
-    case 4: return "invalid link identifier";
-    case 5: return "parameter error";
-    case 6: return "channel not established";
-    case 8: return "operation not supported";
-    case 9: return "out of resources";
-    case 11: return "device locked by another link";
-    case 12: return "no lock held by this link";
-    case 15: return "I/O timeout";
-    case 17: return "I/O error";
-    case 21: return "invalid address";
-    case 23: return "abort";
-    case 29: return "channel already established";
-    default: return "unknown error";
+    case 0:
+      return "no error";
+    case 1:
+      return "syntax error";
+    case 3:
+      return "device not accessible";
+    case 4:
+      return "invalid link identifier";
+    case 5:
+      return "parameter error";
+    case 6:
+      return "channel not established";
+    case 8:
+      return "operation not supported";
+    case 9:
+      return "out of resources";
+    case 11:
+      return "device locked by another link";
+    case 12:
+      return "no lock held by this link";
+    case 15:
+      return "I/O timeout";
+    case 17:
+      return "I/O error";
+    case 21:
+      return "invalid address";
+    case 23:
+      return "abort";
+    case 29:
+      return "channel already established";
+    default:
+      return "unknown error";
   }
 }
 
@@ -100,7 +115,8 @@ inline std::vector<uint8_t> device_read_args(int32_t lid, uint32_t request_size,
 
 // Device_GenericParms {Device_Link lid; Device_Flags flags; unsigned long
 // lock_timeout; unsigned long io_timeout} (device_local and others).
-inline std::vector<uint8_t> generic_args(int32_t lid, uint32_t flags, uint32_t lock_timeout_ms, uint32_t io_timeout_ms) {
+inline std::vector<uint8_t> generic_args(int32_t lid, uint32_t flags, uint32_t lock_timeout_ms,
+                                         uint32_t io_timeout_ms) {
   XdrWriter w;
   w.i32(lid);
   w.u32(flags);

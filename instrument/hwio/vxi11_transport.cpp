@@ -120,12 +120,14 @@ class Vxi11Transport : public Transport {
     failed_ = true;
     const uint32_t want = static_cast<uint32_t>(std::min(n, kMaxReadRequest));
     size_t at = 0;
-    auto reply = core(vxi11::kDeviceRead, "device_read",
-                      vxi11::device_read_args(link_.lid, want, milliseconds(timeout_), 0, vxi11::kFlagTermCharSet, '\n'),
-                      want + kMaxSmallReply, at);
+    auto reply =
+        core(vxi11::kDeviceRead, "device_read",
+             vxi11::device_read_args(link_.lid, want, milliseconds(timeout_), 0, vxi11::kFlagTermCharSet, '\n'),
+             want + kMaxSmallReply, at);
     XdrReader r(reply.data() + at, reply.size() - at);
     vxi11::ReadResp d = decode(r, "device_read", [want](XdrReader& x) { return vxi11::read_read_resp(x, want); });
-    if (d.error == vxi11::kErrIoTimeout) throw TransportError(where_ + ": no answer within " + seconds_text(timeout_) + " s");
+    if (d.error == vxi11::kErrIoTimeout)
+      throw TransportError(where_ + ": no answer within " + seconds_text(timeout_) + " s");
     if (d.error != vxi11::kErrNone) throw TransportError(where_ + ": " + refused("device_read", d.error));
     std::copy(d.data, d.data + d.size, p);
     size_t got = d.size;
@@ -140,8 +142,8 @@ class Vxi11Transport : public Transport {
   void go_to_local() override {
     failed_ = true;
     size_t at = 0;
-    auto reply = core(vxi11::kDeviceLocal, "device_local",
-                      vxi11::generic_args(link_.lid, 0, 0, milliseconds(timeout_)), kMaxSmallReply, at);
+    auto reply = core(vxi11::kDeviceLocal, "device_local", vxi11::generic_args(link_.lid, 0, 0, milliseconds(timeout_)),
+                      kMaxSmallReply, at);
     XdrReader r(reply.data() + at, reply.size() - at);
     int32_t error = decode(r, "device_local", [](XdrReader& x) { return x.i32(); });
     if (error != vxi11::kErrNone) throw TransportError(where_ + ": " + refused("device_local", error));
@@ -154,9 +156,11 @@ class Vxi11Transport : public Transport {
  private:
   std::vector<uint8_t> core(uint32_t proc, const char* name, const std::vector<uint8_t>& args, size_t max_reply,
                             size_t& at) {
-    return link_.channel->call(vxi11::kCoreProg, vxi11::kCoreVers, proc, args, name, timeout_ + kReplyGrace, max_reply, at);
+    return link_.channel->call(vxi11::kCoreProg, vxi11::kCoreVers, proc, args, name, timeout_ + kReplyGrace, max_reply,
+                               at);
   }
-  template <class F> std::invoke_result_t<F, XdrReader&> decode(XdrReader& r, const char* name, F f) {
+  template <class F>
+  std::invoke_result_t<F, XdrReader&> decode(XdrReader& r, const char* name, F f) {
     try {
       return f(r);
     } catch (const XdrError& e) {
@@ -176,8 +180,8 @@ class Vxi11Transport : public Transport {
 std::unique_ptr<Transport> open_vxi11(const ConnectionConfig& c, const LanAddress& a) {
   const bool v6 = a.host.find(':') != std::string::npos;
   const std::string host_text = v6 ? "[" + a.host + "]" : a.host;
-  const std::string where = "VXI-11 " + host_text + (a.port != vxi11::kPmapPort ? ":" + std::to_string(a.port) : "") +
-                            "/" + a.device;
+  const std::string where =
+      "VXI-11 " + host_text + (a.port != vxi11::kPmapPort ? ":" + std::to_string(a.port) : "") + "/" + a.device;
   const std::string key = host_text + ":" + std::to_string(a.port) + "/" + a.device;
   Link link;
   if (take_kept(key, link)) return std::make_unique<Vxi11Transport>(std::move(link), key, where, c.timeout_s);
@@ -188,8 +192,8 @@ std::unique_ptr<Transport> open_vxi11(const ConnectionConfig& c, const LanAddres
     RpcChannel pmap(a.host, a.port, c.timeout_s, where, "the portmapper");
     size_t at = 0;
     auto reply = pmap.call(vxi11::kPmapProg, vxi11::kPmapVers, vxi11::kPmapGetport,
-                           vxi11::getport_args(vxi11::kCoreProg, vxi11::kCoreVers), "the portmapper query",
-                           c.timeout_s, kMaxSmallReply, at);
+                           vxi11::getport_args(vxi11::kCoreProg, vxi11::kCoreVers), "the portmapper query", c.timeout_s,
+                           kMaxSmallReply, at);
     try {
       XdrReader r(reply.data() + at, reply.size() - at);
       core_port = r.u32();
@@ -202,8 +206,8 @@ std::unique_ptr<Transport> open_vxi11(const ConnectionConfig& c, const LanAddres
   if (core_port > 65535)
     throw TransportError(where + ": the portmapper named the impossible port " + std::to_string(core_port));
 
-  link.channel = std::make_unique<RpcChannel>(a.host, static_cast<int>(core_port), c.timeout_s, where,
-                                              "the core channel");
+  link.channel =
+      std::make_unique<RpcChannel>(a.host, static_cast<int>(core_port), c.timeout_s, where, "the core channel");
   size_t at = 0;
   auto reply = link.channel->call(vxi11::kCoreProg, vxi11::kCoreVers, vxi11::kCreateLink,
                                   vxi11::create_link_args(static_cast<int32_t>(::getpid()), false, 0, a.device),

@@ -220,7 +220,9 @@ TransferSpec common_spec(const ArgList& a, int code, size_t mode_pos, double pea
   TransferSpec s;
   s.config = parse_config(a.at(0));
   std::string mode = a.text(mode_pos);
-  if (mode != "norm") throw std::invalid_argument("hwIO code " + std::to_string(code) + ": the scaling mode must be \"norm\", not \"" + mode + "\"");
+  if (mode != "norm")
+    throw std::invalid_argument("hwIO code " + std::to_string(code) + ": the scaling mode must be \"norm\", not \"" +
+                                mode + "\"");
   double scale = a.number(mode_pos + 1);
   if (!(scale > 0 && scale <= 1))
     throw std::invalid_argument("hwIO code " + std::to_string(code) + ": the scale must lie in (0, 1]");
@@ -258,7 +260,8 @@ std::vector<Value> transfer_from_packet_file(const ArgList& a) {
   TransferSpec s = common_spec(a, 9, 6, a.number(5), static_cast<size_t>(rows));
   std::unique_ptr<PacketSource> src;
   try {
-    src = std::make_unique<PacketSource>(path, static_cast<size_t>(pkt), static_cast<size_t>(packets), s.marker_mask != 0);
+    src = std::make_unique<PacketSource>(path, static_cast<size_t>(pkt), static_cast<size_t>(packets),
+                                         s.marker_mask != 0);
   } catch (const std::exception& e) {
     return failed(std::string("Waveform transfer failed: ") + e.what());
   }

@@ -74,7 +74,8 @@ class XdrReader {
   void opaque_view(const uint8_t*& p, size_t& n, size_t max) {
     uint32_t len = u32();
     if (len > max)
-      throw XdrError("XDR opaque data of " + std::to_string(len) + " bytes exceeds the limit of " + std::to_string(max));
+      throw XdrError("XDR opaque data of " + std::to_string(len) + " bytes exceeds the limit of " +
+                     std::to_string(max));
     size_t padded = len + (4 - len % 4) % 4;
     need(padded, "opaque data");
     p = p_ + k_;

@@ -97,15 +97,11 @@ size_t mx_cols(const mxArray* a) { return a->cols; }
 size_t mx_numel(const mxArray* a) { return a->rows * a->cols; }
 int mx_is_complex(const mxArray* a) { return a->cls == MX_DOUBLE && a->complex ? 1 : 0; }
 
-double* mx_real(const mxArray* a) {
-  return a->cls == MX_DOUBLE ? const_cast<double*>(a->re.data()) : nullptr;
-}
+double* mx_real(const mxArray* a) { return a->cls == MX_DOUBLE ? const_cast<double*>(a->re.data()) : nullptr; }
 double* mx_imag(const mxArray* a) {
   return a->cls == MX_DOUBLE && a->complex ? const_cast<double*>(a->im.data()) : nullptr;
 }
-int32_t* mx_int32(const mxArray* a) {
-  return a->cls == MX_INT32 ? const_cast<int32_t*>(a->ints.data()) : nullptr;
-}
+int32_t* mx_int32(const mxArray* a) { return a->cls == MX_INT32 ? const_cast<int32_t*>(a->ints.data()) : nullptr; }
 
 long mx_text(const mxArray* a, char* buf, size_t buflen) {
   if (a->cls != MX_CHAR || buf == nullptr || buflen == 0) return -1;

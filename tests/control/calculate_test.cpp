@@ -2,13 +2,14 @@
 // the MAC header from packet to packet, the packet file's contents, fading
 // at the waveform's own sample period, and the repairs of the driver's
 // faults (copies, header restore, packet size of idle packets).
+#include "control/calculate.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>
 #include <memory>
 
-#include "control/calculate.h"
 #include "control/calculate_command.h"
 #include "control/initialize.h"
 #include "control/packet_log.h"
@@ -228,10 +229,8 @@ TEST_F(CalculateTest, ProjectedLengthChecks) {
   };
   const Case cases[] = {
       {10, "MEM-C", false, "Calculation Error!"},  // 24 filter taps > 10 samples
-      {2000000, "MEM-C", true, "Calculation Warning!"},
-      {8000000, "MEM-A", true, "Calculation Warning!"},
-      {8000001, "MEM-A", false, "Size Error!"},
-      {32000001, "MEM-B", false, "Size Error!"},
+      {2000000, "MEM-C", true, "Calculation Warning!"}, {8000000, "MEM-A", true, "Calculation Warning!"},
+      {8000001, "MEM-A", false, "Size Error!"},         {32000001, "MEM-B", false, "Size Error!"},
       {64000001, "MEM-C", false, "Size Error!"},
   };
   for (const Case& c : cases) {
@@ -243,8 +242,7 @@ TEST_F(CalculateTest, ProjectedLengthChecks) {
     ASSERT_FALSE(rep->messages.empty());
     EXPECT_EQ(rep->messages.back().title, c.title);
   }
-  EXPECT_EQ(rep->messages.back().text,
-            "The sample memory in your signal generator is to small to hold this waveform.");
+  EXPECT_EQ(rep->messages.back().text, "The sample memory in your signal generator is to small to hold this waveform.");
   EXPECT_FALSE(rep->messages.back().modal);
 }
 
@@ -308,7 +306,8 @@ TEST_F(CalculateTest, MarkersOfEveryPacketAreKept) {
   ASSERT_TRUE(Calculate());
   const Markers all = last_packet_log().all_markers();
   ASSERT_EQ(all.size(), 3 * state().markers.size());
-  EXPECT_TRUE(std::equal(state().markers.row1.begin(), state().markers.row1.end(), all.row1.begin() + 2 * state().markers.size()));
+  EXPECT_TRUE(std::equal(state().markers.row1.begin(), state().markers.row1.end(),
+                         all.row1.begin() + 2 * state().markers.size()));
 }
 
 }  // namespace

@@ -24,8 +24,8 @@ struct CmdResult {
 // Runs a shell command line; returns the exit code and standard error.
 CmdResult run(const std::string& cmd) {
   static int counter = 0;
-  const fs::path errFile = fs::temp_directory_path() / ("tarvio-cli-err-" + std::to_string(::getpid()) + "-" +
-                                                        std::to_string(counter++));
+  const fs::path errFile =
+      fs::temp_directory_path() / ("tarvio-cli-err-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
   const int status = std::system((cmd + " 2>" + errFile.string()).c_str());
   CmdResult r;
   r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -79,8 +79,8 @@ class CliCalcRates : public CliCalc, public ::testing::WithParamInterface<const 
 TEST_P(CliCalcRates, ThreePacketsDumpReadByScipy) {
   const std::string rate = GetParam();
   const fs::path mat = dir / ("w" + rate + ".mat");
-  const CmdResult r = run(cli + " calc --rate " + rate + " --set dataLength=1500 --set numberOfPackets=3 --dump " +
-                    mat.string());
+  const CmdResult r =
+      run(cli + " calc --rate " + rate + " --set dataLength=1500 --set numberOfPackets=3 --dump " + mat.string());
   ASSERT_EQ(r.code, 0) << r.err;
   const fs::path script = dir / "check.py";
   std::ofstream(script) << kCheck;
@@ -123,7 +123,7 @@ TEST_F(CliCalc, OptionsApplyInOrderAndParameterFilesRoundTrip) {
   const fs::path par = dir / "p.mat", a = dir / "a.mat", b = dir / "b.mat";
   // 33 Mbit/s, then a later oversampling of 6 overrides the list's 3.
   CmdResult r = run(cli + " calc --rate 33 --set OverSampling=6 --set dataLength=100 --save-params " + par.string() +
-              " --dump " + a.string());
+                    " --dump " + a.string());
   ASSERT_EQ(r.code, 0) << r.err;
   r = run(cli + " calc " + par.string() + " --dump " + b.string());
   ASSERT_EQ(r.code, 0) << r.err;

@@ -1,8 +1,8 @@
 // Setting record fields by dotted name: nested fields, rows, and refusals
 // that name the field and leave the record unchanged.
-#include <gtest/gtest.h>
-
 #include "control/field_path.h"
+
+#include <gtest/gtest.h>
 
 namespace tarvio {
 namespace {

@@ -1,6 +1,8 @@
 // Tests of the four initialisers: the defaults of each record, the computed
 // fields, the field order of each record, and their registration as
 // operations without inputs.
+#include "control/initialize.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "control/initialize.h"
 #include "control/record_value.h"
 #include "control/state.h"
 #include "runtime/registry.h"
@@ -98,16 +99,54 @@ TEST_F(Initialized, OtherRecordsDefaults) {
 }
 
 TEST_F(Initialized, RecordsHaveExactlyTheirFieldsInOrder) {
-  EXPECT_EQ(field_names(to_value(p())),
-            (std::vector<std::string>{
-                "ParameterFileFormat_ID", "format", "dot11bScaling", "dot11aScaling", "generationMode", "dataRate",
-                "highRateMod", "modulation", "encoderRate", "preambleType", "clkLocked", "scramblerActive",
-                "scramblerInit", "encoderActive", "interleaverActive", "SubCarriers", "Channel", "MirrorSpectrum",
-                "clkStruct", "MACheader", "incrSeqCtrl", "incrFragNum", "seqCtrlFreq", "MACfcs", "maxDataLen",
-                "dataSourceType", "dataLength", "dataSourceName", "dataSourceBitstream", "numberOfPackets",
-                "totalLength", "OverSampling", "OverSampling_b", "OverSampling_a", "WindowingLength", "serviceField",
-                "rampType", "rampLength", "FilterType", "FilterFactor", "FilterTaps", "filterCoeffs", "idleSamples",
-                "ProjectedLength", "Fading", "FadingState", "multiFrame", "faceless"}));
+  EXPECT_EQ(field_names(to_value(p())), (std::vector<std::string>{"ParameterFileFormat_ID",
+                                                                  "format",
+                                                                  "dot11bScaling",
+                                                                  "dot11aScaling",
+                                                                  "generationMode",
+                                                                  "dataRate",
+                                                                  "highRateMod",
+                                                                  "modulation",
+                                                                  "encoderRate",
+                                                                  "preambleType",
+                                                                  "clkLocked",
+                                                                  "scramblerActive",
+                                                                  "scramblerInit",
+                                                                  "encoderActive",
+                                                                  "interleaverActive",
+                                                                  "SubCarriers",
+                                                                  "Channel",
+                                                                  "MirrorSpectrum",
+                                                                  "clkStruct",
+                                                                  "MACheader",
+                                                                  "incrSeqCtrl",
+                                                                  "incrFragNum",
+                                                                  "seqCtrlFreq",
+                                                                  "MACfcs",
+                                                                  "maxDataLen",
+                                                                  "dataSourceType",
+                                                                  "dataLength",
+                                                                  "dataSourceName",
+                                                                  "dataSourceBitstream",
+                                                                  "numberOfPackets",
+                                                                  "totalLength",
+                                                                  "OverSampling",
+                                                                  "OverSampling_b",
+                                                                  "OverSampling_a",
+                                                                  "WindowingLength",
+                                                                  "serviceField",
+                                                                  "rampType",
+                                                                  "rampLength",
+                                                                  "FilterType",
+                                                                  "FilterFactor",
+                                                                  "FilterTaps",
+                                                                  "filterCoeffs",
+                                                                  "idleSamples",
+                                                                  "ProjectedLength",
+                                                                  "Fading",
+                                                                  "FadingState",
+                                                                  "multiFrame",
+                                                                  "faceless"}));
   Value pv = to_value(p());
   EXPECT_EQ(field_names(pv.record().at("MACheader")), (std::vector<std::string>{"Active", "Length", "Contents"}));
   EXPECT_EQ(field_names(pv.record().at("MACheader").record().at("Contents")),
@@ -120,16 +159,15 @@ TEST_F(Initialized, RecordsHaveExactlyTheirFieldsInOrder) {
   EXPECT_EQ(field_names(to_value(state().sigGenSettings)),
             (std::vector<std::string>{"Title", "Frequency", "Amplitude", "BBfilter", "Scaling", "ModAtten",
                                       "ModAttenAuto", "RFblanking", "ALC", "ArbRefSource", "MarkerPolarity"}));
-  EXPECT_EQ(field_names(to_value(state().configuration)),
-            (std::vector<std::string>{"faceless", "type", "GPIB", "RS232", "TCPIP", "BBGtype",
-                                      "LastParameterFilename"}));
+  EXPECT_EQ(
+      field_names(to_value(state().configuration)),
+      (std::vector<std::string>{"faceless", "type", "GPIB", "RS232", "TCPIP", "BBGtype", "LastParameterFilename"}));
   Value a = to_value(state().appInfo);
-  EXPECT_EQ(field_names(a), (std::vector<std::string>{"Name", "Platform", "IsRelease", "Rev", "Date", "Notes",
-                                                      "NotesLine2", "NotesLine3", "NotesLine4", "NotesLine5",
-                                                      "NotesLine6", "NotesLine7", "AboutMessage",
-                                                      "ApplicationFunction", "ParameterFileExtension",
-                                                      "ClientWindows", "LastCaluclatedParameterSet",
-                                                      "LastCalcTimeStamp"}));
+  EXPECT_EQ(field_names(a),
+            (std::vector<std::string>{"Name", "Platform", "IsRelease", "Rev", "Date", "Notes", "NotesLine2",
+                                      "NotesLine3", "NotesLine4", "NotesLine5", "NotesLine6", "NotesLine7",
+                                      "AboutMessage", "ApplicationFunction", "ParameterFileExtension", "ClientWindows",
+                                      "LastCaluclatedParameterSet", "LastCalcTimeStamp"}));
   EXPECT_TRUE(a.record().at("LastCaluclatedParameterSet").is_empty());
 }
 

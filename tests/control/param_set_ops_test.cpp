@@ -1,10 +1,11 @@
 // The parameter-set operations shared by the main window and the unattended
 // path: data-rate list, format-family swaps of oversampling and scaling, the
 // oversampling entry and the playback sample rate.
+#include "control/param_set_ops.h"
+
 #include <gtest/gtest.h>
 
 #include "control/initialize.h"
-#include "control/param_set_ops.h"
 #include "control/state.h"
 #include "control/windowless_redraw.h"
 #include "runtime/registry.h"
@@ -99,12 +100,11 @@ TEST_P(OversampleEntry, RoundsLimitsAndRescales) {
   EXPECT_EQ(*sg().SamplingRate, (c.format == 1 ? 20e6 : 11e6) * c.os);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Entries, OversampleEntry,
-    ::testing::Values(EntryCase{2, "12", 9, 9900, 198}, EntryCase{2, "1", 2, 2200, 44},
-                      EntryCase{1, "7", 5, 5500, 110}, EntryCase{2, "3", 3, 3300, 66},
-                      EntryCase{2, "2.5", 3, 3300, 66},  // halves round away from zero
-                      EntryCase{3, " 6 ", 6, 6600, 132}, EntryCase{2, "abc", 4, 4400, 88}));
+INSTANTIATE_TEST_SUITE_P(Entries, OversampleEntry,
+                         ::testing::Values(EntryCase{2, "12", 9, 9900, 198}, EntryCase{2, "1", 2, 2200, 44},
+                                           EntryCase{1, "7", 5, 5500, 110}, EntryCase{2, "3", 3, 3300, 66},
+                                           EntryCase{2, "2.5", 3, 3300, 66},  // halves round away from zero
+                                           EntryCase{3, " 6 ", 6, 6600, 132}, EntryCase{2, "abc", 4, 4400, 88}));
 
 TEST_F(ParamSetOps, SampleRateOnlyWhileAllowed) {
   sg().SamplingRate.reset();

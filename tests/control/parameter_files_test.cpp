@@ -1,6 +1,8 @@
 // Parameter files, the I/O configuration file and the unattended number
 // list: round trips, the format-tag check, all-or-nothing loading, the
 // defaults for older files, and the record utilities used around them.
+#include "control/parameter_files.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -14,7 +16,6 @@
 #include "control/formatconfig.h"
 #include "control/initialize.h"
 #include "control/param_set_ops.h"
-#include "control/parameter_files.h"
 #include "control/record_value.h"
 #include "control/state.h"
 #include "control/window_hooks.h"

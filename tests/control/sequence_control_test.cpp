@@ -1,8 +1,8 @@
 // Sequence and fragment numbers in the MAC header bit row: their positions
 // for the active fields, stepping with the wrap to 1, and the payload limit.
-#include <gtest/gtest.h>
-
 #include "control/sequence_control.h"
+
+#include <gtest/gtest.h>
 
 namespace tarvio {
 namespace {

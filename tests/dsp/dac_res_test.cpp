@@ -1,10 +1,10 @@
 // DAC-resolution quantisation: the largest component on the full-scale step,
 // rounding half away from zero, pass-through cases.
+#include "dsp/dac_res.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "dsp/dac_res.h"
 
 namespace tarvio {
 namespace {

@@ -1,11 +1,11 @@
 // Static multipath channel: direct path, cancellation, whole and fractional
 // circular delays, path independence and refused inputs.
+#include "dsp/fading.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
-
-#include "dsp/fading.h"
 
 namespace tarvio {
 namespace {

@@ -2,6 +2,8 @@
 // ramps, circular filtering against a direct-form reference, half-integer
 // oversampling, spectrum mirroring, the PBCC phase reference, the idle entry
 // and the rejected settings.
+#include "dsss/dot11b_frame.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +16,6 @@
 #include "control/state.h"
 #include "dsp/filter_design.h"
 #include "dsss/dot11b_cck.h"
-#include "dsss/dot11b_frame.h"
 #include "dsss/dot11b_idle_interval.h"
 #include "dsss/dot11b_size_est.h"
 #include "runtime/registry.h"
@@ -40,15 +41,15 @@ struct Setting {
 };
 
 void PrintTo(const Setting& s, std::ostream* os) {
-  *os << s.rate << " Mbit/s mod " << s.mod << " preamble " << s.preamble << " scrambler " << s.scrambler
-      << " encoder " << s.encoder << " framed " << s.framed << " idle " << s.idle << " ramp " << s.rampType << "/"
-      << s.rampLength << " OS " << s.os << " filter " << s.filterType << " octets " << s.octets;
+  *os << s.rate << " Mbit/s mod " << s.mod << " preamble " << s.preamble << " scrambler " << s.scrambler << " encoder "
+      << s.encoder << " framed " << s.framed << " idle " << s.idle << " ramp " << s.rampType << "/" << s.rampLength
+      << " OS " << s.os << " filter " << s.filterType << " octets " << s.octets;
 }
 
 tarvio::Frame make(const Setting& s, const Bits& bits) {
   const RVec h = tarvio::GenFilterCoeffs(s.filterType, s.filterTaps, 0.5, s.os, {});
-  return tarvio::Dot11b_FRAME(bits, s.rate, s.mod, s.preamble, 0, s.scrambler, s.encoder, s.framed, s.idle,
-                              s.rampType, s.rampLength, s.os, s.filterType, 0.5, s.filterTaps * s.os, 0, h);
+  return tarvio::Dot11b_FRAME(bits, s.rate, s.mod, s.preamble, 0, s.scrambler, s.encoder, s.framed, s.idle, s.rampType,
+                              s.rampLength, s.os, s.filterType, 0.5, s.filterTaps * s.os, 0, h);
 }
 
 // Chips of the burst counted from the 802.11b frame structure.
@@ -90,10 +91,10 @@ TEST_P(Dot11bFrameGrid, LengthMatchesEstimateAndMarkersHaveTheirShape) {
   ASSERT_EQ(f.markers.row1.size(), total);
   ASSERT_EQ(f.markers.row2.size(), total);
 
-  const double est = tarvio::Dot11b_SizeEst(s.framed, n, s.rate, s.mod, s.encoder, s.preamble, s.idle, s.rampType,
-                                            s.rampLength, s.os);
-  const bool rampExact = !(s.framed == 1 && s.rampType > 0) ||
-                         tarvio::round_half_away(s.rampLength / s.os) * s.os == s.rampLength;
+  const double est =
+      tarvio::Dot11b_SizeEst(s.framed, n, s.rate, s.mod, s.encoder, s.preamble, s.idle, s.rampType, s.rampLength, s.os);
+  const bool rampExact =
+      !(s.framed == 1 && s.rampType > 0) || tarvio::round_half_away(s.rampLength / s.os) * s.os == s.rampLength;
   const bool tailFree = !(s.mod != 0 && s.rate >= 5.5 && s.encoder == 1);
   const bool wholeSamples = !half || std::fmod(up, 2) == 0;
   if (rampExact && tailFree && wholeSamples) {
@@ -273,8 +274,8 @@ TEST(Dot11bFrame, SectionsPhasesAndMirror) {
   const tarvio::Frame shortF = tarvio::Dot11b_FRAME(bits, 2, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 4, 0, 1, 0, {1.0});
   EXPECT_EQ(shortF.waveform.size(), 792u + 264u + 44u);
   // Unframed: the payload starts from (1+j)/sqrt2; no idle interval.
-  const tarvio::Frame un = tarvio::Dot11b_FRAME(Bits{1, 0, 0, 0, 0, 0, 0, 0}, 1, 0, 0, 0, 0, 0, 0, 50, 1, 44, 1, 4,
-                                                0, 1, 0, {1.0});
+  const tarvio::Frame un =
+      tarvio::Dot11b_FRAME(Bits{1, 0, 0, 0, 0, 0, 0, 0}, 1, 0, 0, 0, 0, 0, 0, 50, 1, 44, 1, 4, 0, 1, 0, {1.0});
   ASSERT_EQ(un.waveform.size(), 88u);
   // First bit 1: the first symbol is -(1+j)/sqrt2; chips 0 and 1 differ by
   // twice the symbol (Barker +1, -1); the mean cancels in the difference.

@@ -71,10 +71,10 @@ TEST(Dot11bCck, AllZeroBitsAtElevenMbit) {
 TEST(Dot11bCck, DqpskPhaseRunsUnreduced) {
   const tarvio::RVec phi = tarvio::Dot11b_CCK_DQPSK({0, 0, 1, 1}, {1, 0, 1, 0}, 0.25);
   ASSERT_EQ(phi.size(), 4u);
-  EXPECT_DOUBLE_EQ(phi[0], 0.25 + kPi / 2);            // 01, even
-  EXPECT_DOUBLE_EQ(phi[1], phi[0] + (0 + kPi));        // 00, odd
-  EXPECT_DOUBLE_EQ(phi[2], phi[1] + kPi);              // 11, even
-  EXPECT_DOUBLE_EQ(phi[3], phi[2] + (-kPi / 2 + kPi)); // 10, odd
+  EXPECT_DOUBLE_EQ(phi[0], 0.25 + kPi / 2);             // 01, even
+  EXPECT_DOUBLE_EQ(phi[1], phi[0] + (0 + kPi));         // 00, odd
+  EXPECT_DOUBLE_EQ(phi[2], phi[1] + kPi);               // 11, even
+  EXPECT_DOUBLE_EQ(phi[3], phi[2] + (-kPi / 2 + kPi));  // 10, odd
   EXPECT_THROW(tarvio::Dot11b_CCK_DQPSK({0}, {0, 1}, 0), std::invalid_argument);
 }
 

@@ -1,5 +1,7 @@
 // PBCC coding and mapping: encoder impulse responses, cover sequence and the
 // BPSK/QPSK/8PSK symbol mapping.
+#include "dsss/dot11b_pbcc.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <stdexcept>
 
 #include "dsss/convol_encoder.h"
-#include "dsss/dot11b_pbcc.h"
 #include "dsss/oct2dec.h"
 
 namespace {
@@ -61,8 +62,7 @@ TEST(PbccEncoder, Oct2decAndBadGenerators) {
 
 TEST(PbccCover, FirstRowsAndPeriod) {
   const Bits c = tarvio::PBCC_coverbits(600);
-  EXPECT_EQ(Bits(c.begin(), c.begin() + 48),
-            bits_of("0011001110001011 1001110001011001 1110001011001100"));
+  EXPECT_EQ(Bits(c.begin(), c.begin() + 48), bits_of("0011001110001011 1001110001011001 1110001011001100"));
   for (size_t i = 0; i + 256 < c.size(); ++i) EXPECT_EQ(c[i], c[i + 256]) << i;
   EXPECT_EQ(tarvio::PBCC_coverbits(7.9).size(), 7u);
 }

@@ -90,9 +90,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LengthCase{100, 1, 0, 800, 0}, LengthCase{1000, 11, 0, 728, 1}, LengthCase{21, 11, 0, 16, 1},
                       LengthCase{20, 11, 1, 16, 1}, LengthCase{0, 11, 0, 0, 0}, LengthCase{0, 11, 1, 1, 0},
                       LengthCase{0, 5.5, 1, 2, 0}, LengthCase{3, 5.5, 0, 5, 0}, LengthCase{1, 5.5, 0, 2, 0},
-                      LengthCase{22, 11, 0, 16, 0}, LengthCase{2312, 2, 0, 9248, 0},
-                      LengthCase{10, 22, 1, 4, 0}, LengthCase{8, 22, 1, 4, 2}, LengthCase{9, 22, 1, 4, 1},
-                      LengthCase{7, 33, 1, 2, 0}, LengthCase{4, 33, 1, 2, 3}, LengthCase{3, 33, 1, 1, 0}, LengthCase{28, 33, 1, 8, 4},
+                      LengthCase{22, 11, 0, 16, 0}, LengthCase{2312, 2, 0, 9248, 0}, LengthCase{10, 22, 1, 4, 0},
+                      LengthCase{8, 22, 1, 4, 2}, LengthCase{9, 22, 1, 4, 1}, LengthCase{7, 33, 1, 2, 0},
+                      LengthCase{4, 33, 1, 2, 3}, LengthCase{3, 33, 1, 1, 0}, LengthCase{28, 33, 1, 8, 4},
                       LengthCase{5, 33, 1, 2, 2}, LengthCase{6, 33, 1, 2, 1}));
 
 TEST(Dot11bLengthField, FiveAndAHalfNeverSetsExtension) {
@@ -138,8 +138,10 @@ TEST(Dot11bScrambler, ModesAndErrors) {
     const size_t n = pt == 0 ? 144 : 72;
     const Bits part = tarvio::Dot11b_Scrambler(2, pt, frame);
     const Bits whole = tarvio::Dot11b_Scrambler(1, pt, frame);
-    EXPECT_EQ(Bits(part.begin(), part.begin() + static_cast<long>(n)), Bits(whole.begin(), whole.begin() + static_cast<long>(n)));
-    EXPECT_EQ(Bits(part.begin() + static_cast<long>(n), part.end()), Bits(frame.begin() + static_cast<long>(n), frame.end()));
+    EXPECT_EQ(Bits(part.begin(), part.begin() + static_cast<long>(n)),
+              Bits(whole.begin(), whole.begin() + static_cast<long>(n)));
+    EXPECT_EQ(Bits(part.begin() + static_cast<long>(n), part.end()),
+              Bits(frame.begin() + static_cast<long>(n), frame.end()));
   }
   EXPECT_THROW(tarvio::Dot11b_Scrambler(3, 0, frame), std::invalid_argument);
   EXPECT_THROW(tarvio::Dot11b_Scrambler(1, 2, frame), std::invalid_argument);

@@ -36,16 +36,17 @@ TEST(ClkStruct, EveryValueRoundTrips) {
 }
 
 TEST(ClkStruct, OutOfRangeNumbersAreRefused) {
-  for (double bad : {-1.0, 32768.0, 1.5, std::nan("")}) EXPECT_THROW(clk_struct_bits(bad), std::invalid_argument) << bad;
+  for (double bad : {-1.0, 32768.0, 1.5, std::nan("")})
+    EXPECT_THROW(clk_struct_bits(bad), std::invalid_argument) << bad;
 }
 
 TEST(ClkStruct, EntriesAreReadAsClampedHexadecimal) {
   EXPECT_EQ(read_clk_entry("5", 7), 5);
-  EXPECT_EQ(read_clk_entry("F", 7), 7);     // clamped to the 3-bit limit
+  EXPECT_EQ(read_clk_entry("F", 7), 7);  // clamped to the 3-bit limit
   EXPECT_EQ(read_clk_entry(" 11d ", 511), 0x11D);
   EXPECT_EQ(read_clk_entry("FFF", 511), 511);
   EXPECT_EQ(read_clk_entry("", 7), 0);
-  EXPECT_EQ(read_clk_entry("zz", 7), 0);    // not hexadecimal
+  EXPECT_EQ(read_clk_entry("zz", 7), 0);  // not hexadecimal
   EXPECT_EQ(read_clk_entry("-3", 7), 0);
   EXPECT_EQ(clk_entry_text(5, 1), "5");
   EXPECT_EQ(clk_entry_text(0x1A, 3), "01A");

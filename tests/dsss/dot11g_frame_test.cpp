@@ -2,6 +2,8 @@
 // sample structure around the change of symbol clock, the phase references,
 // the unscrambled clock-switch bits, filter taps matched to the samples per
 // symbol (decoding of the 33 Mbit/s payload), and the refused inputs.
+#include "dsss/dot11g_frame.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,7 +15,6 @@
 #include "dsp/filter_design.h"
 #include "dsss/clk_struct.h"
 #include "dsss/dot11g_filter.h"
-#include "dsss/dot11g_frame.h"
 #include "dsss/dot11g_pbcc.h"
 #include "dsss/dot11g_size_est.h"
 #include "runtime/registry.h"
@@ -48,7 +49,7 @@ struct BurstSetup {
   double factor = 0.5;
   double filterTaps = 8;  // symbols
   double mirror = 0;
-  RVec userTaps;          // for filterType 4
+  RVec userTaps;  // for filterType 4
 };
 
 // As the calculation driver does: taps designed for OverSampling samples
@@ -61,13 +62,13 @@ Frame make(const BurstSetup& s) {
 
 // Expected layout of a burst, worked out from the frame's structure.
 struct Layout {
-  size_t ramp = 0;         // chips of each ramp
-  size_t switchChip = 0;   // chips at the 11 MHz clock (33 Mbit/s framed), 0 otherwise
-  size_t chips = 0;        // all chips including ramps
-  size_t spc = 0;          // samples per chip before the switch (after doubling)
+  size_t ramp = 0;        // chips of each ramp
+  size_t switchChip = 0;  // chips at the 11 MHz clock (33 Mbit/s framed), 0 otherwise
+  size_t chips = 0;       // all chips including ramps
+  size_t spc = 0;         // samples per chip before the switch (after doubling)
   size_t decimate = 1;
-  size_t M = 0;            // burst samples
-  size_t total = 0;        // with idle and pad
+  size_t M = 0;      // burst samples
+  size_t total = 0;  // with idle and pad
   size_t markerRamp = 0;
 };
 
@@ -143,8 +144,8 @@ TEST_P(Dot11gFrameShape, LengthAndMarkers) {
               s.bits = random_bits(8 * (1 + n % 9), 100 + n);
               s.mirror = n % 2;
               ++n;
-              const std::string what = "rate " + std::to_string(p.rate) + " os " + std::to_string(p.os) +
-                                       " case " + std::to_string(n);
+              const std::string what =
+                  "rate " + std::to_string(p.rate) + " os " + std::to_string(p.os) + " case " + std::to_string(n);
               const Frame f = make(s);
               const Layout l = layout(s);
               ASSERT_EQ(f.waveform.size(), l.total) << what;
@@ -152,9 +153,9 @@ TEST_P(Dot11gFrameShape, LengthAndMarkers) {
             }
 }
 INSTANTIATE_TEST_SUITE_P(Erp, Dot11gFrameShape,
-                         ::testing::Values(RateOs{22, 1}, RateOs{22, 1.5}, RateOs{22, 2}, RateOs{22, 4},
-                                           RateOs{22, 9}, RateOs{33, 1.5}, RateOs{33, 3}, RateOs{33, 4.5},
-                                           RateOs{33, 6}, RateOs{33, 9}));
+                         ::testing::Values(RateOs{22, 1}, RateOs{22, 1.5}, RateOs{22, 2}, RateOs{22, 4}, RateOs{22, 9},
+                                           RateOs{33, 1.5}, RateOs{33, 3}, RateOs{33, 4.5}, RateOs{33, 6},
+                                           RateOs{33, 9}));
 
 // The projected length equals the burst where the estimate's rule is exact:
 // encoder off (the estimate does not count the tail), whole chip counts per
@@ -179,8 +180,8 @@ TEST(Dot11gFrameSize, MatchesTheProjectedLengthWhereItsRuleIsExact) {
             s.idle = double(n % 3);
             s.bits = random_bits(8 * (3 + n), 7 + n);
             ++n;
-            const double est = Dot11g_PBCC_SizeEst(framed, double(s.bits.size()), rate, 1, 0, pre, s.idle, ramp,
-                                                   s.rampLength, os);
+            const double est =
+                Dot11g_PBCC_SizeEst(framed, double(s.bits.size()), rate, 1, 0, pre, s.idle, ramp, s.rampLength, os);
             EXPECT_EQ(double(make(s).waveform.size()), est)
                 << rate << " Mbit/s os " << os << " framed " << framed << " pre " << pre << " ramp " << ramp;
           }
@@ -553,8 +554,23 @@ TEST(Dot11gFrame, RegisteredFormReadsTheProgramWideTaps) {
   EXPECT_EQ(op->max_out, 2);
   BurstSetup s;
   state().parameters.filterCoeffs = GenFilterCoeffs(s.filterType, s.filterTaps, s.factor, s.os, {});
-  Args in = {Value::row(s.bits), s.clkStruct, s.rate, 1.0, s.preamble, s.locked, s.scrambler, s.encoder, s.framed,
-             s.idle, s.rampType, s.rampLength, s.os, s.filterType, s.factor, s.filterTaps * s.os, s.mirror};
+  Args in = {Value::row(s.bits),
+             s.clkStruct,
+             s.rate,
+             1.0,
+             s.preamble,
+             s.locked,
+             s.scrambler,
+             s.encoder,
+             s.framed,
+             s.idle,
+             s.rampType,
+             s.rampLength,
+             s.os,
+             s.filterType,
+             s.factor,
+             s.filterTaps * s.os,
+             s.mirror};
   const auto out = reg.call("Dot11g_FRAME", in, 2);
   const Frame f = make(s);
   EXPECT_EQ(out[0].to_complex(), f.waveform);
@@ -575,8 +591,8 @@ TEST(Dot11gFilter, CircularCentredAndMeanFree) {
   ASSERT_NE(op, nullptr);
   EXPECT_EQ(op->max_in, 5);
   state().parameters.filterCoeffs = {0, 0, 1};
-  const auto out = Registry::instance().call(
-      "Dot11g_filter", {3.0, 1.0, 0.0, 3.0, Value::complex_row({1, 2, 3, 4})}, 1);
+  const auto out =
+      Registry::instance().call("Dot11g_filter", {3.0, 1.0, 0.0, 3.0, Value::complex_row({1, 2, 3, 4})}, 1);
   EXPECT_EQ(out[0].to_complex().size(), 4u);
   EXPECT_NEAR(std::abs(out[0].to_complex()[0] - cplx(1.5, 0)), 0, 1e-12);
 }

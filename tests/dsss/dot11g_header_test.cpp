@@ -1,11 +1,12 @@
 // ERP header fields: the SIGNAL table with 22 and 33 Mbit/s, the LENGTH
 // extension bits of the PBCC rates, and the assembled 48-bit header.
+#include "dsss/dot11g_header.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <stdexcept>
 
-#include "dsss/dot11g_header.h"
 #include "runtime/registry.h"
 
 namespace tarvio {
@@ -112,10 +113,8 @@ TEST(Dot11gHeader, FieldsAndCrc) {
 
 TEST(Dot11gHeader, RegisteredFormsKeepTheirCounts) {
   const Registry& reg = Registry::instance();
-  const std::pair<const char*, std::pair<int, int>> ops[] = {{"Dot11g_HEADER", {4, 1}},
-                                                             {"Dot11g_SIGNAL", {1, 1}},
-                                                             {"Dot11g_SERVICE", {5, 1}},
-                                                             {"Dot11g_LENGTH", {3, 4}}};
+  const std::pair<const char*, std::pair<int, int>> ops[] = {
+      {"Dot11g_HEADER", {4, 1}}, {"Dot11g_SIGNAL", {1, 1}}, {"Dot11g_SERVICE", {5, 1}}, {"Dot11g_LENGTH", {3, 4}}};
   for (const auto& [name, counts] : ops) {
     const OpInfo* op = reg.find(name);
     ASSERT_NE(op, nullptr) << name;

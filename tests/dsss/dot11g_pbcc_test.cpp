@@ -1,13 +1,14 @@
 // The rate-2/3 PBCC-22 encoder and the 8PSK ERP-PBCC payload: impulse
 // responses, linearity, symbol counts, the cover sequence and the phase turn
 // by the inverse of the phase reference.
+#include "dsss/dot11g_pbcc.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 #include <stdexcept>
 
-#include "dsss/dot11g_pbcc.h"
 #include "runtime/registry.h"
 
 namespace tarvio {
@@ -74,15 +75,14 @@ TEST_P(Dot11gPbccCount, SymbolCount) {
     EXPECT_EQ(Dot11g_PBCC(random_bits(c.bits, 7), R, c.encoder, cplx(z, z)).size(), c.symbols)
         << c.bits << " bits, encoder " << c.encoder;
 }
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Dot11gPbccCount,
-    ::testing::Values(CountCase{8, 1, 8},       // 8 + 8 tail = 16 bits, 8 pairs, 24 coded bits
-                      CountCase{7, 1, 8},       // odd row: one 0 before the tail
-                      CountCase{0, 1, 4},       // tail only
-                      CountCase{12000, 1, 6004},
-                      CountCase{8, 0, 3},       // 9 bits after padding
-                      CountCase{9, 0, 3}, CountCase{10, 0, 4}, CountCase{0, 0, 0}, CountCase{12000, 0, 4000},
-                      CountCase{8, 2, 3}));     // any value other than 1 maps unencoded
+INSTANTIATE_TEST_SUITE_P(Cases, Dot11gPbccCount,
+                         ::testing::Values(CountCase{8, 1, 8},  // 8 + 8 tail = 16 bits, 8 pairs, 24 coded bits
+                                           CountCase{7, 1, 8},  // odd row: one 0 before the tail
+                                           CountCase{0, 1, 4},  // tail only
+                                           CountCase{12000, 1, 6004}, CountCase{8, 0, 3},  // 9 bits after padding
+                                           CountCase{9, 0, 3}, CountCase{10, 0, 4}, CountCase{0, 0, 0},
+                                           CountCase{12000, 0, 4000},
+                                           CountCase{8, 2, 3}));  // any value other than 1 maps unencoded
 
 TEST(Dot11gPbcc, AllZeroDataFollowsTheCoverSequence) {
   // Zero data, encoder on: every coded triple is 000 (v = 0, point z + jz);

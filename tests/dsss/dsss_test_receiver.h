@@ -112,8 +112,8 @@ inline Codebook cck_codebook(bool highRate) {
   Codebook cb;
   if (highRate) {
     for (unsigned v = 0; v < 64; ++v) {
-      const unsigned d2 = (v >> 5) & 1, d3 = (v >> 4) & 1, d4 = (v >> 3) & 1, d5 = (v >> 2) & 1,
-                     d6 = (v >> 1) & 1, d7 = v & 1;
+      const unsigned d2 = (v >> 5) & 1, d3 = (v >> 4) & 1, d4 = (v >> 3) & 1, d5 = (v >> 2) & 1, d6 = (v >> 1) & 1,
+                     d7 = v & 1;
       cb.words.push_back(cck_code(0, dibit_phase(d2, d3), dibit_phase(d4, d5), dibit_phase(d6, d7)));
       cb.bits.push_back({uint8_t(d2), uint8_t(d3), uint8_t(d4), uint8_t(d5), uint8_t(d6), uint8_t(d7)});
     }
@@ -194,11 +194,20 @@ inline Received receive(const std::vector<cplx>& chips, bool shortPreamble, cons
   // PSDU octets from LENGTH (IEEE 802.11b 18.2.3.5).
   size_t octets = 0;
   switch (rx.signal) {
-    case 0x0A: octets = rx.length / 8; break;
-    case 0x14: octets = rx.length * 2 / 8; break;
-    case 0x37: octets = rx.length * 11 / 16; break;
-    case 0x6E: octets = rx.length * 11 / 8 - ((rx.service >> 7) & 1u); break;
-    default: return rx;
+    case 0x0A:
+      octets = rx.length / 8;
+      break;
+    case 0x14:
+      octets = rx.length * 2 / 8;
+      break;
+    case 0x37:
+      octets = rx.length * 11 / 16;
+      break;
+    case 0x6E:
+      octets = rx.length * 11 / 8 - ((rx.service >> 7) & 1u);
+      break;
+    default:
+      return rx;
   }
   const size_t nbits = octets * 8;
   Bits raw;

@@ -4,18 +4,17 @@
 // failure, and tarvio-cli inspect on the result.
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <cstdio>
+#include <ostream>
 #include <stdexcept>
 
-#include "files/export_file_reader.h"
+#include "control/record_value.h"
 #include "files/export_data.h"
+#include "files/export_file_reader.h"
 #include "files/export_plugin.h"
 #include "files/orv_export.h"
 #include "files/waveform_outputs.h"
 #include "packet_fixture.h"
-#include "control/record_value.h"
 #include "runtime/matfile.h"
 #include "runtime/registry.h"
 
@@ -40,8 +39,12 @@ std::string error_of(const std::vector<Value>& args) {
 }
 
 std::vector<Value> mode1_args(const std::string& out, size_t n, size_t marker_cols) {
-  return {Value::int32_scalar(1), Value::text(out), Value::row(std::vector<double>{1e9, 20e6, 0, 70, 0, 0, 0}), Value::text(""),
-          Value::text("c"), Value::real(2, marker_cols, std::vector<double>(2 * marker_cols, 0.0)),
+  return {Value::int32_scalar(1),
+          Value::text(out),
+          Value::row(std::vector<double>{1e9, 20e6, 0, 70, 0, 0, 0}),
+          Value::text(""),
+          Value::text("c"),
+          Value::real(2, marker_cols, std::vector<double>(2 * marker_cols, 0.0)),
           Value::complex_row(CVec(n, cplx(0.5, -0.25)))};
 }
 
@@ -100,8 +103,8 @@ TEST_P(SettingsHeaderTest, SevenValuesInOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Filters, SettingsHeaderTest,
-                         ::testing::Values(BandwidthCase{1, 2100000}, BandwidthCase{2, 40000000},
-                                           BandwidthCase{0, 0}, BandwidthCase{3, 0}));
+                         ::testing::Values(BandwidthCase{1, 2100000}, BandwidthCase{2, 40000000}, BandwidthCase{0, 0},
+                                           BandwidthCase{3, 0}));
 
 TEST_F(ExportTest, PacketFileIsExportedWithHeaderMarkersAndNoTemporaryFiles) {
   const std::string out = file("all.wfm");
@@ -166,11 +169,11 @@ TEST_F(ExportTest, FailedExportRaisesAndLeavesNoFiles) {
 TEST_F(ExportTest, RegisteredOperationTakesValuesAndReturnsStatusAndText) {
   AppInfo app;
   app.ApplicationFunction = "faceless";
-  const std::vector<Value> out = Registry::instance().call(
-      "Orv_Export",
-      {Value::text(file("op.wfm")), Value::complex_row(CVec(4, cplx(0.5, 0.5))),
-       Value::real(1, 4, {1, 0, 0, 1}), to_value(state().sigGenSettings), to_value(app)},
-      2);
+  const std::vector<Value> out =
+      Registry::instance().call("Orv_Export",
+                                {Value::text(file("op.wfm")), Value::complex_row(CVec(4, cplx(0.5, 0.5))),
+                                 Value::real(1, 4, {1, 0, 0, 1}), to_value(state().sigGenSettings), to_value(app)},
+                                2);
   ASSERT_EQ(out.size(), 2u);
   EXPECT_EQ(out[0].to_double(), 0);
   EXPECT_EQ(out[1].str(), "Succeeded");

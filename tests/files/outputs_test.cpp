@@ -4,12 +4,11 @@
 // (Python with numpy and scipy) decoding the raw, export and Save Wave files.
 #include <gtest/gtest.h>
 
-#include <ostream>
-#include <nlohmann/json.hpp>
-
 #include <bit>
 #include <cstdlib>
 #include <memory>
+#include <nlohmann/json.hpp>
+#include <ostream>
 
 #include "files/mat_outputs.h"
 #include "files/raw_waveform.h"
@@ -38,27 +37,26 @@ struct RawCase {
 };
 void PrintTo(const RawCase& c, std::ostream* os) { *os << c.name; }
 
-
 class RawFileTest : public ::testing::TestWithParam<RawCase> {};
 
 TEST_P(RawFileTest, WordsFollowTheScalingRule) {
-  const auto dir = fs::temp_directory_path() / (std::string("tarvio_raw_") + std::to_string(::getpid()) + "_" + GetParam().name);
+  const auto dir =
+      fs::temp_directory_path() / (std::string("tarvio_raw_") + std::to_string(::getpid()) + "_" + GetParam().name);
   const std::string path = dir.string();
   ASSERT_TRUE(SaveBriscaWaveform(GetParam().wave, path));
   EXPECT_EQ(words_of(path), GetParam().words);
   fs::remove(path);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RawFileTest,
-    ::testing::Values(
-        // Peak 0.25 -> 32768 + 32766 = 65534 (FF FE); zero -> 32768 (80 00); -0.25 -> 2.
-        RawCase{"peak", {{0.25, 0.0}, {-0.25, 0.125}}, {0xFFFE, 0x8000, 0x0002, 0x8000 + 16383}},
-        // Every component of magnitude 2: not scaled, rounded as is.
-        RawCase{"equal", {{2, -2}, {-2, 2}}, {32770, 32766, 32766, 32770}},
-        // Halves round away from zero after scaling by 32766 / 1.
-        RawCase{"halves", {{1, 0.5 / 32766}, {-1.5 / 32766, 0}}, {65534, 32769, 32766, 32768}}),
-    [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, RawFileTest,
+                         ::testing::Values(
+                             // Peak 0.25 -> 32768 + 32766 = 65534 (FF FE); zero -> 32768 (80 00); -0.25 -> 2.
+                             RawCase{"peak", {{0.25, 0.0}, {-0.25, 0.125}}, {0xFFFE, 0x8000, 0x0002, 0x8000 + 16383}},
+                             // Every component of magnitude 2: not scaled, rounded as is.
+                             RawCase{"equal", {{2, -2}, {-2, 2}}, {32770, 32766, 32766, 32770}},
+                             // Halves round away from zero after scaling by 32766 / 1.
+                             RawCase{"halves", {{1, 0.5 / 32766}, {-1.5 / 32766, 0}}, {65534, 32769, 32766, 32768}}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST(RawFile, FirstBytesAreHighByteFirst) {
   const std::string path = (fs::temp_directory_path() / ("tarvio_raw_bytes_" + std::to_string(::getpid()))).string();
@@ -79,9 +77,9 @@ TEST_F(OutputsTest, RegisteredSaveBriscaWaveformReturnsOneOrZero) {
       "saveBriscaWaveform", {wave, Value::text(file("half.bin")), Value::text("KOR-C"), Value(0.5)}, 1)[0];
   EXPECT_EQ(half.to_double(), 1);
   EXPECT_EQ(bytes_of(file("half.bin"))[0], 0xBF);  // 32768 + 32766 * 0.5 = 49151 = 0xBFFF
-  EXPECT_EQ(Registry::instance().call("saveBriscaWaveform", {wave, Value::text("/nonexistent-folder/x")}, 1)[0]
-                .to_double(),
-            0);
+  EXPECT_EQ(
+      Registry::instance().call("saveBriscaWaveform", {wave, Value::text("/nonexistent-folder/x")}, 1)[0].to_double(),
+      0);
 }
 
 TEST_F(OutputsTest, StreamedRawFileEqualsTheInMemoryOneOverAllPackets) {
@@ -238,10 +236,11 @@ TEST_F(OutputsTest, PythonDecodesRawExportAndSaveWaveFromTheirLayouts) {
 TEST_F(OutputsTest, OctaveLoadsTheSaveWaveFile) {
   if (std::system("command -v octave > /dev/null 2>&1") != 0) GTEST_SKIP() << "octave is not installed";
   WriteSaveWave(file("wave.mat"));
-  const std::string cmd = "cd " + dir_.string() +
-                          " && octave --no-gui --norc --quiet --eval \"load('wave.mat'); "
-                          "assert(size(samplePoints), [360 2]); assert(sampleRate, 44e6); "
-                          "assert(numel(wave), 360); assert(real(wave(:)), samplePoints(:,1)); disp('ok')\" > oct.txt 2>&1";
+  const std::string cmd =
+      "cd " + dir_.string() +
+      " && octave --no-gui --norc --quiet --eval \"load('wave.mat'); "
+      "assert(size(samplePoints), [360 2]); assert(sampleRate, 44e6); "
+      "assert(numel(wave), 360); assert(real(wave(:)), samplePoints(:,1)); disp('ok')\" > oct.txt 2>&1";
   const int rc = std::system(cmd.c_str());
   const auto out = bytes_of(file("oct.txt"));
   EXPECT_EQ(rc, 0) << std::string(out.begin(), out.end());

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -12,8 +13,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "control/state.h"
 #include "instrument/packet_file.h"

@@ -1,5 +1,7 @@
 // Tests of tarvio-cli's argument reading: numbers in their notations, rows
 // and matrices, MAT file references, texts, options and counts.
+#include "hosts/cli/cli_args.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,7 +9,6 @@
 #include <filesystem>
 #include <string>
 
-#include "hosts/cli/cli_args.h"
 #include "hosts/cli/cli_command.h"
 #include "runtime/matfile.h"
 
@@ -28,19 +29,17 @@ TEST_P(ParseNumber, ReadsEachNotation) {
   EXPECT_EQ(z->imag(), GetParam().im);
 }
 
-INSTANTIATE_TEST_SUITE_P(Notations, ParseNumber,
-                         ::testing::Values(NumberCase{"5", 5, 0}, NumberCase{"-2.5", -2.5, 0},
-                                           NumberCase{"+.5", 0.5, 0}, NumberCase{"1e-3", 1e-3, 0},
-                                           NumberCase{"2.E+2", 200, 0}, NumberCase{"0x1F", 31, 0},
-                                           NumberCase{"-0x10", -16, 0}, NumberCase{"0xffffffff", 4294967295.0, 0},
-                                           NumberCase{"2i", 0, 2}, NumberCase{"-0.5j", 0, -0.5},
-                                           NumberCase{"1+2i", 1, 2}, NumberCase{"1.5-0.25j", 1.5, -0.25},
-                                           NumberCase{"1e2-1e-1i", 100, -0.1}, NumberCase{"3-i", 3, -1},
-                                           NumberCase{"-Inf", -INFINITY, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Notations, ParseNumber,
+    ::testing::Values(NumberCase{"5", 5, 0}, NumberCase{"-2.5", -2.5, 0}, NumberCase{"+.5", 0.5, 0},
+                      NumberCase{"1e-3", 1e-3, 0}, NumberCase{"2.E+2", 200, 0}, NumberCase{"0x1F", 31, 0},
+                      NumberCase{"-0x10", -16, 0}, NumberCase{"0xffffffff", 4294967295.0, 0}, NumberCase{"2i", 0, 2},
+                      NumberCase{"-0.5j", 0, -0.5}, NumberCase{"1+2i", 1, 2}, NumberCase{"1.5-0.25j", 1.5, -0.25},
+                      NumberCase{"1e2-1e-1i", 100, -0.1}, NumberCase{"3-i", 3, -1}, NumberCase{"-Inf", -INFINITY, 0}));
 
 TEST(ParseNumberRejects, TextsThatAreNoNumbers) {
-  for (const char* t : {"", "-", "left-msb", "i", "0x", "0xG1", "1e", "1.2.3", " 5", "5 ", "1+", "0x1p3", "abc1",
-                        "1+2", "e5", "."})
+  for (const char* t :
+       {"", "-", "left-msb", "i", "0x", "0xG1", "1e", "1.2.3", " 5", "5 ", "1+", "0x1p3", "abc1", "1+2", "e5", "."})
     EXPECT_FALSE(parse_number(t).has_value()) << "'" << t << "'";
   EXPECT_TRUE(std::isnan(parse_number("NaN")->real()));
 }
@@ -64,7 +63,8 @@ TEST(ParseValue, ScalarsRowsMatricesAndTexts) {
 }
 
 TEST(ParseValue, MatFileReferences) {
-  std::string dir = (std::filesystem::temp_directory_path() / ("tarvio-cli-args-" + std::to_string(::getpid()))).string();
+  std::string dir =
+      (std::filesystem::temp_directory_path() / ("tarvio-cli-args-" + std::to_string(::getpid()))).string();
   std::filesystem::create_directories(dir);
   std::string one = dir + "/one.mat", two = dir + "/two.mat";
   mat_write(one, {{"v", Value::row(std::vector<double>{1, 2})}});

@@ -253,7 +253,8 @@ TEST_F(Cli, DumpLoadsInOctave) {
   if (std::system("command -v octave >/dev/null 2>&1") != 0) GTEST_SKIP() << "no octave";
   ASSERT_EQ(run("dump parameters SigGenSettings configuration appInfo --out " + path("d.mat")).code, 0);
   std::string script =
-      "load('" + path("d.mat") + "'); "
+      "load('" + path("d.mat") +
+      "'); "
       "f = fieldnames(configuration)'; "
       "ok = isequal(f, {'faceless','type','GPIB','RS232','TCPIP','BBGtype','LastParameterFilename'}) "
       "&& parameters.totalLength == 1058 && parameters.SubCarriers(27) == 0 && numel(parameters.SubCarriers) == 53 "

@@ -26,8 +26,8 @@ struct CliResult {
 class SimCli : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("tarvio_simcli_" + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = fs::temp_directory_path() / ("tarvio_simcli_" + std::to_string(::getpid()) + "_" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir / "store");
   }
   void TearDown() override { fs::remove_all(dir); }

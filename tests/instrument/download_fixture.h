@@ -41,8 +41,8 @@ inline std::vector<std::string> read_lines(const fs::path& p) {
 class DownloadFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("tarvio_dl_" + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = fs::temp_directory_path() / ("tarvio_dl_" + std::to_string(::getpid()) + "_" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir / "store");
     InitializeAll();
@@ -83,7 +83,8 @@ class DownloadFixture : public ::testing::Test {
         samples.push_back(w[i]);
         marker_bytes.push_back(static_cast<uint8_t>(m.row1[i] | (m.row2[i] << 1)));
       }
-      auto r = hwio::call(11, {Value(""), Value::complex_row(w), Value::markers(m), Value(s.parameters.multiFrame.tmpFileName)});
+      auto r = hwio::call(
+          11, {Value(""), Value::complex_row(w), Value::markers(m), Value(s.parameters.multiFrame.tmpFileName)});
       if (r[0].to_double() > max) {
         max = r[0].to_double();
         s.parameters.multiFrame.pktSize = static_cast<double>(n);

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <limits>
 
-#include "runtime/number_text.h"
 #include "instrument/siggen_entry.h"
+#include "runtime/number_text.h"
 
 using namespace tarvio;
 
@@ -20,22 +20,21 @@ class TitleEntry : public ::testing::TestWithParam<TitleCase> {};
 
 TEST_P(TitleEntry, IsUpperCasedFilteredAndCut) { EXPECT_EQ(EntryTitle(GetParam().entered), GetParam().stored); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Titles, TitleEntry,
-    ::testing::Values(TitleCase{"wlan test!", "WLANTEST"},       // blank and mark dropped
-                      TitleCase{"!!! ...", "BLANK"},             // nothing valid left
-                      TitleCase{"", "BLANK"},
-                      TitleCase{"ABCDEFGHIJKLMNOPQRSTUVWXY", "ABCDEFGHIJKLMNOPQRST"},  // 25 -> 20
-                      TitleCase{"a_b$c&d#e+f-g[h]i", "A_B$C&D#E+F-G[H]I"},           // every allowed sign
-                      TitleCase{"x/y\\z\"q.w", "XYZQW"}));
+INSTANTIATE_TEST_SUITE_P(Titles, TitleEntry,
+                         ::testing::Values(TitleCase{"wlan test!", "WLANTEST"},  // blank and mark dropped
+                                           TitleCase{"!!! ...", "BLANK"},        // nothing valid left
+                                           TitleCase{"", "BLANK"},
+                                           TitleCase{"ABCDEFGHIJKLMNOPQRSTUVWXY", "ABCDEFGHIJKLMNOPQRST"},  // 25 -> 20
+                                           TitleCase{"a_b$c&d#e+f-g[h]i", "A_B$C&D#E+F-G[H]I"},  // every allowed sign
+                                           TitleCase{"x/y\\z\"q.w", "XYZQW"}));
 
 TEST(FrequencyEntry, UnitPositionScalesByThousandsAndClamps) {
   EXPECT_DOUBLE_EQ(EntryFrequency(2.412, 4, 0), 2.412e9);
   EXPECT_DOUBLE_EQ(EntryFrequency(2412, 3, 0), 2.412e9);
   EXPECT_DOUBLE_EQ(EntryFrequency(500, 2, 0), 500e3);
-  EXPECT_DOUBLE_EQ(EntryFrequency(50, 1, 0), 100e3);       // below 100 kHz
-  EXPECT_DOUBLE_EQ(EntryFrequency(5000, 4, 0), 1e12);      // above 1e12 Hz
-  EXPECT_DOUBLE_EQ(EntryFrequency(NAN, 3, 7e8), 7e8);      // not a number: unchanged
+  EXPECT_DOUBLE_EQ(EntryFrequency(50, 1, 0), 100e3);   // below 100 kHz
+  EXPECT_DOUBLE_EQ(EntryFrequency(5000, 4, 0), 1e12);  // above 1e12 Hz
+  EXPECT_DOUBLE_EQ(EntryFrequency(NAN, 3, 7e8), 7e8);  // not a number: unchanged
   EXPECT_DOUBLE_EQ(EntrySamplingRate(40, 3, 0), 40e6);
   EXPECT_DOUBLE_EQ(EntrySamplingRate(0.5, 1, 0), 1);
   EXPECT_DOUBLE_EQ(EntrySamplingRate(200, 3, 0), 100e6);
@@ -75,19 +74,16 @@ struct NumberCase {
   const char* text;
 };
 class CommandNumber : public ::testing::TestWithParam<NumberCase> {};
-TEST_P(CommandNumber, IntegersInFullOtherwiseSignificantDigits) {
-  EXPECT_EQ(Num2Str(GetParam().x), GetParam().text);
-}
-INSTANTIATE_TEST_SUITE_P(
-    Numbers, CommandNumber,
-    ::testing::Values(NumberCase{2412000000, "2412000000"}, NumberCase{1e12, "1000000000000"},
-                      NumberCase{-30, "-30"}, NumberCase{0, "0"},
-                      NumberCase{85.5, "85.5"},              // ceil(log10 85.5) + 4 = 6 digits
-                      NumberCase{2.1e6 + 0.25, "2100000.25"},  // 7 + 4 = 11 digits
-                      NumberCase{1234567.891, "1234567.891"},  // 11 digits
-                      NumberCase{123456789.123456, "123456789.123"},  // capped at 12
-                      NumberCase{0.001234, "0.0012"},         // -2 + 4 = 2 digits
-                      NumberCase{0.5, "0.5"}));
+TEST_P(CommandNumber, IntegersInFullOtherwiseSignificantDigits) { EXPECT_EQ(Num2Str(GetParam().x), GetParam().text); }
+INSTANTIATE_TEST_SUITE_P(Numbers, CommandNumber,
+                         ::testing::Values(NumberCase{2412000000, "2412000000"}, NumberCase{1e12, "1000000000000"},
+                                           NumberCase{-30, "-30"}, NumberCase{0, "0"},
+                                           NumberCase{85.5, "85.5"},                // ceil(log10 85.5) + 4 = 6 digits
+                                           NumberCase{2.1e6 + 0.25, "2100000.25"},  // 7 + 4 = 11 digits
+                                           NumberCase{1234567.891, "1234567.891"},  // 11 digits
+                                           NumberCase{123456789.123456, "123456789.123"},  // capped at 12
+                                           NumberCase{0.001234, "0.0012"},                 // -2 + 4 = 2 digits
+                                           NumberCase{0.5, "0.5"}));
 
 TEST(AdvancedSettings, WorkingCopyReplacesOnlyOnOk) {
   SigGenSettings target;

@@ -1,11 +1,12 @@
 // The connection dialog's rules: models, lists, clamping, list positions,
 // controls shown, tool tips and the hardware check's status line.
+#include "instrument/io_dialog_rules.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "instrument/hw_commands.h"
-#include "instrument/io_dialog_rules.h"
 #include "runtime/report.h"
 
 using namespace tarvio;

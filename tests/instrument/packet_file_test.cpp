@@ -1,6 +1,8 @@
 // Codes 10 and 11 of the transport module, checked from the bytes they leave
 // in the packet file and its marker side file, and the reader that download,
 // export and dump use.
+#include "instrument/packet_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,7 +14,6 @@
 #include <vector>
 
 #include "instrument/hwio.h"
-#include "instrument/packet_file.h"
 
 namespace fs = std::filesystem;
 using namespace tarvio;
@@ -50,7 +51,7 @@ struct Known {
   double value;
   uint64_t pattern;
 };
-const Known kKnown[] = {{1.0, 0x3FF0000000000000ull}, {-2.5, 0xC004000000000000ull}, {0.0, 0ull},
+const Known kKnown[] = {{1.0, 0x3FF0000000000000ull}, {-2.5, 0xC004000000000000ull},  {0.0, 0ull},
                         {0.5, 0x3FE0000000000000ull}, {-0.75, 0xBFE8000000000000ull}, {3.0, 0x4008000000000000ull}};
 
 }  // namespace
@@ -129,8 +130,9 @@ TEST_F(PacketFileTest, ReaderReturnsPacketsAndRangesAsWritten) {
 TEST_F(PacketFileTest, BadArgumentsAreRaisedWithTheirReason) {
   hwio::call(10, {Value(""), Value(path)});
   // Marker columns must match the samples.
-  EXPECT_THROW(hwio::call(11, {Value(""), Value::complex_row({{1, 0}, {0, 1}}), Value::markers({{1}, {0}}), Value(path)}),
-               std::runtime_error);
+  EXPECT_THROW(
+      hwio::call(11, {Value(""), Value::complex_row({{1, 0}, {0, 1}}), Value::markers({{1}, {0}}), Value(path)}),
+      std::runtime_error);
   // A packet file in a folder that does not exist.
   EXPECT_THROW(hwio::call(10, {Value(""), Value((dir / "missing" / "x.bin").string())}), std::runtime_error);
   // Missing arguments.

@@ -72,13 +72,13 @@ TEST_F(OlderPlatform, ElevenCommandsThenLocalNoReadBack) {
   setting.record().set("ReconFilter", Value(2.0));
   auto r = Registry::instance().call("KORPlay", {Value("OLD"), setting, to_value(c)}, 2);
   EXPECT_EQ(r[0].to_double(), 0) << r[1].str();
-  EXPECT_EQ(log(), (std::vector<std::string>{
-                       " :source:rad:arb:state off", " :source:rad:arb:wav \"arbi:OLD\" ",
-                       " :source:freq:fix 2412000000Hz", " :source:power:level:immediate:amplitude 20dbm",
-                       " :source:rad:arb:clock:srate 40000000Hz", " :source:rad:arb:rfilter 2.5Mhz",
-                       " :source:rad:arb:marker:rfblank on", " :source:rad:arb:marker:polarity Pos",
-                       " :source:rad:arb:clock:ref int", " :source:rad:arb:state on", " :output:state on",
-                       ":SYSTem:COMMunicate:GTLocal"}));
+  EXPECT_EQ(log(),
+            (std::vector<std::string>{
+                " :source:rad:arb:state off", " :source:rad:arb:wav \"arbi:OLD\" ", " :source:freq:fix 2412000000Hz",
+                " :source:power:level:immediate:amplitude 20dbm", " :source:rad:arb:clock:srate 40000000Hz",
+                " :source:rad:arb:rfilter 2.5Mhz", " :source:rad:arb:marker:rfblank on",
+                " :source:rad:arb:marker:polarity Pos", " :source:rad:arb:clock:ref int", " :source:rad:arb:state on",
+                " :output:state on", ":SYSTem:COMMunicate:GTLocal"}));
   EXPECT_EQ(state().sigGenSettings.Amplitude, 20);  // no read-back on this platform
 }
 

@@ -53,52 +53,58 @@ INSTANTIATE_TEST_SUITE_P(
                      w.string("abcd");
                      return w.take();
                    },
-                   {1, 2, 3, 4, 0xff, 0xff, 0xff, 0xfe, 0, 0, 0, 1, 0, 0, 0, 5, 'i', 'n', 's', 't', '0', 0, 0, 0,
-                    0, 0, 0, 0, 0, 0, 0, 4, 'a', 'b', 'c', 'd'}},
+                   {1,   2,   3,   4, 0xff, 0xff, 0xff, 0xfe, 0, 0, 0, 1, 0, 0, 0,   5,   'i', 'n',
+                    's', 't', '0', 0, 0,    0,    0,    0,    0, 0, 0, 0, 0, 4, 'a', 'b', 'c', 'd'}},
         // A whole create_link call as it goes on the wire: record mark
         // (last fragment, 64 bytes), RPC call header with AUTH_NONE, then
         // Create_LinkParms {clientId 1234, lockDevice false, lock_timeout 0,
         // device "inst0"}.
-        EncodeCase{"create_link_call",
-                   [] {
-                     return rpc::record_marked(rpc::call_message(0x12345678, vxi11::kCoreProg, vxi11::kCoreVers,
-                                                                 vxi11::kCreateLink,
-                                                                 vxi11::create_link_args(1234, false, 0, "inst0")));
-                   },
-                   {0x80, 0, 0, 0x40, 0x12, 0x34, 0x56, 0x78, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0x06, 0x07, 0xAF,
-                    0, 0, 0, 1, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                    0, 0, 0x04, 0xD2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 'i', 'n', 's', 't', '0', 0, 0, 0}},
+        EncodeCase{
+            "create_link_call",
+            [] {
+              return rpc::record_marked(rpc::call_message(0x12345678, vxi11::kCoreProg, vxi11::kCoreVers,
+                                                          vxi11::kCreateLink,
+                                                          vxi11::create_link_args(1234, false, 0, "inst0")));
+            },
+            {0x80, 0,    0, 0x40, 0x12, 0x34, 0x56, 0x78, 0, 0, 0, 0, 0, 0, 0,   2,   0,   0x06, 0x07, 0xAF, 0, 0, 0,
+             1,    0,    0, 0,    0x0A, 0,    0,    0,    0, 0, 0, 0, 0, 0, 0,   0,   0,   0,    0,    0,    0, 0, 0,
+             0x04, 0xD2, 0, 0,    0,    0,    0,    0,    0, 0, 0, 0, 0, 5, 'i', 'n', 's', 't',  '0',  0,    0, 0}},
         // PMAPPROC_GETPORT mapping {0x0607AF, 1, IPPROTO_TCP, 0}.
-        EncodeCase{"getport_args", [] { return vxi11::getport_args(vxi11::kCoreProg, vxi11::kCoreVers); },
+        EncodeCase{"getport_args",
+                   [] { return vxi11::getport_args(vxi11::kCoreProg, vxi11::kCoreVers); },
                    {0, 0x06, 0x07, 0xAF, 0, 0, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0}},
         // Device_WriteParms {lid 7, io_timeout 2000, lock_timeout 0, END,
         // "*IDN?\n"}.
-        EncodeCase{"device_write_args",
-                   [] {
-                     const uint8_t d[] = {'*', 'I', 'D', 'N', '?', '\n'};
-                     return vxi11::device_write_args(7, 2000, 0, vxi11::kFlagEnd, d, sizeof d);
-                   },
-                   {0, 0, 0, 7, 0, 0, 0x07, 0xD0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 6, '*', 'I', 'D', 'N', '?', '\n', 0, 0}},
+        EncodeCase{
+            "device_write_args",
+            [] {
+              const uint8_t d[] = {'*', 'I', 'D', 'N', '?', '\n'};
+              return vxi11::device_write_args(7, 2000, 0, vxi11::kFlagEnd, d, sizeof d);
+            },
+            {0, 0, 0, 7, 0, 0, 0x07, 0xD0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 6, '*', 'I', 'D', 'N', '?', '\n', 0, 0}},
         // Device_ReadParms {lid 7, requestSize 4096, io_timeout 2000,
         // lock_timeout 0, termchrset, termChar '\n'}.
         EncodeCase{"device_read_args",
                    [] { return vxi11::device_read_args(7, 4096, 2000, 0, vxi11::kFlagTermCharSet, '\n'); },
                    {0, 0, 0, 7, 0, 0, 0x10, 0, 0, 0, 0x07, 0xD0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0, 0, 0, 0x0A}},
         // Device_GenericParms {lid 7, flags 0, lock_timeout 0, io_timeout 2000}.
-        EncodeCase{"device_local_args", [] { return vxi11::generic_args(7, 0, 0, 2000); },
+        EncodeCase{"device_local_args",
+                   [] { return vxi11::generic_args(7, 0, 0, 2000); },
                    {0, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x07, 0xD0}},
         // Ten bytes in fragments of four: two plain fragments, the last
         // one marked.
         EncodeCase{"record_fragments",
-                   [] { return rpc::record_marked(Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 4); },
+                   [] {
+                     return rpc::record_marked(Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 4);
+                   },
                    {0, 0, 0, 4, 1, 2, 3, 4, 0, 0, 0, 4, 5, 6, 7, 8, 0x80, 0, 0, 2, 9, 10}}),
     [](const ::testing::TestParamInfo<EncodeCase>& i) { return std::string(i.param.name); });
 
 TEST(Vxi11Decoding, CreateLinkReplyIsReadAfterTheAcceptedHeader) {
   // xid 9, REPLY, MSG_ACCEPTED, verifier AUTH_NONE (empty), SUCCESS, then
   // Create_LinkResp {error 0, lid 17, abortPort 0, maxRecvSize 4096}.
-  Bytes msg = {0, 0, 0, 9, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-               0, 0, 0, 0, 0, 0, 0, 17, 0, 0, 0, 0, 0, 0, 0x10, 0};
+  Bytes msg = {0, 0, 0, 9, 0, 0, 0, 1, 0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0,    0,
+               0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 17, 0, 0, 0, 0, 0, 0, 0x10, 0};
   size_t at = rpc::check_reply(msg, 9);
   EXPECT_EQ(at, 24u);
   XdrReader r(msg.data() + at, msg.size() - at);
@@ -128,18 +134,22 @@ TEST_P(Vxi11BadReply, IsRefusedWithItsReason) {
 INSTANTIATE_TEST_SUITE_P(
     Wire, Vxi11BadReply,
     ::testing::Values(
-        ReplyCase{"other_xid", {0, 0, 0, 8, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "another call"},
+        ReplyCase{
+            "other_xid", {0, 0, 0, 8, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "another call"},
         ReplyCase{"a_call", {0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0, 2}, "not an RPC reply"},
-        ReplyCase{"rpc_mismatch", {0, 0, 0, 9, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 4},
+        ReplyCase{"rpc_mismatch",
+                  {0, 0, 0, 9, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 4},
                   "versions 3 to 4"},
         ReplyCase{"auth_error", {0, 0, 0, 9, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, "authentication"},
-        ReplyCase{"prog_unavail", {0, 0, 0, 9, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
+        ReplyCase{"prog_unavail",
+                  {0, 0, 0, 9, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
                   "does not offer the program"},
-        ReplyCase{"proc_unavail", {0, 0, 0, 9, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3},
+        ReplyCase{"proc_unavail",
+                  {0, 0, 0, 9, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3},
                   "does not offer the procedure"},
         // A verifier claiming 2^31 bytes in a 24-byte message.
-        ReplyCase{"lying_verifier", {0, 0, 0, 9, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 0},
-                  "malformed"},
+        ReplyCase{
+            "lying_verifier", {0, 0, 0, 9, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 0}, "malformed"},
         ReplyCase{"truncated", {0, 0, 0, 9, 0, 0, 0, 1, 0, 0}, "malformed"}),
     [](const ::testing::TestParamInfo<ReplyCase>& i) { return std::string(i.param.name); });
 
@@ -438,7 +448,9 @@ TEST_F(Vxi11Faults, ReplyToAnotherCallIsRefused) {
 }
 
 TEST_F(Vxi11Faults, PortmapperWithoutTheCoreChannel) {
-  FakePortmapper pm([](uint32_t xid) { return rpc::record_marked(rpc::accepted_reply(xid, rpc::kSuccess, Bytes{0, 0, 0, 0})); });
+  FakePortmapper pm([](uint32_t xid) {
+    return rpc::record_marked(rpc::accepted_reply(xid, rpc::kSuccess, Bytes{0, 0, 0, 0}));
+  });
   state().configuration.TCPIP.address = "vxi11://127.0.0.1:" + std::to_string(pm.port());
   HwResult r = hwPing(state().configuration);
   EXPECT_NE(r.status, 0);

@@ -12,9 +12,7 @@
 namespace tarvio {
 namespace {
 
-std::vector<double> row_of(const Value& v) {
-  return v.to_reals();
-}
+std::vector<double> row_of(const Value& v) { return v.to_reals(); }
 
 TEST(BitVector, LengthsAndOrientation) {
   auto& reg = Registry::instance();

@@ -17,10 +17,10 @@ namespace annex_g {
 
 struct Table {
   std::string kind;
-  size_t count = 0;                   // items announced by the header line
-  tarvio::Bits bits;                  // octets (as bits, lsb first per octet) or bits
-  std::vector<uint8_t> octets;        // kind "octets"
-  tarvio::CVec values;                // kind "complex" / "complex64"
+  size_t count = 0;             // items announced by the header line
+  tarvio::Bits bits;            // octets (as bits, lsb first per octet) or bits
+  std::vector<uint8_t> octets;  // kind "octets"
+  tarvio::CVec values;          // kind "complex" / "complex64"
 };
 
 inline std::map<std::string, Table> load(const std::string& path) {

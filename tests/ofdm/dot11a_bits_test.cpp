@@ -89,9 +89,7 @@ TEST_P(InterleaveSizes, StandardDeinterleaverInvertsIt) {
 }
 INSTANTIATE_TEST_SUITE_P(AllModulations, InterleaveSizes, ::testing::Values(48, 96, 192, 288));
 
-TEST(Dot11aInterleave, RejectsOtherBlockSizes) {
-  EXPECT_THROW(Dot11a_Interleave(Bits(144, 0)), std::invalid_argument);
-}
+TEST(Dot11aInterleave, RejectsOtherBlockSizes) { EXPECT_THROW(Dot11a_Interleave(Bits(144, 0)), std::invalid_argument); }
 
 TEST(Dot11aSignal, RateBitsLengthAndParity) {
   EXPECT_EQ(dot11a_SIGNAL_RateMapping(6), bits_of("1101"));
@@ -120,10 +118,10 @@ TEST_P(DataPadding, SymbolCountAndPad) {
   EXPECT_EQ(d.coded.size(), d.nsym * d.ncbps);
 }
 INSTANTIATE_TEST_SUITE_P(Cases, DataPadding,
-                         ::testing::Values(PadCase{1, 1, 0.5, 100, 35, 18},     // 822 bits at 6 Mbit/s
-                                           PadCase{1, 4, 0.75, 1, 1, 186},      // 30 bits into 216
+                         ::testing::Values(PadCase{1, 1, 0.5, 100, 35, 18},       // 822 bits at 6 Mbit/s
+                                           PadCase{1, 4, 0.75, 1, 1, 186},        // 30 bits into 216
                                            PadCase{1, 4, 1.0, 36, 2, 576 - 310},  // uncoded 64-QAM: 288 per symbol
-                                           PadCase{0, 2, 0.5, 6, 1, 0}));        // unframed: no SERVICE, no tail
+                                           PadCase{0, 2, 0.5, 6, 1, 0}));         // unframed: no SERVICE, no tail
 
 TEST(Dot11aDataBits, UncodedSixtyFourQamCarries288BitsPerSymbol) {
   const Dot11aDataBits d = dot11a_data_bits(0, ones_and_zeros(288 * 3), 0, 4, 1, 0, 93);
@@ -143,7 +141,8 @@ TEST(Dot11aDataBits, ScramblerZeroesTheSixBitsBeforeThePadInBothModes) {
     const Dot11aDataBits plain = dot11a_data_bits(mode, user, 0, 2, 0.5, 0, 93);
     const size_t used = user.size() + (mode ? 22 : 0);
     Bits expect = Dot11a_Scramble(plain.data, dot11a_seed_bits(93));
-    std::fill(expect.begin() + static_cast<std::ptrdiff_t>(used - 6), expect.begin() + static_cast<std::ptrdiff_t>(used), 0);
+    std::fill(expect.begin() + static_cast<std::ptrdiff_t>(used - 6),
+              expect.begin() + static_cast<std::ptrdiff_t>(used), 0);
     EXPECT_EQ(d.data, expect) << "mode " << mode;
     // The reset really changed bits the scrambler had set.
     EXPECT_NE(d.data, Dot11a_Scramble(plain.data, dot11a_seed_bits(93))) << "mode " << mode;
@@ -168,10 +167,10 @@ TEST(Dot11aRegisteredOps, BitOperationsByName) {
             Dot11a_Interleave(ones_and_zeros(96)));
   EXPECT_EQ(r.call("Dot11a_ConvolEncode", {Value::row(ones_and_zeros(9)), Value(0.75)})[0].to_bits(),
             Dot11a_ConvolEncode(ones_and_zeros(9), 0.75));
-  for (const char* name : {"Dot11a_SIGNAL", "Dot11a_DATA", "Dot11a_ConvertToIQ", "Dot11a_CarrierMapping",
-                           "Dot11a_SymbolBuild", "Dot11a_SYNC", "Dot11a_LongSeq", "Dot11a_ShortSeq", "Dot11a_FRAME",
-                           "Dot11a_CyclicPrefix", "Dot11a_Windowing", "Dot11a_Oversample",
-                           "Dot11a_StitchSubFrames", "Dot11a_txtIdleInterval"})
+  for (const char* name :
+       {"Dot11a_SIGNAL", "Dot11a_DATA", "Dot11a_ConvertToIQ", "Dot11a_CarrierMapping", "Dot11a_SymbolBuild",
+        "Dot11a_SYNC", "Dot11a_LongSeq", "Dot11a_ShortSeq", "Dot11a_FRAME", "Dot11a_CyclicPrefix", "Dot11a_Windowing",
+        "Dot11a_Oversample", "Dot11a_StitchSubFrames", "Dot11a_txtIdleInterval"})
     EXPECT_NE(r.find(name), nullptr) << name;
   EXPECT_EQ(r.find("Dot11a_DATA")->max_in, 13);
   EXPECT_EQ(r.find("Dot11a_FRAME")->max_out, 2);

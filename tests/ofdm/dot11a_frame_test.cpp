@@ -2,6 +2,8 @@
 // seamless looping through the circular filter, the unframed tail wrap, the
 // idle-only frame of oversized packets, mirroring, the registered operation
 // and the idle-interval entry.
+#include "ofdm/dot11a_frame.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +14,6 @@
 #include "dsp/filter_design.h"
 #include "ofdm/dot11a_carrier_mapping.h"
 #include "ofdm/dot11a_data.h"
-#include "ofdm/dot11a_frame.h"
 #include "ofdm/dot11a_idle_interval.h"
 #include "ofdm/dot11a_signal.h"
 #include "ofdm/dot11a_size_est.h"
@@ -112,8 +113,8 @@ TEST_P(FrameSweep, LengthMarkersAndSeamlessLoop) {
         a.idle = wl + 7 + os;  // odd and even idle lengths
         a.filterType = type;
         a.taps = GenFilterCoeffs(type, 6, 0.5, os, {});
-        SCOPED_TRACE(::testing::Message() << "rate " << a.rate.rate << " mode " << mode << " OS " << os << " WL "
-                                          << wl << " filter " << type);
+        SCOPED_TRACE(::testing::Message() << "rate " << a.rate.rate << " mode " << mode << " OS " << os << " WL " << wl
+                                          << " filter " << type);
         const Frame f = a.run();
         const size_t M = f.waveform.size();
         EXPECT_EQ(static_cast<double>(M), Dot11a_SizeEst(size_params(a)));
@@ -161,13 +162,13 @@ TEST(Dot11aFrame, FramedBurstIsPreambleSignalAndDataOverlapped) {
   a.bits = packet(20);
   const Frame f = a.run();
   const RVec mask = Dot11a_CarrierMapping(a.sub, 1);
-  CVec expect = Dot11a_StitchSubFrames(Dot11a_SYNC(a.os, a.wl, mask, 0),
-                                       Dot11a_SIGNAL(36, 20, a.os, a.wl, mask, 0), a.wl);
+  CVec expect =
+      Dot11a_StitchSubFrames(Dot11a_SYNC(a.os, a.wl, mask, 0), Dot11a_SIGNAL(36, 20, a.os, a.wl, mask, 0), a.wl);
   expect = Dot11a_StitchSubFrames(expect, Dot11a_DATA(1, a.bits, 0, 36, 3, 0.75, 1, 93, 1, a.os, a.wl, mask, 0), a.wl);
   ASSERT_LE(expect.size(), f.waveform.size());
-  EXPECT_LT(max_abs_diff(CVec(f.waveform.begin(), f.waveform.begin() + static_cast<std::ptrdiff_t>(expect.size())),
-                         expect),
-            1e-15);
+  EXPECT_LT(
+      max_abs_diff(CVec(f.waveform.begin(), f.waveform.begin() + static_cast<std::ptrdiff_t>(expect.size())), expect),
+      1e-15);
 }
 
 TEST(Dot11aFrame, UnframedWrapsTheWindowTailOntoTheStart) {
@@ -294,9 +295,9 @@ TEST(Dot11aFrame, RegisteredOperationTakesTheProgramWideFilter) {
   a.taps = GenFilterCoeffs(1, 6, 0.5, 2, {});
   const RVec saved = state().parameters.filterCoeffs;
   state().parameters.filterCoeffs = a.taps;
-  Args in = {Value(1.0), Value::row(a.bits), Value(0.0), Value(6.0), Value(1.0), Value(0.5), Value(1.0), Value(93.0),
-             Value(1.0), Value::row(a.sub), Value(2.0), Value(4.0), Value(400.0), Value(1.0), Value(0.5),
-             Value(12.0), Value(0.0), Value(0.0)};
+  Args in = {Value(1.0),   Value::row(a.bits), Value(0.0), Value(6.0),        Value(1.0), Value(0.5),
+             Value(1.0),   Value(93.0),        Value(1.0), Value::row(a.sub), Value(2.0), Value(4.0),
+             Value(400.0), Value(1.0),         Value(0.5), Value(12.0),       Value(0.0), Value(0.0)};
   const std::vector<Value> out = Registry::instance().call("Dot11a_FRAME", in, 2);
   state().parameters.filterCoeffs = saved;
   const Frame f = a.run();
@@ -315,9 +316,9 @@ TEST(Dot11aIdleInterval, EntryTextToIdleSamples) {
     const char* shown;
   };
   const Case cases[] = {
-      {"100", 2, 4000, "100"},        {" 12.5 ", 1, 250, "12.5"},   {"0.03", 1, 1, "0.05"},
-      {"abc", 2, 0, "0"},              {"", 3, 0, "0"},              {"-5", 2, 0, "0"},
-      {"200000", 1, 2000000, "100000"}, {"7 8", 2, 0, "0"},          {"1e2", 4, 8000, "100"},
+      {"100", 2, 4000, "100"}, {" 12.5 ", 1, 250, "12.5"}, {"0.03", 1, 1, "0.05"},           {"abc", 2, 0, "0"},
+      {"", 3, 0, "0"},         {"-5", 2, 0, "0"},          {"200000", 1, 2000000, "100000"}, {"7 8", 2, 0, "0"},
+      {"1e2", 4, 8000, "100"},
   };
   for (const Case& c : cases) {
     Parameters p;

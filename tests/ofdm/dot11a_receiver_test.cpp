@@ -123,8 +123,7 @@ const std::string kPython = "/usr/bin/python3";
 const std::string kReceiver = std::string(TARVIO_SOURCE_DIR) + "/tests/ofdm/receiver/ofdm_rx.py";
 
 bool python_ready() {
-  static const bool ok =
-      std::system((kPython + " -c 'import numpy, scipy.io' > /dev/null 2>&1").c_str()) == 0;
+  static const bool ok = std::system((kPython + " -c 'import numpy, scipy.io' > /dev/null 2>&1").c_str()) == 0;
   return ok;
 }
 

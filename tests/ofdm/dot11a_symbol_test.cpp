@@ -2,6 +2,8 @@
 // overlap-add, the training fields' structure, oversampling, the sub-carrier
 // mask, sinc pre-compensation, and a receiver-style check that the DFT of
 // every DATA symbol gives back its mapped values and pilots.
+#include "ofdm/dot11a_symbol.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,7 +15,6 @@
 #include "ofdm/dot11a_interleave.h"
 #include "ofdm/dot11a_mapping.h"
 #include "ofdm/dot11a_pilot.h"
-#include "ofdm/dot11a_symbol.h"
 #include "ofdm/dot11a_time_domain.h"
 #include "ofdm/dot11a_training.h"
 
@@ -33,7 +34,8 @@ CVec dft(const CVec& x, size_t from, size_t n) {
   for (size_t k = 0; k < n; ++k) {
     cplx acc = 0;
     for (size_t t = 0; t < n; ++t)
-      acc += x[from + t] * std::polar(1.0, -2 * std::numbers::pi * static_cast<double>(k * t % n) / static_cast<double>(n));
+      acc += x[from + t] *
+             std::polar(1.0, -2 * std::numbers::pi * static_cast<double>(k * t % n) / static_cast<double>(n));
     X[k] = acc;
   }
   return X;
@@ -142,7 +144,7 @@ TEST(Dot11aSymbol, ClearedSubcarrierCarriesNothing) {
   CVec d(48, cplx(1, 0));
   const CVec s = Dot11a_SymbolBuild(d, 1, 1, 0, mask64(7), 0);
   const CVec X = dft(s, 16, 64);
-  EXPECT_NEAR(std::abs(X[7]), 0, 1e-12);     // the pilot on +7 is gone
+  EXPECT_NEAR(std::abs(X[7]), 0, 1e-12);         // the pilot on +7 is gone
   EXPECT_NEAR(std::abs(X[21] + 1.0), 0, 1e-12);  // the other pilots stay
   const CVec lo = Dot11a_LongSeq(1, 0, mask64(7), 0);
   EXPECT_NEAR(std::abs(dft(lo, 32, 64)[7]), 0, 1e-12);
@@ -173,8 +175,8 @@ TEST(Dot11aSymbol, WithoutWindowingSymbolsAreConcatenated) {
   for (size_t i = 0; i < bits.nsym; ++i) {
     const Bits block(bits.coded.begin() + static_cast<std::ptrdiff_t>(i * 96),
                      bits.coded.begin() + static_cast<std::ptrdiff_t>((i + 1) * 96));
-    const CVec sym = Dot11a_SymbolBuild(Dot11a_ConvertToIQ(Dot11a_Interleave(block), "QPSK"), Dot11a_Pilot(double(i + 1)),
-                                        3, 0, mask64(), 0);
+    const CVec sym = Dot11a_SymbolBuild(Dot11a_ConvertToIQ(Dot11a_Interleave(block), "QPSK"),
+                                        Dot11a_Pilot(double(i + 1)), 3, 0, mask64(), 0);
     for (size_t t = 0; t < 240; ++t) ASSERT_EQ(data[i * 240 + t], sym[t]) << i << " " << t;
   }
 }

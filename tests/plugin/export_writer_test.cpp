@@ -1,7 +1,10 @@
 // The export writer and its drivers: chunking, peak scaling, residuals,
 // marker bytes, header fields and temporary-file clean-up, checked against
 // the byte layout documented in docs/export-file.md.
+#include "export_writer.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
@@ -14,11 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include <unistd.h>
-
 #include "export_drivers.h"
 #include "export_header.h"
-#include "export_writer.h"
 
 namespace tarvio {
 namespace {
@@ -57,7 +57,9 @@ std::vector<uint8_t> bytes_of(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-int16_t sample_i(const std::vector<uint8_t>& f, size_t k) { return int16_t((f[kHeader + 4 * k] << 8) | f[kHeader + 4 * k + 1]); }
+int16_t sample_i(const std::vector<uint8_t>& f, size_t k) {
+  return int16_t((f[kHeader + 4 * k] << 8) | f[kHeader + 4 * k + 1]);
+}
 int16_t sample_q(const std::vector<uint8_t>& f, size_t k) {
   return int16_t((f[kHeader + 4 * k + 2] << 8) | f[kHeader + 4 * k + 3]);
 }
@@ -105,8 +107,8 @@ TEST_P(ChunkingTest, MemoryDriverWalksChunksOf50000AndFlagsTheLast) {
 INSTANTIATE_TEST_SUITE_P(Sizes, ChunkingTest,
                          ::testing::Values(ChunkCase{120000, {{50000, false}, {50000, false}, {20000, true}}},
                                            ChunkCase{50000, {{50000, true}}},
-                                           ChunkCase{50001, {{50000, false}, {1, true}}},
-                                           ChunkCase{1, {{1, true}}}, ChunkCase{0, {{0, true}}}));
+                                           ChunkCase{50001, {{50000, false}, {1, true}}}, ChunkCase{1, {{1, true}}},
+                                           ChunkCase{0, {{0, true}}}));
 
 TEST(ExportScaling, PeakComponentBecomes32767AndResidualsRestoreTheValue) {
   TempDir dir;
@@ -178,7 +180,7 @@ TEST_P(MarkerByteTest, BitRMinus1IsMarkerRowR) {
 INSTANTIATE_TEST_SUITE_P(Rows, MarkerByteTest,
                          ::testing::Values(MarkerCase{{1, 0, 1}, 0b0101}, MarkerCase{{1, 1, 1, 1}, 0b1111},
                                            MarkerCase{{0, 1}, 0b0010},
-                                           MarkerCase{{0, 0, 0, 1, 1, 1}, 0b1000},  // rows 5, 6 ignored
+                                           MarkerCase{{0, 0, 0, 1, 1, 1}, 0b1000},             // rows 5, 6 ignored
                                            MarkerCase{{}, 0}, MarkerCase{{0.7, 2}, 0b0010}));  // 0.7 truncates to 0
 
 struct HeaderCase {
@@ -254,8 +256,8 @@ TEST(ExportTemporaryFiles, OnlyTheOutputRemainsAfterSuccess) {
   EXPECT_EQ(dir.entries(), (std::vector<std::string>{"out.wfm", "packets.bin"}));
   const auto f = bytes_of(dir.file("out.wfm"));
   ASSERT_EQ(f.size(), kHeader + 13 * 6);
-  EXPECT_EQ(sample_q(f, 4), 32767);  // 0.8, in packet 2, is the peak of both packets
-  EXPECT_EQ(sample_i(f, 1), -8191);  // -0.2 / 0.8 * 32767 = -8191.75, truncated toward zero
+  EXPECT_EQ(sample_q(f, 4), 32767);      // 0.8, in packet 2, is the peak of both packets
+  EXPECT_EQ(sample_i(f, 1), -8191);      // -0.2 / 0.8 * 32767 = -8191.75, truncated toward zero
   EXPECT_EQ(f[kHeader + 24 + 3], 0b01);  // packet 2 repeats packet 1's markers
   EXPECT_EQ(f[kHeader + 24 + 4], 0b10);
 }

@@ -3,15 +3,13 @@
 // export writer removes its temporary files), discards results already
 // stored, and reports the message; allocation failures read "bad allocation".
 #include <gtest/gtest.h>
-
-#include <ostream>
+#include <unistd.h>
 
 #include <filesystem>
 #include <new>
+#include <ostream>
 #include <stdexcept>
 #include <string>
-
-#include <unistd.h>
 
 #include "export_writer.h"
 #include "mxarray.h"
@@ -55,11 +53,11 @@ struct EscapeCase {
 };
 void PrintTo(const EscapeCase& c, std::ostream* os) { *os << c.name; }
 
-
 class MxEscapeTest : public ::testing::TestWithParam<EscapeCase> {
  protected:
   void SetUp() override {
-    g_dir = fs::temp_directory_path() / (std::string("tarvio_mx_") + std::to_string(::getpid()) + "_" + GetParam().name);
+    g_dir =
+        fs::temp_directory_path() / (std::string("tarvio_mx_") + std::to_string(::getpid()) + "_" + GetParam().name);
     fs::remove_all(g_dir);
     fs::create_directories(g_dir);
   }

@@ -1,19 +1,19 @@
 // Tests of the MAT 5 files: every kind written and read back unchanged, a
 // file written by Octave read with its kinds, a file of ours read by scipy,
 // atomic writes, and the errors for bad files and names.
+#include "runtime/matfile.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <string>
-
-#include "runtime/matfile.h"
 
 namespace fs = std::filesystem;
 
@@ -176,7 +176,9 @@ TEST_F(MatFile, BadNamesAreRefusedBeforeAnythingIsWritten) {
     std::string err = error_of([&] { mat_write(path("n.mat"), {{name, Value(1.0)}}); });
     EXPECT_NE(err.find("not allowed"), std::string::npos) << name << ": " << err;
   }
-  EXPECT_NE(error_of([&] { mat_write(path("n.mat"), {{"a", 1.0}, {"a", 2.0}}); }).find("given twice"),
+  EXPECT_NE(error_of([&] {
+              mat_write(path("n.mat"), {{"a", 1.0}, {"a", 2.0}});
+            }).find("given twice"),
             std::string::npos);
   EXPECT_FALSE(mat_valid_name(std::string(64, 'a')));
   EXPECT_TRUE(mat_valid_name(std::string(63, 'a')));

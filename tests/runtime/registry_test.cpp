@@ -1,25 +1,33 @@
 // Tests of the operation registry: the count errors for too many inputs or
 // outputs come before the body runs and name the operation and its declared
 // count; the result list is cut to the number wanted.
+#include "runtime/registry.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "runtime/registry.h"
 
 namespace tarvio {
 namespace {
 
 int body_runs = 0;
 
-TARVIO_OP("Test_TwoInTwoOut", 2, 2,
-          [](const Args& in, int) {
-            ++body_runs;
-            return std::vector<Value>{Value(double(in.size())), Value("second"), Value("extra")};
-          },
-          "test operation");
-TARVIO_OP("Test_NoOutputs", 0, 0, [](const Args&, int) { ++body_runs; return std::vector<Value>{}; }, "test");
-TARVIO_OP("Test_Unassigned", 0, 2, [](const Args&, int) { return std::vector<Value>{Value(1.0)}; }, "test");
+TARVIO_OP(
+    "Test_TwoInTwoOut", 2, 2,
+    [](const Args& in, int) {
+      ++body_runs;
+      return std::vector<Value>{Value(double(in.size())), Value("second"), Value("extra")};
+    },
+    "test operation");
+TARVIO_OP(
+    "Test_NoOutputs", 0, 0,
+    [](const Args&, int) {
+      ++body_runs;
+      return std::vector<Value>{};
+    },
+    "test");
+TARVIO_OP(
+    "Test_Unassigned", 0, 2, [](const Args&, int) { return std::vector<Value>{Value(1.0)}; }, "test");
 
 struct CountCase {
   const char* op;

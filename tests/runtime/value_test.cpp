@@ -1,11 +1,11 @@
 // Tests of the dynamic Value and Record: kinds and shapes as built, equality
 // (field order included), deep copies, and the checked-access errors.
+#include "runtime/value.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
-
-#include "runtime/value.h"
 
 namespace tarvio {
 namespace {
