@@ -1,6 +1,9 @@
 // Poll-based timed I/O on non-blocking descriptors.
 #include "instrument/hwio/fd_io.h"
 
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -8,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 #include "instrument/hwio/transport.h"
@@ -95,6 +99,51 @@ size_t fd_read_some(int fd, uint8_t* p, size_t n, double timeout_s, const std::s
 bool fd_wait_writable(int fd, double timeout_s) {
   auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout_s));
   return wait_for(fd, POLLOUT, deadline) != 0;
+}
+
+int tcp_connect(const std::string& host, int port, double timeout_s, const std::string& where,
+                const std::string& what) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* res = nullptr;
+  std::string service = std::to_string(port);
+  int gai = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &res);
+  if (gai != 0) throw TransportError(where + ": cannot resolve '" + host + "': " + ::gai_strerror(gai));
+  std::string last_error = "no address";
+  for (addrinfo* ai = res; ai; ai = ai->ai_next) {
+    int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
+    if (fd < 0) {
+      last_error = std::strerror(errno);
+      continue;
+    }
+    int r = ::connect(fd, ai->ai_addr, ai->ai_addrlen);
+    if (r != 0 && errno == EINPROGRESS) {
+      if (!fd_wait_writable(fd, timeout_s)) {
+        last_error = "no connection within " + seconds_text(timeout_s) + " s";
+        ::close(fd);
+        continue;
+      }
+      int err = 0;
+      socklen_t len = sizeof err;
+      ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
+      r = err == 0 ? 0 : -1;
+      errno = err;
+    }
+    if (r != 0) {
+      last_error = std::strerror(errno);
+      ::close(fd);
+      continue;
+    }
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    ::freeaddrinfo(res);
+    return fd;
+  }
+  ::freeaddrinfo(res);
+  throw TransportError(where + ": cannot connect" + (what.empty() ? std::string() : " to " + what) + " at port " +
+                       std::to_string(port) + ": " + last_error);
 }
 
 }  // namespace tarvio::hwio_module

@@ -17,5 +17,11 @@ void fd_write_all(int fd, const uint8_t* p, size_t n, double timeout_s, const st
 size_t fd_read_some(int fd, uint8_t* p, size_t n, double timeout_s, const std::string& where);
 // Waits until fd is writable (for a non-blocking connect); false on time-out.
 bool fd_wait_writable(int fd, double timeout_s);
+// Opens a non-blocking TCP connection (TCP_NODELAY) to host:port, trying
+// each address the name resolves to, each for at most timeout_s seconds.
+// Throws TransportError "<where>: cannot resolve ..." or
+// "<where>: cannot connect[ to <what>] at port <port>: <reason>".
+int tcp_connect(const std::string& host, int port, double timeout_s, const std::string& where,
+                const std::string& what = "");
 
 }  // namespace tarvio::hwio_module

@@ -31,55 +31,11 @@ std::string seconds_text(double s) {
   return b;
 }
 
-int connect_with_timeout(const std::string& host, int port, double timeout_s, const std::string& where,
-                         const std::string& what) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV;
-  addrinfo* res = nullptr;
-  std::string service = std::to_string(port);
-  int gai = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &res);
-  if (gai != 0) throw TransportError(where + ": cannot resolve '" + host + "': " + ::gai_strerror(gai));
-  std::string last_error = "no address";
-  for (addrinfo* ai = res; ai; ai = ai->ai_next) {
-    int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
-    if (fd < 0) {
-      last_error = std::strerror(errno);
-      continue;
-    }
-    int r = ::connect(fd, ai->ai_addr, ai->ai_addrlen);
-    if (r != 0 && errno == EINPROGRESS) {
-      if (!fd_wait_writable(fd, timeout_s)) {
-        last_error = "no connection within " + seconds_text(timeout_s) + " s";
-        ::close(fd);
-        continue;
-      }
-      int err = 0;
-      socklen_t len = sizeof err;
-      ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
-      r = err == 0 ? 0 : -1;
-      errno = err;
-    }
-    if (r != 0) {
-      last_error = std::strerror(errno);
-      ::close(fd);
-      continue;
-    }
-    int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    ::freeaddrinfo(res);
-    return fd;
-  }
-  ::freeaddrinfo(res);
-  throw TransportError(where + ": cannot reach " + what + " at port " + std::to_string(port) + ": " + last_error);
-}
-
 }  // namespace
 
 RpcChannel::RpcChannel(const std::string& host, int port, double timeout_s, std::string where, const std::string& what)
     : where_(std::move(where)), timeout_s_(timeout_s) {
-  fd_ = connect_with_timeout(host, port, timeout_s, where_, what);
+  fd_ = tcp_connect(host, port, timeout_s, where_, what);
   // Transaction ids start at a random point so that replies meant for an
   // earlier connection cannot be mistaken for ours.
   std::random_device rd;

@@ -141,46 +141,8 @@ std::unique_ptr<Transport> open_tcp(const ConnectionConfig& c) {
   const std::string where = "LAN " + c.address + (c.address.find(':') == std::string::npos ? ":5025" : "");
   const std::string key = hp.host + ":" + std::to_string(hp.port);
   if (int fd = take_kept(key); fd >= 0) return std::make_unique<TcpTransport>(fd, key, where, c.timeout_s);
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV;
-  addrinfo* res = nullptr;
-  std::string port = std::to_string(hp.port);
-  int gai = ::getaddrinfo(hp.host.c_str(), port.c_str(), &hints, &res);
-  if (gai != 0) throw TransportError(where + ": cannot resolve '" + hp.host + "': " + ::gai_strerror(gai));
-  std::string last_error = "no address";
-  for (addrinfo* ai = res; ai; ai = ai->ai_next) {
-    int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
-    if (fd < 0) {
-      last_error = std::strerror(errno);
-      continue;
-    }
-    int r = ::connect(fd, ai->ai_addr, ai->ai_addrlen);
-    if (r != 0 && errno == EINPROGRESS) {
-      if (!fd_wait_writable(fd, c.timeout_s)) {
-        last_error = "no connection within the time-out";
-        ::close(fd);
-        continue;
-      }
-      int err = 0;
-      socklen_t len = sizeof err;
-      ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
-      r = err == 0 ? 0 : -1;
-      errno = err;
-    }
-    if (r != 0) {
-      last_error = std::strerror(errno);
-      ::close(fd);
-      continue;
-    }
-    int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    ::freeaddrinfo(res);
-    return std::make_unique<TcpTransport>(fd, key, where, c.timeout_s);
-  }
-  ::freeaddrinfo(res);
-  throw TransportError(where + ": cannot connect: " + last_error);
+  const int fd = tcp_connect(hp.host, hp.port, c.timeout_s, where);
+  return std::make_unique<TcpTransport>(fd, key, where, c.timeout_s);
 }
 
 }  // namespace tarvio::hwio_module

@@ -415,7 +415,7 @@ TEST_F(Vxi11Faults, NoPortmapperListening) {
   state().configuration.TCPIP.address = "vxi11://127.0.0.1:" + std::to_string(unused_port());
   HwResult r = hwPing(state().configuration);
   EXPECT_NE(r.status, 0);
-  EXPECT_TRUE(contains(r.response, "cannot reach the portmapper")) << r.response;
+  EXPECT_TRUE(contains(r.response, "cannot connect to the portmapper")) << r.response;
 }
 
 TEST_F(Vxi11Faults, PortmapperThatNeverAnswers) {
