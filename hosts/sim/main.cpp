@@ -21,6 +21,7 @@
 
 #include "hosts/sim/scpi_stream.h"
 #include "hosts/sim/sim_instrument.h"
+#include "hosts/sim/sim_socket.h"
 #include "hosts/sim/vxi11_server.h"
 
 using namespace tarvio::sim;
@@ -43,11 +44,6 @@ const char kUsage[] =
     "  --fault F     close-mid-transfer: drop the connection half-way through a block;\n"
     "                silent: never answer; garbage: answer queries with nonsense\n";
 
-[[noreturn]] void die(const std::string& what) {
-  std::fprintf(stderr, "tarvio-sim: %s\n", what.c_str());
-  std::exit(2);
-}
-
 double number_arg(const char* opt, const char* v) {
   char* end = nullptr;
   double d = std::strtod(v, &end);
@@ -67,19 +63,8 @@ void write_all(int fd, const std::string& s) {
 }
 
 int serve_tcp(SimOptions opt, int port) {
-  int ls = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (ls < 0) die(std::string("socket: ") + std::strerror(errno));
-  int one = 1;
-  ::setsockopt(ls, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  if (::bind(ls, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) die(std::string("bind: ") + std::strerror(errno));
-  if (::listen(ls, 16) != 0) die(std::string("listen: ") + std::strerror(errno));
-  socklen_t len = sizeof a;
-  ::getsockname(ls, reinterpret_cast<sockaddr*>(&a), &len);
-  std::printf("PORT %d\n", ntohs(a.sin_port));
+  const int ls = listen_on(port);
+  std::printf("PORT %d\n", bound_port(ls));
   std::fflush(stdout);
 
   int client = -1;

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "hosts/sim/scpi_stream.h"
+#include "hosts/sim/sim_socket.h"
 #include "instrument/hwio/rpc_message.h"
 #include "instrument/hwio/vxi11_messages.h"
 
@@ -33,32 +34,6 @@ namespace rpc = tarvio::hwio_module::rpc;
 namespace vx = tarvio::hwio_module::vxi11;
 
 using Message = std::optional<std::vector<uint8_t>>;  // empty: drop the connection
-
-[[noreturn]] void die(const std::string& what) {
-  std::fprintf(stderr, "tarvio-sim: %s\n", what.c_str());
-  std::exit(2);
-}
-
-int listen_on(int port) {
-  int ls = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (ls < 0) die(std::string("socket: ") + std::strerror(errno));
-  int one = 1;
-  ::setsockopt(ls, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  if (::bind(ls, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) die(std::string("bind: ") + std::strerror(errno));
-  if (::listen(ls, 16) != 0) die(std::string("listen: ") + std::strerror(errno));
-  return ls;
-}
-
-int bound_port(int fd) {
-  sockaddr_in a{};
-  socklen_t len = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  return ntohs(a.sin_port);
-}
 
 bool send_all(int fd, const std::vector<uint8_t>& b) {
   size_t done = 0;
