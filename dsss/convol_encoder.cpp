@@ -12,14 +12,14 @@ namespace tarvio {
 Bits ConvolEncoder(const Bits& dataIn, double k, const std::vector<double>& genMatrix) {
   if (!dsss_is_whole(k) || k < 1 || k > 32)
     throw std::invalid_argument("ConvolEncoder: the register length must be a whole number from 1 to 32, not " +
-                                dsss_num(k) + ".");
+                                Num2Str(k) + ".");
   if (genMatrix.empty()) throw std::invalid_argument("ConvolEncoder needs at least one generator.");
   const size_t regLen = static_cast<size_t>(k);
   std::vector<uint64_t> masks;  // bit i = coefficient of D^i
   for (double g : genMatrix) {
     const uint64_t m = static_cast<uint64_t>(oct2dec(g));
     if (regLen < 64 && (m >> regLen) != 0)
-      throw std::invalid_argument("ConvolEncoder: generator " + dsss_num(g) + " does not fit in " + dsss_num(k) +
+      throw std::invalid_argument("ConvolEncoder: generator " + Num2Str(g) + " does not fit in " + Num2Str(k) +
                                   " register bits.");
     masks.push_back(m);
   }

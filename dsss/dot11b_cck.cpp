@@ -87,7 +87,7 @@ CVec Dot11b_CCK11(const Bits& data, cplx initialPhase) {
 CVec Dot11b_CCK(const Bits& DATAbits, double DATArate, cplx initialPhase) {
   if (DATArate == 5.5) return Dot11b_CCK5(DATAbits, initialPhase);
   if (DATArate == 11) return Dot11b_CCK11(DATAbits, initialPhase);
-  throw std::invalid_argument("Unsupported CCK data rate " + dsss_num(DATArate) + " Mbit/s: allowed are 5.5 and 11.");
+  throw std::invalid_argument("Unsupported CCK data rate " + Num2Str(DATArate) + " Mbit/s: allowed are 5.5 and 11.");
 }
 
 TARVIO_OP(

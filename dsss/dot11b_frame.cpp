@@ -24,7 +24,7 @@ namespace {
 
 void check_rate(double dataRate) {
   if (dataRate != 1 && dataRate != 2 && dataRate != 5.5 && dataRate != 11)
-    throw std::invalid_argument("Unsupported 802.11b data rate " + dsss_num(dataRate) +
+    throw std::invalid_argument("Unsupported 802.11b data rate " + Num2Str(dataRate) +
                                 " Mbit/s: allowed are 1, 2, 5.5 and 11.");
 }
 
@@ -39,7 +39,7 @@ Frame Dot11b_FRAME(const Bits& databits, double dataRate, double highRateMod, do
   check_rate(dataRate);
   const bool framed = generationMode == 1;
   if (!framed && generationMode != 0)
-    throw std::invalid_argument("Unsupported generation mode " + dsss_num(generationMode) +
+    throw std::invalid_argument("Unsupported generation mode " + Num2Str(generationMode) +
                                 ": allowed are 1 (framed) and 0 (unframed).");
   const bool pbcc = highRateMod != 0;
   // Validate everything that is only used later, before doing any work.

@@ -15,7 +15,7 @@ namespace {
 uint8_t flag_bit(double x, const char* what) {
   if (x == 0) return 0;
   if (x == 1) return 1;
-  throw std::invalid_argument(std::string(what) + " must be 0 or 1, not " + dsss_num(x) + ".");
+  throw std::invalid_argument(std::string(what) + " must be 0 or 1, not " + Num2Str(x) + ".");
 }
 
 }  // namespace
@@ -31,7 +31,7 @@ Bits Dot11b_SIGNAL(double DATArate) {
   else if (DATArate == 11)
     value = 0x6E;
   else
-    throw std::invalid_argument("Unsupported 802.11b data rate " + dsss_num(DATArate) +
+    throw std::invalid_argument("Unsupported 802.11b data rate " + Num2Str(DATArate) +
                                 " Mbit/s: allowed are 1, 2, 5.5 and 11.");
   return dsss_lsb_first(value, 8);
 }
@@ -43,12 +43,12 @@ Bits Dot11b_SERVICE(double locked, double mod, double b5, double b6, double b7) 
 
 Dot11bLength Dot11b_LENGTH(double numberOfBITS, double DATArate, double mod) {
   if (!dsss_is_whole(numberOfBITS) || numberOfBITS < 0)
-    throw std::invalid_argument("The PSDU bit count must be a whole number of 0 or more, not " +
-                                dsss_num(numberOfBITS) + ".");
+    throw std::invalid_argument("The PSDU bit count must be a whole number of 0 or more, not " + Num2Str(numberOfBITS) +
+                                ".");
   const double twiceRate = 2 * DATArate;
   if (!(DATArate > 0) || !dsss_is_whole(twiceRate))
     throw std::invalid_argument("The data rate for the LENGTH field must be a positive multiple of 0.5 Mbit/s, not " +
-                                dsss_num(DATArate) + ".");
+                                Num2Str(DATArate) + ".");
   const uint64_t bits = static_cast<uint64_t>(numberOfBITS) + 8u * flag_bit(mod, "The modulation selection");
   const uint64_t r2 = static_cast<uint64_t>(twiceRate);
   // Everything in half-bit units so that 5.5 Mbit/s stays exact.

@@ -19,7 +19,7 @@ namespace tarvio {
 std::string Dot11b_txtIdleInterval(const std::string& text, Parameters& parameters) {
   if (!(parameters.OverSampling > 0))
     throw std::invalid_argument("The oversampling must be positive to convert the idle interval, not " +
-                                dsss_num(parameters.OverSampling) + ".");
+                                Num2Str(parameters.OverSampling) + ".");
   const double usec = std::clamp(parse_entry_number(text).value_or(0.0), 0.0, 100000.0);
   const double perUsec = 11 * parameters.OverSampling;  // samples per microsecond
   parameters.idleSamples = round_half_away(usec * perUsec);

@@ -74,7 +74,7 @@ CVec Map_PBCC(const Bits& encodedBits, double DATArate, cplx initialPhase) {
     }
     return out;
   }
-  throw std::invalid_argument("Unsupported PBCC data rate " + dsss_num(DATArate) +
+  throw std::invalid_argument("Unsupported PBCC data rate " + Num2Str(DATArate) +
                               " Mbit/s: allowed are 5.5, 11, 22 and 33.");
 }
 

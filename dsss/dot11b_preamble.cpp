@@ -17,7 +17,7 @@ constexpr uint8_t kLongSfd[16] = {0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 0, 0, 1, 1, 1, 1
 int preamble_code(double preambleType) {
   if (preambleType == 0) return 0;
   if (preambleType == 1) return 1;
-  throw std::invalid_argument("Unsupported DSSS preamble type " + dsss_num(preambleType) +
+  throw std::invalid_argument("Unsupported DSSS preamble type " + Num2Str(preambleType) +
                               ": allowed are 0 (long) and 1 (short).");
 }
 

@@ -16,7 +16,7 @@ Bits Scrambler_7bit_741(const Bits& input, const Bits& initState) { return multi
 
 Bits Dot11b_Scrambler(double scrambleActive, double preambleType, const Bits& frame) {
   if (scrambleActive != 0 && scrambleActive != 1 && scrambleActive != 2)
-    throw std::invalid_argument("Unsupported scrambler mode " + dsss_num(scrambleActive) +
+    throw std::invalid_argument("Unsupported scrambler mode " + Num2Str(scrambleActive) +
                                 ": allowed are 0 (off), 1 (on) and 2 (preamble only).");
   const Bits seed = dot11b_scrambler_seed(preambleType);  // checks the preamble type
   if (scrambleActive == 0) return frame;

@@ -35,7 +35,7 @@ void check_33_oversampling(double OverSampling) {
     throw std::invalid_argument(
         "Dot11g_FRAME: at 33 Mbit/s OverSampling must be a multiple of 1.5 (1.5, 3, 4.5, 6, "
         "7.5, 9, ...) so that the 16.5 MHz symbols get a whole number of samples; got " +
-        dsss_num(OverSampling) + ".");
+        Num2Str(OverSampling) + ".");
 }
 
 }  // namespace
@@ -45,11 +45,11 @@ Frame Dot11g_FRAME(const Bits& databits, double clkStruct, double dataRate, doub
                    double idleSamples, double rampType, double rampLength, double OverSampling, double FilterType,
                    double FilterFactor, double taps, double MirrorSpectrum, const RVec& filterCoeffs) {
   if (dataRate != 22 && dataRate != 33)
-    throw std::invalid_argument("Dot11g_FRAME: data rate " + dsss_num(dataRate) +
+    throw std::invalid_argument("Dot11g_FRAME: data rate " + Num2Str(dataRate) +
                                 " Mbit/s is not an ERP-PBCC rate; allowed are 22 and 33 Mbit/s.");
   if (generationMode != 0 && generationMode != 1)
     throw std::invalid_argument("Dot11g_FRAME: generationMode must be 1 (framed) or 0 (unframed); got " +
-                                dsss_num(generationMode) + ".");
+                                Num2Str(generationMode) + ".");
   const bool framed = generationMode == 1;
   const bool rate33 = dataRate == 33;
   if (rate33) check_33_oversampling(OverSampling);
@@ -101,7 +101,7 @@ Frame Dot11g_FRAME(const Bits& databits, double clkStruct, double dataRate, doub
     throw std::invalid_argument(
         "Dot11g_FRAME: FilterType must be 0 or more (0 none, 1 Gaussian, 2 root raised "
         "cosine, 3 brick, 4 user taps); got " +
-        dsss_num(FilterType) + ".");
+        Num2Str(FilterType) + ".");
   if (ramped.signal.empty()) return Frame{};  // unframed burst without bits
 
   CVec filtered;

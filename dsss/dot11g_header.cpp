@@ -26,7 +26,7 @@ Bits Dot11g_SIGNAL(double DATArate) {
   if (DATArate == 11) return octet_lsb_first(0x6E);
   if (DATArate == 22) return octet_lsb_first(0xDC);
   if (DATArate == 33) return octet_lsb_first(0x21);
-  throw std::invalid_argument("Dot11g_SIGNAL: data rate " + dsss_num(DATArate) +
+  throw std::invalid_argument("Dot11g_SIGNAL: data rate " + Num2Str(DATArate) +
                               " Mbit/s has no SIGNAL value; allowed are 1, 2, 5.5, 11, 22 and 33 Mbit/s.");
 }
 

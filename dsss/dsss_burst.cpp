@@ -20,7 +20,7 @@ namespace {
 
 size_t whole_count(double x, const char* what) {
   if (!std::isfinite(x) || x < 0)
-    throw std::invalid_argument(std::string(what) + " must be 0 or more, not " + dsss_num(x) + ".");
+    throw std::invalid_argument(std::string(what) + " must be 0 or more, not " + Num2Str(x) + ".");
   return static_cast<size_t>(round_half_away(x));
 }
 
@@ -29,7 +29,7 @@ size_t whole_count(double x, const char* what) {
 DsssRamp dsss_power_ramp(const CVec& modSignal, double rampType, double rampLength, double oversamplingRate,
                          double generationMode) {
   if (rampType != 0 && rampType != 1 && rampType != 2)
-    throw std::invalid_argument("Unsupported ramp type " + dsss_num(rampType) +
+    throw std::invalid_argument("Unsupported ramp type " + Num2Str(rampType) +
                                 ": allowed are 0 (none), 1 (linear) and 2 (raised cosine).");
   DsssRamp out;
   if (rampType == 0 || generationMode != 1 || modSignal.empty()) {
@@ -37,9 +37,9 @@ DsssRamp dsss_power_ramp(const CVec& modSignal, double rampType, double rampLeng
     return out;
   }
   if (!std::isfinite(rampLength) || rampLength < 0)
-    throw std::invalid_argument("The ramp length must be 0 or more samples, not " + dsss_num(rampLength) + ".");
+    throw std::invalid_argument("The ramp length must be 0 or more samples, not " + Num2Str(rampLength) + ".");
   if (!(oversamplingRate > 0))
-    throw std::invalid_argument("The oversampling must be positive, not " + dsss_num(oversamplingRate) + ".");
+    throw std::invalid_argument("The oversampling must be positive, not " + Num2Str(oversamplingRate) + ".");
   const size_t adj = static_cast<size_t>(round_half_away(rampLength / oversamplingRate));  // ramp in chips
   const cplx first = modSignal.front(), last = modSignal.back();
   out.signal.resize(modSignal.size() + 2 * adj);
@@ -61,7 +61,7 @@ DsssRamp dsss_power_ramp(const CVec& modSignal, double rampType, double rampLeng
 DsssOversampling dsss_oversampling(double oversamplingRate) {
   const double twice = 2 * oversamplingRate;
   if (!(oversamplingRate > 0) || !dsss_is_whole(twice) || twice > 1e6)
-    throw std::invalid_argument("Unsupported oversampling " + dsss_num(oversamplingRate) +
+    throw std::invalid_argument("Unsupported oversampling " + Num2Str(oversamplingRate) +
                                 ": allowed are whole or half-integer numbers above 0.");
   if (dsss_is_whole(oversamplingRate)) return {static_cast<size_t>(oversamplingRate), 1};
   return {static_cast<size_t>(twice), 2};
@@ -70,14 +70,14 @@ DsssOversampling dsss_oversampling(double oversamplingRate) {
 RVec dsss_filter_taps(double filterType, double filterTaps, double filterFactor, double oversamplingRate,
                       double samplesPerChip, const RVec& filterCoeffs) {
   if (!(filterType >= 0))
-    throw std::invalid_argument("Unsupported filter type " + dsss_num(filterType) +
+    throw std::invalid_argument("Unsupported filter type " + Num2Str(filterType) +
                                 ": allowed are 0 (none), 1 (Gaussian), 2 (root cosine), 3 (brick) and 4 (user).");
   RVec taps;
   if (filterType >= 4 || samplesPerChip == oversamplingRate) {
     taps = filterCoeffs;
   } else {
     if (!(oversamplingRate > 0) || !(filterTaps > 0))
-      throw std::invalid_argument("The filter length must be positive, not " + dsss_num(filterTaps) + " taps.");
+      throw std::invalid_argument("The filter length must be positive, not " + Num2Str(filterTaps) + " taps.");
     taps = GenFilterCoeffs(filterType, filterTaps / oversamplingRate, filterFactor, samplesPerChip, RVec{});
   }
   if (taps.empty()) throw std::invalid_argument("The baseband filter has no coefficients.");

@@ -1,5 +1,4 @@
-// Small conversions shared by the DSSS operations: numbers in error texts,
-// whole-number checks and LSB-first bit rows of integers.
+// Small conversions shared by the DSSS operations: whole-number checks and LSB-first bit rows of integers.
 #pragma once
 
 #include <cmath>
@@ -7,19 +6,10 @@
 #include <cstdio>
 #include <string>
 
+#include "runtime/number_text.h"
 #include "runtime/types.h"
 
 namespace tarvio {
-
-// A number as it appears in messages: integers in full, others in %g form.
-inline std::string dsss_num(double x) {
-  char buf[64];
-  if (std::isfinite(x) && x == std::floor(x) && std::fabs(x) < 1e15)
-    std::snprintf(buf, sizeof buf, "%.0f", x);
-  else
-    std::snprintf(buf, sizeof buf, "%g", x);
-  return buf;
-}
 
 inline bool dsss_is_whole(double x) { return std::isfinite(x) && x == std::floor(x); }
 

@@ -13,13 +13,13 @@ namespace tarvio {
 double oct2dec(double octalDigits) {
   if (!dsss_is_whole(octalDigits) || octalDigits < 0 || octalDigits > 1e15)
     throw std::invalid_argument("oct2dec needs a non-negative whole number of octal digits, not " +
-                                dsss_num(octalDigits) + ".");
+                                Num2Str(octalDigits) + ".");
   uint64_t digits = static_cast<uint64_t>(octalDigits);
   uint64_t value = 0, scale = 1;
   while (digits != 0) {
     const uint64_t d = digits % 10;
     if (d > 7)
-      throw std::invalid_argument("oct2dec: " + dsss_num(octalDigits) + " is not an octal number (digits 0 to 7).");
+      throw std::invalid_argument("oct2dec: " + Num2Str(octalDigits) + " is not an octal number (digits 0 to 7).");
     value += d * scale;
     scale *= 8;
     digits /= 10;
