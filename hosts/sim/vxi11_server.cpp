@@ -52,6 +52,16 @@ std::string lower(std::string s) {
 }
 
 // Checks RPC version, program and version; returns a refusal or nothing.
+// The call header of a message; nothing when it is malformed (the
+// connection is then dropped).
+std::optional<rpc::CallHeader> read_call_header(hw::XdrReader& r) {
+  try {
+    return rpc::read_call(r);
+  } catch (const hw::XdrError&) {
+    return std::nullopt;
+  }
+}
+
 Message refuse_call(const rpc::CallHeader& h, uint32_t prog, uint32_t vers) {
   if (h.rpcvers != rpc::kVersion) return rpc::rpc_mismatch_reply(h.xid);
   if (h.prog != prog) return rpc::accepted_reply(h.xid, rpc::kProgUnavail, {});
@@ -61,12 +71,9 @@ Message refuse_call(const rpc::CallHeader& h, uint32_t prog, uint32_t vers) {
 
 Message portmapper(const std::vector<uint8_t>& msg, int core_port) {
   hw::XdrReader r(msg);
-  rpc::CallHeader h;
-  try {
-    h = rpc::read_call(r);
-  } catch (const hw::XdrError&) {
-    return std::nullopt;
-  }
+  const std::optional<rpc::CallHeader> call = read_call_header(r);
+  if (!call) return std::nullopt;
+  const rpc::CallHeader& h = *call;
   if (Message m = refuse_call(h, vx::kPmapProg, vx::kPmapVers)) return m;
   if (h.proc == 0) return rpc::accepted_reply(h.xid, rpc::kSuccess, {});  // NULL procedure
   if (h.proc != vx::kPmapGetport) return rpc::accepted_reply(h.xid, rpc::kProcUnavail, {});
@@ -128,12 +135,9 @@ class CoreChannel {
   // dropped.
   Message handle(const std::vector<uint8_t>& msg, int fd) {
     hw::XdrReader r(msg);
-    rpc::CallHeader h;
-    try {
-      h = rpc::read_call(r);
-    } catch (const hw::XdrError&) {
-      return std::nullopt;
-    }
+    const std::optional<rpc::CallHeader> call = read_call_header(r);
+    if (!call) return std::nullopt;
+    const rpc::CallHeader& h = *call;
     if (Message m = refuse_call(h, vx::kCoreProg, vx::kCoreVers)) return m;
     hw::XdrWriter w;
     try {

@@ -14,21 +14,6 @@ using namespace tarvio::testing;
 
 namespace {
 
-// A loopback port nobody listens on: bound, then released.
-int unused_port() {
-  int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(s);
-  return ntohs(a.sin_port);
-}
-
-bool contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
-
 class Faults : public DownloadFixture {
  protected:
   void SetUp() override {

@@ -3,9 +3,12 @@
 // id) when the test is done.
 #pragma once
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +19,21 @@
 extern char** environ;
 
 namespace tarvio::testing {
+
+// A loopback port nobody listens on: bound, then released.
+inline int unused_port() {
+  int s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(s);
+  return ntohs(a.sin_port);
+}
+
+inline bool contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
 
 class SimProcess {
  public:

@@ -24,8 +24,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-bool contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
-
 // ---------------------------------------------------------------- wire format
 
 struct EncodeCase {
@@ -260,19 +258,6 @@ INSTANTIATE_TEST_SUITE_P(Forms, Vxi11AddressRefused,
                                            RefusedCase{"TCPIP::gen.lab::SOCKET", "not a VISA INSTR or SOCKET"}));
 
 // ---------------------------------------------------- against the simulator
-
-// A loopback port nobody listens on: bound, then released.
-int unused_port() {
-  int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(s);
-  return ntohs(a.sin_port);
-}
 
 // A portmapper stand-in: accepts one connection, reads the call, and
 // answers it with what `answer` makes of its xid (or nothing at all).
