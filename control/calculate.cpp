@@ -12,7 +12,6 @@
 
 #include "control/packet_log.h"
 #include "control/sequence_control.h"
-#include "control/state.h"
 #include "dsp/fading.h"
 #include "dsp/filter_design.h"
 #include "dsss/dot11b_frame.h"
@@ -22,6 +21,7 @@
 #include "mac/mac_bits.h"
 #include "mac/payload.h"
 #include "ofdm/dot11a_frame.h"
+#include "records/state.h"
 #include "runtime/number_text.h"
 #include "runtime/registry.h"
 #include "runtime/report.h"

@@ -5,7 +5,7 @@
 #include <ctime>
 
 #include "control/calculate.h"
-#include "control/state.h"
+#include "records/state.h"
 
 namespace tarvio {
 

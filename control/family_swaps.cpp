@@ -1,7 +1,7 @@
 // Oversampling and scaling are remembered per format family (OFDM against
 // DSSS/ERP); these swap the remembered value in when the family changes.
 #include "control/param_set_ops.h"
-#include "control/state.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

@@ -1,6 +1,6 @@
 // The I/O configuration file "rfIOConfig.mat" in the working folder.
 #include "control/parameter_files.h"
-#include "control/record_value.h"
+#include "records/record_value.h"
 #include "runtime/matfile.h"
 #include "runtime/registry.h"
 

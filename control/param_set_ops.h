@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "control/records.h"
+#include "records/records.h"
 
 namespace tarvio {
 

@@ -3,9 +3,9 @@
 
 #include <stdexcept>
 
-#include "control/record_value.h"
-#include "control/state.h"
-#include "control/window_hooks.h"
+#include "records/record_value.h"
+#include "records/state.h"
+#include "records/window_hooks.h"
 #include "runtime/matfile.h"
 #include "runtime/registry.h"
 #include "runtime/report.h"

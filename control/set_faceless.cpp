@@ -1,6 +1,6 @@
 // Marks the parameter set for unattended operation.
 #include "control/param_set_ops.h"
-#include "control/state.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

@@ -1,6 +1,6 @@
 // The playback sample rate that follows from the format and oversampling.
 #include "control/param_set_ops.h"
-#include "control/state.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "control/param_set_ops.h"
-#include "control/state.h"
-#include "control/window_hooks.h"
 #include "control/windowless_redraw.h"
+#include "records/state.h"
+#include "records/window_hooks.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "control/param_set_ops.h"
-#include "control/state.h"
+#include "records/state.h"
 #include "runtime/number_text.h"
 #include "runtime/registry.h"
 

@@ -2,7 +2,7 @@
 // phase-rotated copies of a waveform to the waveform itself.
 #pragma once
 
-#include "control/records.h"
+#include "records/records.h"
 #include "runtime/types.h"
 
 namespace tarvio {

@@ -6,7 +6,6 @@
 #include <stdexcept>
 #include <utility>
 
-#include "control/state.h"
 #include "dsss/dot11b_cck.h"
 #include "dsss/dot11b_dsss_mod.h"
 #include "dsss/dot11b_header.h"
@@ -16,6 +15,7 @@
 #include "dsss/dot11b_scrambler.h"
 #include "dsss/dsss_burst.h"
 #include "dsss/dsss_values.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

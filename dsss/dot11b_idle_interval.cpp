@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "control/state.h"
 #include "dsss/dsss_values.h"
+#include "records/state.h"
 #include "runtime/number_text.h"
 #include "runtime/registry.h"
 

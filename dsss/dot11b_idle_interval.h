@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "control/records.h"
+#include "records/records.h"
 
 namespace tarvio {
 

@@ -4,8 +4,8 @@
 
 #include <stdexcept>
 
-#include "control/state.h"
 #include "dsss/dsss_burst.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

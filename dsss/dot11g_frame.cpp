@@ -7,7 +7,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "control/state.h"
 #include "dsss/clk_struct.h"
 #include "dsss/dot11b_dsss_mod.h"
 #include "dsss/dot11b_plcp_chips.h"
@@ -17,6 +16,7 @@
 #include "dsss/dot11g_pbcc.h"
 #include "dsss/dsss_burst.h"
 #include "dsss/dsss_values.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

@@ -7,9 +7,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "control/record_value.h"
 #include "dsss/dot11b_size_est.h"
 #include "ofdm/dot11a_size_est.h"
+#include "records/record_value.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

@@ -2,7 +2,7 @@
 // set for every format (all packets).
 #pragma once
 
-#include "control/records.h"
+#include "records/records.h"
 
 namespace tarvio {
 

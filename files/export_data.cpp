@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "control/state.h"
 #include "files/orv_export.h"
+#include "records/state.h"
 
 namespace tarvio {
 

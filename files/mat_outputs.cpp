@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "control/record_value.h"
-#include "control/state.h"
 #include "files/raw_waveform.h"
+#include "records/record_value.h"
+#include "records/state.h"
 #include "runtime/matfile.h"
 #include "runtime/report.h"
 

@@ -4,9 +4,9 @@
 
 #include <stdexcept>
 
-#include "control/record_value.h"
-#include "control/state.h"
 #include "files/export_plugin.h"
+#include "records/record_value.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "control/records.h"
+#include "records/records.h"
 #include "runtime/types.h"
 
 namespace tarvio {

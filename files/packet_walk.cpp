@@ -4,7 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "control/state.h"
+#include "records/state.h"
 
 namespace tarvio {
 

@@ -4,11 +4,11 @@
 
 #include <stdexcept>
 
-#include "control/state.h"
 #include "files/orv_export.h"
 #include "files/packet_walk.h"
 #include "files/raw_waveform.h"
 #include "files/sigmf_output.h"
+#include "records/state.h"
 #include "runtime/matfile.h"
 
 namespace tarvio {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "control/records.h"
 #include "instrument/hw_commands.h"
+#include "records/records.h"
 
 namespace tarvio {
 

@@ -1,9 +1,9 @@
 // The download sequence and the settings refresh.
 #include "instrument/download_sequence.h"
 
-#include "control/state.h"
 #include "instrument/kor_download.h"
 #include "instrument/kor_play.h"
+#include "records/state.h"
 #include "runtime/report.h"
 
 namespace tarvio {

@@ -2,9 +2,9 @@
 // registered operations.
 #include "instrument/hw_commands.h"
 
-#include "control/formatconfig.h"
-#include "control/record_value.h"
 #include "instrument/hwio.h"
+#include "records/formatconfig.h"
+#include "records/record_value.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "control/records.h"
+#include "records/records.h"
 #include "runtime/value.h"
 
 namespace tarvio {

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <exception>
 
-#include "control/initialize.h"
 #include "instrument/hw_commands.h"
+#include "records/defaults.h"
 #include "runtime/report.h"
 
 namespace tarvio {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "control/records.h"
+#include "records/records.h"
 
 namespace tarvio {
 

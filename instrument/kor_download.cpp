@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "control/record_value.h"
-#include "control/state.h"
 #include "instrument/hwio.h"
+#include "records/record_value.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 #include "runtime/report.h"
 

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "control/records.h"
 #include "instrument/hw_commands.h"
+#include "records/records.h"
 #include "runtime/types.h"
 
 namespace tarvio {

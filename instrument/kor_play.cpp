@@ -3,10 +3,10 @@
 
 #include <exception>
 
-#include "control/record_value.h"
-#include "control/state.h"
-#include "control/window_hooks.h"
 #include "instrument/kor_download.h"
+#include "records/record_value.h"
+#include "records/state.h"
+#include "records/window_hooks.h"
 #include "runtime/number_text.h"
 #include "runtime/registry.h"
 #include "runtime/report.h"

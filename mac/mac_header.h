@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "control/records.h"
+#include "records/records.h"
 #include "runtime/types.h"
 
 namespace tarvio {

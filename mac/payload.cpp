@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "control/record_value.h"
 #include "mac/pn_generator.h"
+#include "records/record_value.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

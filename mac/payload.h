@@ -1,7 +1,7 @@
 // Payload sources: fixed patterns, PN9/PN15 sequences and the user data file.
 #pragma once
 
-#include "control/records.h"
+#include "records/records.h"
 #include "runtime/types.h"
 
 namespace tarvio {

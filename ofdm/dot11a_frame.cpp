@@ -8,13 +8,13 @@
 #include <stdexcept>
 #include <string>
 
-#include "control/state.h"
 #include "dsp/circular_filter.h"
 #include "ofdm/dot11a_carrier_mapping.h"
 #include "ofdm/dot11a_data.h"
 #include "ofdm/dot11a_signal.h"
 #include "ofdm/dot11a_time_domain.h"
 #include "ofdm/dot11a_training.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

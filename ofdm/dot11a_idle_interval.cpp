@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "control/state.h"
+#include "records/state.h"
 #include "runtime/number_text.h"
 #include "runtime/registry.h"
 

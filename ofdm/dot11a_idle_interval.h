@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "control/records.h"
+#include "records/records.h"
 
 namespace tarvio {
 

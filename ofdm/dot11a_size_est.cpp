@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "control/record_value.h"
+#include "records/record_value.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

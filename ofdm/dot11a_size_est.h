@@ -1,7 +1,7 @@
 // Projected number of samples of one OFDM packet.
 #pragma once
 
-#include "control/records.h"
+#include "records/records.h"
 
 namespace tarvio {
 

@@ -15,9 +15,9 @@
 #include "control/calculate.h"
 #include "control/initialize.h"
 #include "control/packet_log.h"
-#include "control/state.h"
 #include "control/windowless_redraw.h"
 #include "instrument/packet_file.h"
+#include "records/state.h"
 #include "runtime/report.h"
 
 namespace {

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "control/state.h"
 #include "files/orv_export.h"
 #include "files/waveform_outputs.h"
 #include "instrument/packet_file.h"
+#include "records/state.h"
 
 namespace {
 

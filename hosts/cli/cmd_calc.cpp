@@ -10,14 +10,11 @@
 #include <vector>
 
 #include "control/calculate_command.h"
-#include "control/field_path.h"
 #include "control/initialize.h"
 #include "control/packet_log.h"
 #include "control/param_set_ops.h"
 #include "control/parameter_files.h"
-#include "control/record_value.h"
 #include "control/sequence_control.h"
-#include "control/state.h"
 #include "control/windowless_redraw.h"
 #include "dsp/filter_design.h"
 #include "files/waveform_outputs.h"
@@ -25,6 +22,9 @@
 #include "hosts/cli/cli_command.h"
 #include "instrument/packet_file.h"
 #include "mac/mac_header.h"
+#include "records/field_path.h"
+#include "records/record_value.h"
+#include "records/state.h"
 #include "runtime/matfile.h"
 #include "runtime/report.h"
 

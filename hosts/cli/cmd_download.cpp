@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "control/state.h"
 #include "hosts/cli/cli_command.h"
 #include "instrument/connection_overrides.h"
 #include "instrument/download_sequence.h"
 #include "instrument/packet_file.h"
+#include "records/state.h"
 #include "runtime/report.h"
 
 namespace tarvio::cli {

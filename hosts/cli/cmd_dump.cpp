@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "control/record_value.h"
-#include "control/state.h"
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/cli_command.h"
+#include "records/record_value.h"
+#include "records/state.h"
 #include "runtime/matfile.h"
 
 namespace tarvio::cli {

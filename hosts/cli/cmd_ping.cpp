@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "control/state.h"
 #include "hosts/cli/cli_command.h"
 #include "instrument/connection_overrides.h"
 #include "instrument/hw_commands.h"
+#include "records/state.h"
 
 namespace tarvio::cli {
 

@@ -5,10 +5,10 @@
 
 #include "control/param_set_ops.h"
 #include "control/parameter_files.h"
-#include "control/state.h"
 #include "hosts/cli/cli_command.h"
 #include "instrument/connection_overrides.h"
 #include "instrument/download_sequence.h"
+#include "records/state.h"
 
 namespace tarvio::cli {
 

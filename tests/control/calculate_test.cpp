@@ -15,12 +15,12 @@
 #include "control/packet_log.h"
 #include "control/param_set_ops.h"
 #include "control/sequence_control.h"
-#include "control/state.h"
 #include "control/windowless_redraw.h"
 #include "mac/fcs.h"
 #include "mac/mac_bits.h"
 #include "mac/mac_header.h"
 #include "mac/payload.h"
+#include "records/state.h"
 #include "runtime/report.h"
 
 namespace tarvio {

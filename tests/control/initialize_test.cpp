@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "control/record_value.h"
-#include "control/state.h"
+#include "records/record_value.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "control/initialize.h"
-#include "control/state.h"
 #include "control/windowless_redraw.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

@@ -12,14 +12,14 @@
 #include <fstream>
 #include <memory>
 
-#include "control/compare_struct.h"
-#include "control/formatconfig.h"
 #include "control/initialize.h"
 #include "control/param_set_ops.h"
-#include "control/record_value.h"
-#include "control/state.h"
-#include "control/window_hooks.h"
 #include "mac/mac_header.h"
+#include "records/compare_struct.h"
+#include "records/formatconfig.h"
+#include "records/record_value.h"
+#include "records/state.h"
+#include "records/window_hooks.h"
 #include "runtime/matfile.h"
 #include "runtime/report.h"
 

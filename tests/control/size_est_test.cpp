@@ -7,11 +7,11 @@
 #include <string>
 
 #include "control/initialize.h"
-#include "control/record_value.h"
-#include "control/state.h"
 #include "dsss/dot11b_size_est.h"
 #include "dsss/dot11g_size_est.h"
 #include "ofdm/dot11a_size_est.h"
+#include "records/record_value.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

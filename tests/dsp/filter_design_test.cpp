@@ -11,7 +11,7 @@
 #include <numeric>
 #include <tuple>
 
-#include "control/state.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <memory>
 
-#include "control/state.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 #include "runtime/report.h"
 

@@ -12,12 +12,12 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "control/records.h"
-#include "control/state.h"
 #include "dsp/filter_design.h"
 #include "dsss/dot11b_cck.h"
 #include "dsss/dot11b_idle_interval.h"
 #include "dsss/dot11b_size_est.h"
+#include "records/records.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 
 namespace {

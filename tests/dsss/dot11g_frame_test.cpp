@@ -11,12 +11,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "control/state.h"
 #include "dsp/filter_design.h"
 #include "dsss/clk_struct.h"
 #include "dsss/dot11g_filter.h"
 #include "dsss/dot11g_pbcc.h"
 #include "dsss/dot11g_size_est.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

@@ -8,13 +8,13 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "control/record_value.h"
 #include "files/export_data.h"
 #include "files/export_file_reader.h"
 #include "files/export_plugin.h"
 #include "files/orv_export.h"
 #include "files/waveform_outputs.h"
 #include "packet_fixture.h"
+#include "records/record_value.h"
 #include "runtime/matfile.h"
 #include "runtime/registry.h"
 

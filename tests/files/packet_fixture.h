@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "control/state.h"
 #include "instrument/packet_file.h"
+#include "records/state.h"
 #include "runtime/types.h"
 
 namespace tarvio::testing_files {

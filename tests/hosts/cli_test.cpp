@@ -13,8 +13,8 @@
 #include <string>
 
 #include "control/initialize.h"
-#include "control/record_value.h"
-#include "control/state.h"
+#include "records/record_value.h"
+#include "records/state.h"
 #include "runtime/matfile.h"
 
 namespace fs = std::filesystem;

@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "control/initialize.h"
-#include "control/state.h"
 #include "instrument/hw_commands.h"
 #include "instrument/hwio.h"
 #include "instrument/sim_process.h"
+#include "records/state.h"
 #include "runtime/report.h"
 
 namespace tarvio::testing {

@@ -1,9 +1,9 @@
 // The playback command lists for settings other than the download tests'
 // defaults, and the older platform's list on the wire (through the
 // registered operation, with its ReconFilter field).
-#include "control/record_value.h"
 #include "instrument/download_fixture.h"
 #include "instrument/kor_play.h"
+#include "records/record_value.h"
 #include "runtime/registry.h"
 
 using namespace tarvio;

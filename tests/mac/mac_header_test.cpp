@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "control/state.h"
 #include "mac/mac_bits.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

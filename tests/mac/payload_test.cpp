@@ -8,10 +8,10 @@
 #include <fstream>
 #include <memory>
 
-#include "control/record_value.h"
 #include "mac/mac_bits.h"
 #include "mac/pn_generator.h"
 #include "mac/user_data_file.h"
+#include "records/record_value.h"
 #include "runtime/registry.h"
 #include "runtime/report.h"
 

@@ -10,7 +10,6 @@
 #include <cmath>
 #include <numeric>
 
-#include "control/state.h"
 #include "dsp/filter_design.h"
 #include "ofdm/dot11a_carrier_mapping.h"
 #include "ofdm/dot11a_data.h"
@@ -19,6 +18,7 @@
 #include "ofdm/dot11a_size_est.h"
 #include "ofdm/dot11a_time_domain.h"
 #include "ofdm/dot11a_training.h"
+#include "records/state.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

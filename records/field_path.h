@@ -1,12 +1,12 @@
 // Writes one field of a typed record chosen by its dotted name, such as
 // "MACheader.Contents.Address1.Contents" or "Fading.delay", with the value
-// converted by the record's own field list (control/record_value.h).
+// converted by the record's own field list (records/record_value.h).
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "control/record_value.h"
+#include "records/record_value.h"
 
 namespace tarvio {
 

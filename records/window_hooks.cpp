@@ -1,5 +1,5 @@
 // The one set of main-window hooks.
-#include "control/window_hooks.h"
+#include "records/window_hooks.h"
 
 namespace tarvio {
 

@@ -1,5 +1,5 @@
 // The one instance of the program-wide variables.
-#include "control/state.h"
+#include "records/state.h"
 
 namespace tarvio {
 

@@ -2,7 +2,7 @@
 // numbers converted to 32-bit signed integers.
 #pragma once
 
-#include "control/records.h"
+#include "records/records.h"
 #include "runtime/value.h"
 
 namespace tarvio {

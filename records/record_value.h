@@ -10,7 +10,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "control/records.h"
+#include "records/records.h"
 #include "runtime/value.h"
 
 namespace tarvio {

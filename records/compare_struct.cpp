@@ -1,5 +1,5 @@
 // Field-by-field record comparison.
-#include "control/compare_struct.h"
+#include "records/compare_struct.h"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 // `configuration` and `appInfo`. Each record declares its fields once, in its
 // for_each_field function (name and member, in file order); that one list
 // drives conversion to and from the dynamic Value, MAT save and load, and
-// field-by-field comparison (see control/record_value.h).
+// field-by-field comparison (see records/record_value.h).
 #pragma once
 
 #include <optional>
@@ -58,8 +58,8 @@ struct MultiFrame {
   double max = 0;
 };
 
-// The generation parameter set. Defaults are set by InitializeParameters
-// (control/initialize.cpp); the member initialisers here only give a
+// The generation parameter set. Its defaults are DefaultParameters
+// (records/defaults.h); the member initialisers here only give a
 // well-defined empty state.
 struct Parameters {
   std::string ParameterFileFormat_ID;

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "control/records.h"
+#include "records/records.h"
 #include "runtime/types.h"
 
 namespace tarvio {

@@ -1,12 +1,12 @@
 // Integer conversion of the connection record's interface numbers.
-#include "control/formatconfig.h"
+#include "records/formatconfig.h"
 
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
 
-#include "control/record_value.h"
+#include "records/record_value.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

@@ -1,5 +1,5 @@
 // Splitting of dotted field names.
-#include "control/field_path.h"
+#include "records/field_path.h"
 
 namespace tarvio::field_path_detail {
 

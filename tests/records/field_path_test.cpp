@@ -1,6 +1,6 @@
 // Setting record fields by dotted name: nested fields, rows, and refusals
 // that name the field and leave the record unchanged.
-#include "control/field_path.h"
+#include "records/field_path.h"
 
 #include <gtest/gtest.h>
 
