@@ -219,7 +219,9 @@ MainWindow::MainWindow(Application& app) : Window("figMain", "", main_window_tab
   commands_.add("setOverSampling", [] { SetOverSampling(); });
   commands_.add("setScaling", [] { SetScaling(); });
   commands_.add("setMaxDataLen", [this] { setMaxDataLen(); });
-  commands_.add("Calculate", [this] { app_.calculate(false); });
+  // 1 when the calculation completed, 0 when a check stopped it.
+  commands_.add("Calculate",
+                [this](const Args&) { return std::vector<Value>{Value(app_.calculate(false) ? 1.0 : 0.0)}; });
   commands_.add("exportVector", [](const Args& a) {
     return std::vector<Value>{Value(exportVector(has_arg(a, 0) ? a[0].str() : std::string()))};
   });
