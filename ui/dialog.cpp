@@ -31,7 +31,12 @@ void Dialog::finish(const std::string& answer) {
 }
 
 std::string run_modal(Dialog& d, DialogWaiter* waiter) {
-  if (waiter && d.is_open()) waiter->wait(d);
+  try {
+    if (waiter && d.is_open()) waiter->wait(d);
+  } catch (...) {
+    d.finish("Cancel");  // a wait that failed leaves no dialog open behind it
+    throw;
+  }
   if (d.is_open()) d.finish("Cancel");
   return d.answer();
 }

@@ -26,7 +26,11 @@ namespace {
 
 Args rest(const Args& in) { return Args(in.begin() + 1, in.end()); }
 
-bool is_command(const Args& in) { return !in.empty() && in[0].is_text(); }
+// A text first names a command, unless it is a window's handle (the modal
+// form of a dialog takes its parent window first).
+bool is_command(const Args& in) {
+  return !in.empty() && in[0].is_text() && !program_application().find_window(in[0].str());
+}
 
 // A command called by name: an error inside is shown and the caller goes on.
 std::vector<Value> guarded(const std::function<std::vector<Value>()>& fn) {
@@ -228,7 +232,7 @@ TARVIO_OP_VARARGS(
       if (is_command(in)) return guarded([&] { return d.command(in[0].str(), rest(in)); });
       // With the window and a header the dialog starts from the header,
       // otherwise from the default header.
-      const MacHeader start = in.size() == 2 ? record_arg<MacHeader>(in, 1, "header") : MacHeader{};
+      const MacHeader start = in.size() == 2 && has_arg(in, 1) ? record_arg<MacHeader>(in, 1, "header") : MacHeader{};
       return modal<MacHeaderDialog, MacHeader>(d, [&](auto done) { d.open(start, done); });
     },
     "[answer, retMAChdr] = Dot11_MACconfig(fig, header): the MAC header dialog");
