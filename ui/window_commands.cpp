@@ -36,6 +36,9 @@ bool is_command(const Args& in) {
 std::vector<Value> guarded(const std::function<std::vector<Value>()>& fn) {
   std::vector<Value> out;
   run_guarded([&] { out = fn(); });
+  // Results a command does not produce (or could not, after an error) are
+  // empty; the dispatchers declare at most two.
+  while (out.size() < 2) out.emplace_back();
   return out;
 }
 
