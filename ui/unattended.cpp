@@ -51,18 +51,18 @@ TARVIO_OP(
     },
     "AppShutDown(): empties the packet file, closes the displays, stores the I/O configuration");
 
-#define TARVIO_FAMILY_SETUP(NAME, METHOD)          \
-  TARVIO_OP(                                       \
-      NAME, 1, 0,                                  \
-      [](const Args&, int) -> std::vector<Value> { \
-        program_application().main().METHOD();     \
-        return {};                                 \
-      },                                           \
-      NAME "(handles): the main window's format family set-up (handles is not needed)")
+// A format family set-up of the main window (the window's handles may be
+// passed and are not needed).
+template <void (MainWindow::*Method)()>
+std::vector<Value> family_setup(const Args&, int) {
+  (program_application().main().*Method)();
+  return {};
+}
 
-TARVIO_FAMILY_SETUP("SetupDSSS", SetupDSSS);
-TARVIO_FAMILY_SETUP("SetupOFDM", SetupOFDM);
-TARVIO_FAMILY_SETUP("SetOfdmMod", SetOfdmMod);
-#undef TARVIO_FAMILY_SETUP
+TARVIO_OP("SetupDSSS", 1, 0, family_setup<&MainWindow::SetupDSSS>,
+          "SetupDSSS(handles): the DSSS lists and controls, the long preamble, the sample rate");
+TARVIO_OP("SetupOFDM", 1, 0, family_setup<&MainWindow::SetupOFDM>, "SetupOFDM(handles): the OFDM controls");
+TARVIO_OP("SetOfdmMod", 1, 0, family_setup<&MainWindow::SetOfdmMod>,
+          "SetOfdmMod(handles): the OFDM set-up, lists and rate from modulation and code rate");
 
 }  // namespace tarvio::ui

@@ -115,24 +115,30 @@ TARVIO_OP(
     },
     "Dot11g_c(): the interactive start: builds the records and the window set and shows the main window");
 
-#define TARVIO_MAIN_REDRAW(NAME, METHOD)           \
-  TARVIO_OP(                                       \
-      NAME, 1, 0,                                  \
-      [](const Args&, int) -> std::vector<Value> { \
-        program_application().main().METHOD();     \
-        return {};                                 \
-      },                                           \
-      NAME "(handles): the main window's " #METHOD " (handles is not needed)")
+// A main-window operation without arguments (the window's handles may be
+// passed and are not needed).
+template <void (MainWindow::*Method)()>
+std::vector<Value> main_operation(const Args&, int) {
+  (program_application().main().*Method)();
+  return {};
+}
 
-TARVIO_MAIN_REDRAW("RedrawFormatParameters", redrawFormatParameters);
-TARVIO_MAIN_REDRAW("RedrawGenerationParameters", redrawGenerationParameters);
-TARVIO_MAIN_REDRAW("RedrawPaylodSetup", redrawPaylodSetup);
-TARVIO_MAIN_REDRAW("RedrawProjectedLength", redrawProjectedLength);
-TARVIO_MAIN_REDRAW("DotA_redrawGenerationParameters", DotA_redrawGenerationParameters);
-TARVIO_MAIN_REDRAW("DotB_redrawGenerationParameters", DotB_redrawGenerationParameters);
-TARVIO_MAIN_REDRAW("Redraw_dot11aDataRate", Redraw_dot11aDataRate);
-TARVIO_MAIN_REDRAW("InitializeFigure", InitializeFigure);
-#undef TARVIO_MAIN_REDRAW
+TARVIO_OP("RedrawFormatParameters", 1, 0, main_operation<&MainWindow::redrawFormatParameters>,
+          "RedrawFormatParameters(handles): the format-dependent controls of the main window");
+TARVIO_OP("RedrawGenerationParameters", 1, 0, main_operation<&MainWindow::redrawGenerationParameters>,
+          "RedrawGenerationParameters(handles): oversampling, filter and OFDM generation controls");
+TARVIO_OP("RedrawPaylodSetup", 1, 0, main_operation<&MainWindow::redrawPaylodSetup>,
+          "RedrawPaylodSetup(handles): the payload group and the lengths");
+TARVIO_OP("RedrawProjectedLength", 1, 0, main_operation<&MainWindow::redrawProjectedLength>,
+          "RedrawProjectedLength(handles): the projected number of samples");
+TARVIO_OP("DotA_redrawGenerationParameters", 1, 0, main_operation<&MainWindow::DotA_redrawGenerationParameters>,
+          "DotA_redrawGenerationParameters(handles): the OFDM generation controls");
+TARVIO_OP("DotB_redrawGenerationParameters", 1, 0, main_operation<&MainWindow::DotB_redrawGenerationParameters>,
+          "DotB_redrawGenerationParameters(handles): the DSSS generation and filter controls");
+TARVIO_OP("Redraw_dot11aDataRate", 1, 0, main_operation<&MainWindow::Redraw_dot11aDataRate>,
+          "Redraw_dot11aDataRate(handles): the OFDM rate from modulation and code rate");
+TARVIO_OP("InitializeFigure", 1, 0, main_operation<&MainWindow::InitializeFigure>,
+          "InitializeFigure(handles): the main window's tool tips, channel list and settings panel");
 
 // ---- frame ------------------------------------------------------------------
 
