@@ -218,6 +218,22 @@ TEST_F(FrameTest, SigGenIoDialogReplacesTheConfigurationOnlyOnOk) {
   EXPECT_EQ(d.answer(), "Cancel");
 }
 
+TEST_F(FrameTest, CheckHardwareShowsTheVerdictInTheDialog) {
+  menu("menuConfigSigGenIO");
+  IoDialog& d = app->io();
+  d.click("pbCheck");
+  EXPECT_NE(d.at("txtStatus").text.find("127.0.0.1"), std::string::npos) << d.at("txtStatus").text;
+  EXPECT_EQ(d.pointer(), "arrow");
+  d.click("pbCancel");
+}
+
+TEST_F(FrameTest, SaveWaveWritesTheCalculatedWaveform) {
+  files->names.push_back("wave.txt");
+  menu("menuSpecialSaveWave");  // asks to calculate first; the default goes ahead
+  ASSERT_TRUE(std::filesystem::exists("wave.txt"));
+  EXPECT_TRUE(calculated());
+}
+
 class FakeDisplays : public DisplayHost {
  public:
   std::string open(DisplayKind kind, const std::string& title, const CVec& samples, double rate) override {
