@@ -69,6 +69,9 @@ void add_callback_commands(CommandSet& set, Window& w) {
         return std::vector<Value>{};
       });
   add_menu_commands(set, w, w.menu());
+  // The window's close control, unless the window has a close command of
+  // its own.
+  if (!set.has("close_Callback")) set.add("close_Callback", [&w] { w.request_close(); });
 }
 
 }  // namespace tarvio::ui

@@ -38,7 +38,8 @@ class CommandSet {
 void run_control_callback(Window& w, const std::string& tag, const Args& args);
 
 // Adds "<tag>_Callback" to the set for every control and menu item of the
-// window that has a callback.
+// window that has a callback, and "close_Callback" (the window's close
+// control) when the set has none yet.
 void add_callback_commands(CommandSet& set, Window& w);
 
 }  // namespace tarvio::ui

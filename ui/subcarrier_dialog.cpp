@@ -43,6 +43,12 @@ SubcarrierDialog::SubcarrierDialog()
   set_range("scrollbar", 0, kScrollMax);
   set_value("scrollbar", kScrollMax);
   commands_.add("InitializeFigure", [this] { InitializeFigure(); });
+  // The check boxes' shared callback, named by the calling box's tag.
+  commands_.add("checkbox_Callback", [this](const Args& a) {
+    const std::string tag = arg_required(a, 0, "checkbox_Callback").str();
+    run_control_callback(*this, tag, Args(a.begin() + 1, a.end()));
+    return std::vector<Value>{};
+  });
   add_callback_commands(commands_, *this);
 }
 

@@ -113,6 +113,17 @@ TEST_F(SubcarrierTest, ScrollWindowShowsTenSubcarriersAndDisablesTheCentre) {
   EXPECT_EQ(plot.ymax, 2);
 }
 
+TEST_F(SubcarrierTest, CommandFormReachesTheDialog) {
+  open();
+  Registry::instance().call("Dot11a_GUI_SubCarrierMask", {Value("checkbox_Callback"), Value("checkbox2"), Value(0.0)},
+                            0);
+  EXPECT_EQ(d().at("checkbox2").value, 0);
+  Registry::instance().call("Dot11a_GUI_SubCarrierMask", {Value("close_Callback")}, 0);
+  EXPECT_FALSE(d().is_open());
+  EXPECT_EQ(d().answer(), "Cancel");
+  EXPECT_EQ(p().SubCarriers[1], 1);
+}
+
 TEST(SubcarrierPresets, CountsAndPlaces) {
   struct Row {
     int entry;
