@@ -52,6 +52,27 @@ TEST(Envelope, KeepsEachColumnsExtremesAndEnds) {
   EXPECT_TRUE(std::is_sorted(pts.begin(), pts.end(), [](auto& a, auto& b) { return a.x < b.x; }));
 }
 
+TEST(Envelope, BlockSummaryGivesTheSamePoints) {
+  Trace t = noise(300000, 0, 0.5);
+  RVec y = *t.y;
+  for (size_t k = 1000; k < 1300; ++k) y[k] = NAN;  // a gap over whole and partial blocks
+  y[77777] = NAN;
+  t.y = std::make_shared<const RVec>(std::move(y));
+  const TraceSummary s(*t.y);
+  const struct {
+    double lo, hi;
+    int columns;
+  } views[] = {{0, 150000, 1000}, {-10, 160000, 333}, {400.3, 900.7, 7}, {37000, 39000, 5}, {0, 150000, 1}};
+  for (const auto& v : views) {
+    const auto plain = envelope(t, v.lo, v.hi, v.columns), fast = envelope(t, v.lo, v.hi, v.columns, &s);
+    ASSERT_EQ(plain.size(), fast.size()) << v.lo << " " << v.hi;
+    for (size_t i = 0; i < plain.size(); ++i) {
+      EXPECT_EQ(plain[i].x, fast[i].x) << i;
+      EXPECT_EQ(plain[i].y, fast[i].y) << i;
+    }
+  }
+}
+
 TEST(Envelope, ShortUnorderedAndOutOfViewTraces) {
   const Trace t = noise(1000, 0, 1);
   // Zoomed in to 20 samples on 100 columns: the samples themselves.
