@@ -1,0 +1,21 @@
+// Burst detection by power: the waveform's power in short blocks compared
+// with a threshold halfway (in dB) between its idle floor and its bursts,
+// so that zero idle intervals and noisy ones both separate the bursts.
+// Bursts closer than 2 us are joined; the receivers then find the packets
+// inside a burst by their own training fields.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "runtime/types.h"
+
+namespace tarvio::verify {
+
+struct Burst {
+  size_t start = 0, end = 0;  // samples [start, end)
+};
+
+std::vector<Burst> find_bursts(const cplx* x, size_t n, double sample_rate);
+
+}  // namespace tarvio::verify
