@@ -8,6 +8,10 @@
 #include <limits>
 #include <stdexcept>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tarvio::verify {
 
 namespace {
@@ -17,7 +21,10 @@ unsigned parity(unsigned v) { return static_cast<unsigned>(std::popcount(v) & 1)
 // State s holds the six previous input bits, the newest in bit 0; input u
 // makes the register (s << 1) | u and the next state ((s << 1) | u) & 63.
 ViterbiK7::ViterbiK7(unsigned g0, unsigned g1) : g0_(g0), g1_(g1) {
-  if (g0 >= 128 || g1 >= 128) throw std::invalid_argument("ViterbiK7: generators are 7-bit masks");
+  // The butterfly decoder needs the newest (D^0) and oldest (D^6) bit in
+  // both generators, as the 802.11 OFDM and PBCC codes have.
+  if (g0 >= 128 || g1 >= 128 || (g0 & g1 & 0x41u) != 0x41u)
+    throw std::invalid_argument("ViterbiK7: generators are 7-bit masks with the D^0 and D^6 taps");
   for (unsigned s = 0; s < 64; ++s)
     for (unsigned u = 0; u < 2; ++u) {
       const unsigned r = (s << 1) | u;
@@ -36,47 +43,53 @@ void ViterbiK7::encode(const Bits& in, Bits& out) const {
   }
 }
 
+// Butterfly form: the two branches leaving state j with input u and the
+// two entering state 2j+u from j and j+32 share one branch metric up to
+// sign, because both generators tap the newest and the oldest bit. Four
+// butterflies run at a time (SSE2 on x86-64, plain code elsewhere);
+// decisions are kept as one 64-bit word per step.
 double ViterbiK7::decode(const float* soft, size_t steps, bool terminated, Bits& out) {
   out.resize(steps);
   if (steps == 0) return 0;
-  if (decisions_.size() < steps * 64) decisions_.resize(steps * 64);
-  // Branch signs laid out per input so that the inner loops run over states.
-  alignas(32) float a0[64], b0[64], a1[64], b1[64];
-  for (unsigned s = 0; s < 64; ++s) {
-    a0[s] = sign0_[s][0];
-    b0[s] = sign1_[s][0];
-    a1[s] = sign0_[s][1];
-    b1[s] = sign1_[s][1];
+  if (decisions_.size() < steps) decisions_.resize(steps);
+  alignas(16) float a[32], b[32], m[64], nm[64];
+  for (unsigned j = 0; j < 32; ++j) {
+    a[j] = sign0_[j][0];
+    b[j] = sign1_[j][0];
   }
-  alignas(32) float m[64], bm0[64], bm1[64], n0[32], n1[32];
-  const float inf = 1e30f;
   m[0] = 0;
-  for (unsigned s = 1; s < 64; ++s) m[s] = inf;
+  for (unsigned s = 1; s < 64; ++s) m[s] = 1e30f;
+  static const uint8_t spread[16] = {0x00, 0x01, 0x04, 0x05, 0x10, 0x11, 0x14, 0x15,
+                                     0x40, 0x41, 0x44, 0x45, 0x50, 0x51, 0x54, 0x55};
   for (size_t k = 0; k < steps; ++k) {
     const float x = soft[2 * k], y = soft[2 * k + 1];
-    // Lower is better: the negated correlation of the branch's coded bits
-    // with the soft values.
-    for (unsigned s = 0; s < 64; ++s) {
-      bm0[s] = m[s] - (a0[s] * x + b0[s] * y);
-      bm1[s] = m[s] - (a1[s] * x + b1[s] * y);
+    uint64_t word = 0;
+#if defined(__SSE2__)
+    const __m128 vx = _mm_set1_ps(x), vy = _mm_set1_ps(y);
+    for (unsigned j = 0; j < 32; j += 4) {
+      const __m128 mj = _mm_load_ps(m + j), mk = _mm_load_ps(m + j + 32);
+      const __m128 bm = _mm_add_ps(_mm_mul_ps(_mm_load_ps(a + j), vx), _mm_mul_ps(_mm_load_ps(b + j), vy));
+      const __m128 p0 = _mm_sub_ps(mj, bm), q0 = _mm_add_ps(mk, bm);
+      const __m128 p1 = _mm_add_ps(mj, bm), q1 = _mm_sub_ps(mk, bm);
+      const unsigned d0 = static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(q0, p0)));
+      const unsigned d1 = static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(q1, p1)));
+      const __m128 n0 = _mm_min_ps(p0, q0), n1 = _mm_min_ps(p1, q1);
+      _mm_store_ps(nm + 2 * j, _mm_unpacklo_ps(n0, n1));
+      _mm_store_ps(nm + 2 * j + 4, _mm_unpackhi_ps(n0, n1));
+      word |= static_cast<uint64_t>(spread[d0] | spread[d1] << 1) << (2 * j);
     }
-    uint8_t* d = &decisions_[k * 64];
-    alignas(32) uint8_t d0[32], d1[32];
+#else
     for (unsigned j = 0; j < 32; ++j) {
-      const float p = bm0[j], q = bm0[j + 32];
-      d0[j] = q < p;
-      n0[j] = q < p ? q : p;
-      const float r = bm1[j], t = bm1[j + 32];
-      d1[j] = t < r;
-      n1[j] = t < r ? t : r;
+      const float bm = a[j] * x + b[j] * y;
+      const float p0 = m[j] - bm, q0 = m[j + 32] + bm, p1 = m[j] + bm, q1 = m[j + 32] - bm;
+      nm[2 * j] = q0 < p0 ? q0 : p0;
+      nm[2 * j + 1] = q1 < p1 ? q1 : p1;
+      word |= static_cast<uint64_t>(q0 < p0) << (2 * j) | static_cast<uint64_t>(q1 < p1) << (2 * j + 1);
     }
-    const float base = n0[0];
-    for (unsigned j = 0; j < 32; ++j) {
-      m[2 * j] = n0[j] - base;
-      m[2 * j + 1] = n1[j] - base;
-      d[2 * j] = d0[j];
-      d[2 * j + 1] = d1[j];
-    }
+#endif
+    const float base = nm[0];
+    for (unsigned s = 0; s < 64; ++s) m[s] = nm[s] - base;
+    decisions_[k] = word;
   }
   unsigned s = 0;
   if (!terminated) {
@@ -86,7 +99,7 @@ double ViterbiK7::decode(const float* soft, size_t steps, bool terminated, Bits&
   const double best = m[s];
   for (size_t k = steps; k-- > 0;) {
     out[k] = static_cast<uint8_t>(s & 1u);
-    s = (s >> 1) | (static_cast<unsigned>(decisions_[k * 64 + s]) << 5);
+    s = (s >> 1) | (static_cast<unsigned>((decisions_[k] >> s) & 1u) << 5);
   }
   return best;
 }

@@ -36,7 +36,7 @@ class ViterbiK7 {
   float sign0_[64][2];  // +1/-1: first coded bit of state s, input u, as 2c-1
   float sign1_[64][2];
   unsigned g0_, g1_;
-  std::vector<uint8_t> decisions_;  // 64 per step
+  std::vector<uint64_t> decisions_;  // one bit per state and step
 };
 
 // A trellis with `states` states and `inputs` input symbols per step;
