@@ -6,12 +6,15 @@
 
 namespace tarvio::verify {
 
-std::vector<Burst> find_bursts(const cplx* x, size_t n, double sample_rate) {
-  std::vector<Burst> out;
-  const size_t w = std::max<size_t>(1, static_cast<size_t>(std::lround(sample_rate * 0.4e-6)));
+namespace {
+
+// Mean power of blocks of 0.4 us and the threshold between idle and burst;
+// false when there is no idle part.
+bool block_powers(const cplx* x, size_t n, double sample_rate, size_t& w, std::vector<double>& p, double& threshold) {
+  w = std::max<size_t>(1, static_cast<size_t>(std::lround(sample_rate * 0.4e-6)));
   const size_t blocks = n / w + (n % w ? 1 : 0);
-  if (blocks == 0) return out;
-  std::vector<double> p(blocks, 0.0);
+  if (blocks == 0) return false;
+  p.assign(blocks, 0.0);
   for (size_t b = 0; b < blocks; ++b) {
     const size_t e = std::min(n, (b + 1) * w);
     double acc = 0;
@@ -22,12 +25,23 @@ std::vector<Burst> find_bursts(const cplx* x, size_t n, double sample_rate) {
   std::sort(sorted.begin(), sorted.end());
   const double floor = sorted[blocks / 10];
   const double top = sorted[std::min(blocks - 1, blocks - 1 - blocks / 100)];
-  if (!(top > 0)) return out;
-  const double threshold = floor > top * 1e-6 ? std::sqrt(floor * top) : top * 1e-3;
-  if (floor > top * 0.1) {  // no idle part to speak of: one burst
-    out.push_back({0, n});
+  if (!(top > 0)) return false;
+  threshold = floor > top * 1e-6 ? std::sqrt(floor * top) : top * 1e-3;
+  return floor <= top * 0.1;  // else no idle part to speak of
+}
+
+}  // namespace
+
+std::vector<Burst> find_bursts(const cplx* x, size_t n, double sample_rate) {
+  std::vector<Burst> out;
+  size_t w = 1;
+  std::vector<double> p;
+  double threshold = 0;
+  if (!block_powers(x, n, sample_rate, w, p, threshold)) {
+    if (!p.empty() && threshold > 0) out.push_back({0, n});
     return out;
   }
+  const size_t blocks = p.size();
   const size_t gap = std::max<size_t>(1, static_cast<size_t>(std::lround(2e-6 * sample_rate / w)));
   size_t b = 0;
   while (b < blocks) {
@@ -46,6 +60,20 @@ std::vector<Burst> find_bursts(const cplx* x, size_t n, double sample_rate) {
     out.push_back({s * w, std::min(n, (last + 1) * w)});
   }
   return out;
+}
+
+size_t loop_start(const cplx* x, size_t n, double sample_rate) {
+  size_t w = 1;
+  std::vector<double> p;
+  double threshold = 0;
+  if (!block_powers(x, n, sample_rate, w, p, threshold) || p.front() < threshold) return 0;
+  // The idle run that ends last before the row wraps round.
+  size_t e = p.size();
+  while (e > 0 && p[e - 1] >= threshold) --e;
+  if (e == 0) return 0;
+  size_t b = e;
+  while (b > 0 && p[b - 1] < threshold) --b;
+  return std::min(n - 1, (b + e) / 2 * w);
 }
 
 }  // namespace tarvio::verify

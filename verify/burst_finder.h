@@ -18,4 +18,10 @@ struct Burst {
 
 std::vector<Burst> find_bursts(const cplx* x, size_t n, double sample_rate);
 
+// Waveforms are played in a loop and filtered circularly, so a burst can
+// begin at the end of the row and go on at its start. Returns the sample
+// to start reading at so that no burst is cut: 0 when the row starts in an
+// idle part (or has none), else the middle of the idle part before it.
+size_t loop_start(const cplx* x, size_t n, double sample_rate);
+
 }  // namespace tarvio::verify

@@ -157,7 +157,7 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
       t0 = t;
     }
   }
-  if (os > 1) {
+  {  // also at one sample per chip: a filter of even length puts the chips between samples
     const double c = t0;
     for (double d = -0.5; d <= 0.5; d += 0.125) {
       const double e = energy(c + d);
@@ -367,7 +367,10 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
       const bool spread = mag > 0 && std::abs(acc) > 0.7 * mag;
       r.clockSwitch = spread ? ClockSwitch::Spread : ClockSwitch::Unspread;
       const double tSwitch = tPay0 + (spread ? 33 : 3) * os;
-      cplx p = lastHeaderSymbol;
+      // Our transmitter starts the clock-switch DBPSK from the last header
+      // chip (the header's last symbol turned by the last Barker chip, -1),
+      // as it starts the PBCC payload; the bits are read the same way.
+      cplx p = ref;
       for (size_t b = 0; b < 15; ++b) {
         unsigned bit = 0;
         if (spread) {

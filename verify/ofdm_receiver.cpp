@@ -290,6 +290,7 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
     const size_t at = firstSym + sym * 80 * os - back;
     if (at + N_ > n) return false;
     spectrum(x, at, phase_at(at), z);
+    if (sym > 0) std::copy(z.begin(), z.end(), raw_.begin() + static_cast<long>(53 * (sym - 1)));
     for (int c = -26; c <= 26; ++c) {
       const size_t i = static_cast<size_t>(c + 26);
       z[i] = weight[i] > 0 ? z[i] / H[i] : cplx(0);
@@ -300,10 +301,9 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
       const size_t i = static_cast<size_t>(kPilots[k] + 26);
       acc += z[i] * (p * kPilotSign[k]) * static_cast<double>(weight[i]);
     }
-    if (std::abs(acc) > 0) {
-      const cplx rot = std::conj(acc) / std::abs(acc);
-      for (auto& v : z) v *= rot;
-    }
+    const cplx rot = std::abs(acc) > 0 ? std::conj(acc) / std::abs(acc) : cplx(1);
+    for (auto& v : z) v *= rot;
+    if (sym > 0) rot_[sym - 1] = rot;
     return true;
   };
 
@@ -358,7 +358,9 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
                                        : std::sqrt(42.0);
   const int top = ri.nbpsc == 6 ? 7 : ri.nbpsc == 4 ? 3 : 1;
   coded_.resize(r.symbols * ncbps);
-  EvmSum evm;
+  raw_.resize(53 * r.symbols);
+  rot_.resize(r.symbols);
+  ideal_.resize(48 * r.symbols);
   std::vector<float> rx(ncbps);
   for (size_t s = 0; s < r.symbols; ++s) {
     equalise(s + 1);
@@ -369,16 +371,41 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
       float* o = &rx[k * static_cast<size_t>(ri.nbpsc)];
       if (ri.nbpsc == 1) {
         o[0] = static_cast<float>(v.real() * w);
-        if (w > 0) evm.add(v, cplx(v.real() >= 0 ? 1 : -1, 0));
+        ideal_[48 * s + k] = cplx(v.real() >= 0 ? 1 : -1, 0);
       } else {
         axis_soft(v.real(), axisBits, w, o);
         axis_soft(v.imag(), axisBits, w, o + axisBits);
-        if (w > 0) evm.add(v / scale, cplx(axis_point(v.real(), top), axis_point(v.imag(), top)) / scale);
+        ideal_[48 * s + k] = cplx(axis_point(v.real(), top), axis_point(v.imag(), top)) / scale;
       }
     }
     float* dst = &coded_[s * ncbps];
     for (size_t k = 0; k < ncbps; ++k) dst[k] = rx[pos[k]];
   }
+  // EVM against the nearest constellation points, with the channel
+  // estimated again from all DATA symbols and those decisions (the long
+  // training field alone would add its own noise to the figure).
+  std::array<cplx, 53> H2{};
+  for (size_t k = 0; k < 48; ++k) {
+    const size_t i = static_cast<size_t>(data_carriers()[k] + 26);
+    cplx num = 0;
+    double den = 0;
+    for (size_t sy = 0; sy < r.symbols; ++sy) {
+      const cplx d = ideal_[48 * sy + k];
+      num += raw_[53 * sy + i] * rot_[sy] * std::conj(d);
+      den += std::norm(d);
+    }
+    H2[i] = den > 0 ? num / den : cplx(0);
+  }
+  EvmSum evm;
+  for (size_t sy = 0; sy < r.symbols; ++sy)
+    for (size_t k = 0; k < 48; ++k) {
+      const size_t i = static_cast<size_t>(data_carriers()[k] + 26);
+      if (weight[i] <= 0 || std::abs(H2[i]) == 0) continue;
+      const cplx v = raw_[53 * sy + i] * rot_[sy] / H2[i];
+      const cplx d = ri.nbpsc == 1 ? cplx(v.real() >= 0 ? 1 : -1, 0)
+                                   : cplx(axis_point(v.real() * scale, top), axis_point(v.imag() * scale, top)) / scale;
+      evm.add(v, d);
+    }
   r.evmDb = evm.db();
   r.evmPercent = 100 * evm.ratio();
 

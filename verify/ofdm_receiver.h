@@ -67,6 +67,9 @@ class OfdmReceiver {
   CVec buf_;
   ViterbiK7 viterbi_;
   std::vector<float> soft_, coded_;
+  CVec raw_;    // the 53 sub-carriers of every DATA symbol, before equalising
+  CVec rot_;    // the common phase correction of every DATA symbol
+  CVec ideal_;  // the decided point of every data sub-carrier
   Bits decoded_;
   double cfoStep_ = 0;  // radians per sample
 };

@@ -158,6 +158,8 @@ std::vector<PacketCheck> verify_packets(size_t count, const PacketReader& read, 
       for (size_t k; !failed && (k = next++) < count;) {
         read(k, x);
         found.clear();
+        const size_t turn = loop_start(x.data(), x.size(), sample_rate);
+        std::rotate(x.begin(), x.begin() + static_cast<long>(turn), x.end());
         verifiers[t]->scan(x.data(), x.size(), 0, k, found);
         PacketCheck c;
         if (found.empty()) {

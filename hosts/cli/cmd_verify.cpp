@@ -27,6 +27,7 @@
 #include "records/record_value.h"
 #include "records/state.h"
 #include "runtime/matfile.h"
+#include "verify/burst_finder.h"
 #include "verify/report.h"
 #include "verify/verifier.h"
 
@@ -335,6 +336,9 @@ int run_verify(const std::vector<std::string>& args) {
   verify::Verifier v(s.sampleRate, *family);
   if (expected) v.set_expected([&](size_t i, Bits& out) { return expected->fill(i, out); });
   std::vector<verify::PacketCheck> checks;
+  // The waveform plays in a loop: start reading in an idle part.
+  const size_t turn = verify::loop_start(s.samples.data(), s.samples.size(), s.sampleRate);
+  std::rotate(s.samples.begin(), s.samples.begin() + static_cast<long>(turn), s.samples.end());
   v.scan(s.samples.data(), s.samples.size(), 0, 0, checks);
   const std::string title = file + ": " + s.what + ", " + std::to_string(s.samples.size()) + " samples, " +
                             describe_rate(*family, s.sampleRate) + (s.mirrored ? ", mirrored" : "");
