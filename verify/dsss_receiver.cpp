@@ -366,7 +366,29 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
       }
       const bool spread = mag > 0 && std::abs(acc) > 0.7 * mag;
       r.clockSwitch = spread ? ClockSwitch::Spread : ClockSwitch::Unspread;
-      const double tSwitch = tPay0 + (spread ? 33 : 3) * os;
+      // Where the clock switches: after 33 chips (spread) or 3 symbols, or
+      // up to 12 chips later, as an unfiltered waveform of our transmitter
+      // has it (its filter delay differs at the two clocks); the switch
+      // point is the one under which the resync field despreads best.
+      const double nominal = spread ? 33 : 3;
+      double preChips = nominal;
+      if (spread) {
+        double bestE = -1;
+        for (double d = -4; d <= 12; ++d) {
+          double e = 0;
+          for (size_t b = 6; b < 15; ++b)
+            e += std::norm(
+                despread(tPay0 + (nominal + d) * os + 11 * post * static_cast<double>(b - 3) - d * post, post));
+          if (e > bestE) {
+            bestE = e;
+            preChips = nominal + d;
+          }
+        }
+      }
+      // Chip c of the section (from the end of the header) lies at:
+      auto chip_time = [&](double c) {
+        return c < preChips ? tPay0 + os * c : tPay0 + os * preChips + post * (c - preChips);
+      };
       // Our transmitter starts the clock-switch DBPSK from the last header
       // chip (the header's last symbol turned by the last Barker chip, -1),
       // as it starts the PBCC payload; the bits are read the same way.
@@ -374,27 +396,26 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
       for (size_t b = 0; b < 15; ++b) {
         unsigned bit = 0;
         if (spread) {
-          const double t =
-              b < 3 ? tPay0 + symLen * static_cast<double>(b) : tSwitch + 11 * post * static_cast<double>(b - 3);
-          const double sp = b < 3 ? os : post;
-          const cplx s = despread(t, sp);
-          bit = std::real(s * std::conj(p)) < 0 ? 1 : 0;
-          p = s;
+          cplx sum = 0;
           for (size_t c = 0; c < 11; ++c) {
-            chips_.push_back(S.at(t + sp * static_cast<double>(c)));
+            const cplx v = S.at(chip_time(static_cast<double>(11 * b + c)));
+            sum += v * kBarker[c];
+            chips_.push_back(v);
             grid_.push_back(4);
           }
+          const cplx sv = sum / 11.0;
+          bit = std::real(sv * std::conj(p)) < 0 ? 1 : 0;
+          p = sv;
         } else {
-          const double t = b < 3 ? tPay0 + os * static_cast<double>(b) : tSwitch + post * static_cast<double>(b - 3);
-          const cplx s = S.at(t);
-          bit = std::real(s * std::conj(ref)) < 0 ? 1 : 0;
-          chips_.push_back(s);
+          const cplx sv = S.at(chip_time(static_cast<double>(b)));
+          bit = std::real(sv * std::conj(ref)) < 0 ? 1 : 0;
+          chips_.push_back(sv);
           grid_.push_back(4);
         }
         r.clockSwitchBits = (r.clockSwitchBits << 1) | bit;
       }
       if (spread) ref = -p / std::abs(p);  // the last chip of the section
-      tPay = tSwitch + post * (spread ? 132 : 12);
+      tPay = chip_time(spread ? 165 : 15);
       spacing = post;
       if (spread)
         r.warnings.push_back(
