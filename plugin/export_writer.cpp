@@ -2,7 +2,10 @@
 // to 16-bit samples with residuals, marker bytes and file assembly.
 #include "export_writer.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -124,9 +127,8 @@ bool ExportWriterBase::write_header(uint64_t n, uint32_t m) {
   return ok_ && write_all(out_, bytes.data(), bytes.size());
 }
 
-bool ExportWriterBase::encode_chunk(const double* i, const double* q, const uint8_t* markers, std::size_t n,
-                                    uint32_t rows, std::FILE* marker_file, bool last) {
-  if (!ok_) return false;
+void ExportWriterBase::encode_buffers(const double* i, const double* q, const uint8_t* markers, std::size_t n,
+                                      uint32_t rows, bool last) {
   si_.resize(n);
   sq_.resize(n);
   n = Scale(i, q, si_.data(), sq_.data(), n);
@@ -154,6 +156,12 @@ bool ExportWriterBase::encode_chunk(const double* i, const double* q, const uint
   }
   EncodeSamples(sample_bytes_, n, last);
   EncodeMarkers(marker_bytes_, n, last);
+}
+
+bool ExportWriterBase::encode_chunk(const double* i, const double* q, const uint8_t* markers, std::size_t n,
+                                    uint32_t rows, std::FILE* marker_file, bool last) {
+  if (!ok_) return false;
+  encode_buffers(i, q, markers, n, rows, last);
   if (!write_all(out_, sample_bytes_.data(), sample_bytes_.size()) ||
       !write_all(marker_file, marker_bytes_.data(), marker_bytes_.size()) ||
       (resi_ != nullptr && !write_all(resi_, resi_bytes_.data(), resi_bytes_.size())) ||
@@ -161,6 +169,47 @@ bool ExportWriterBase::encode_chunk(const double* i, const double* q, const uint
     ok_ = false;
   }
   return ok_;
+}
+
+bool ExportWriterBase::write_at(const std::vector<uint8_t>& bytes, uint64_t offset) {
+  const int fd = fileno(out_);
+  const uint8_t* p = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t w = ::pwrite(fd, p, left, static_cast<off_t>(offset));
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return ok_ = false;
+    p += w;
+    left -= std::size_t(w);
+    offset += uint64_t(w);
+  }
+  return true;
+}
+
+std::size_t ExportWriterBase::write_header_in_place(uint64_t n, uint32_t m) {
+  if (!ok_) return 0;
+  std::vector<uint8_t> bytes;
+  EncodeHeader(bytes, n, m);
+  return write_at(bytes, 0) ? bytes.size() : 0;
+}
+
+bool ExportWriterBase::encode_chunk_in_place(const double* i, const double* q, const uint8_t* markers, std::size_t n,
+                                             uint32_t rows, uint64_t first, uint64_t total, std::size_t header_bytes,
+                                             bool last) {
+  if (!ok_) return false;
+  encode_buffers(i, q, markers, n, rows, last);
+  // The blocks' places follow from the sample total; an encoding that
+  // changed a block's size would not fit them.
+  const bool residuals = header_.ResidualMode != 0;
+  if (sample_bytes_.size() != n * el::kSampleBytes || marker_bytes_.size() != n * el::kMarkerBytes) return ok_ = false;
+  const uint64_t h = header_bytes;
+  const uint64_t markers_at = h + total * el::kSampleBytes;
+  const uint64_t resi_at = markers_at + total * el::kMarkerBytes;
+  const uint64_t resq_at = resi_at + total * el::kResidualBytes;
+  return write_at(sample_bytes_, h + first * el::kSampleBytes) &&
+         write_at(marker_bytes_, markers_at + first * el::kMarkerBytes) &&
+         (!residuals || (write_at(resi_bytes_, resi_at + first * el::kResidualBytes) &&
+                         write_at(resq_bytes_, resq_at + first * el::kResidualBytes)));
 }
 
 bool ExportWriterBase::append_and_remove(const std::string& name) {
@@ -228,8 +277,46 @@ bool TwoPassExportWriter::Begin(uint32_t marker_rows) {
   return ok();
 }
 
+bool TwoPassExportWriter::BeginKnown(uint32_t marker_rows, uint64_t total, double peak) {
+  if ((begun_ && !mismatch_) || !ok()) return false;
+  begun_ = true;
+  known_ = true;
+  mismatch_ = false;
+  peak_ = 0;
+  total_ = 0;
+  rows_ = marker_rows;
+  given_total_ = total;
+  scale_ = peak > 0 && std::isfinite(peak) ? peak : 0;
+  header_bytes_ = write_header_in_place(total, marker_rows);
+  if (header_bytes_ == 0) fail();
+  return ok();
+}
+
 bool TwoPassExportWriter::WriteChunk(const double* i, const double* q, const uint8_t* markers, std::size_t n,
                                      bool last) {
+  if (known_) {
+    if (!begun_ || finished_ || mismatch_ || !ok()) return false;
+    if (total_ + n > given_total_ || (last && total_ + n != given_total_)) {
+      fail();
+      return false;
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+      if (std::fabs(i[k]) > peak_) peak_ = std::fabs(i[k]);
+      if (std::fabs(q[k]) > peak_) peak_ = std::fabs(q[k]);
+    }
+    if (!encode_chunk_in_place(i, q, markers, n, rows_, total_, given_total_, header_bytes_, last)) return false;
+    total_ += n;
+    if (!last) return true;
+    // The scale used must be the one the waveform's own peak gives.
+    const double seen = peak_ > 0 && std::isfinite(peak_) ? peak_ : 0;
+    if (seen != scale_) {
+      mismatch_ = true;
+      return false;
+    }
+    if (!commit()) return false;
+    finished_ = true;
+    return true;
+  }
   if (!begun_ || finished_ || !ok() || tmp_ == nullptr) return false;
   if (n > std::numeric_limits<uint32_t>::max()) {
     fail();

@@ -105,10 +105,18 @@ extern "C" __attribute__((visibility("default"))) void mexFunction(int nlhs, mxA
     // the writer read past it or drop markers.
     if (mx_cols(c.marker) != pkt_size && mx_numel(c.marker) != 0) mx_raise(kMarkerLength);
     const std::size_t rows = mx_numel(c.marker) == 0 ? 0 : mx_rows(c.marker);
+    // An optional tenth argument: the packet file's peak, kept by the caller
+    // while the file was written, so that the file is read only once.
+    double peak = -1;
+    if (nrhs >= 10) {
+      const mxArray* a = double_arg(prhs[9], kUsage2);
+      if (mx_numel(a) != 1) mx_raise(kUsage2);
+      peak = mx_real(a)[0];
+    }
     bool good = false;
     {
       TwoPassExportWriter writer(c.file_name, c.option, c.header);
-      good = export_from_packets(writer, packet_file, pkt_size, num_pkts, mx_real(c.marker), rows);
+      good = export_from_packets(writer, packet_file, pkt_size, num_pkts, mx_real(c.marker), rows, peak);
     }
     if (!good) mx_raise(kFailed);
     set_results(nlhs, plhs);
