@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 #include "export_layout.h"
 
@@ -40,7 +41,9 @@ class PacketFileReader {
   PacketFileReader(const std::string& path, std::size_t pkt_size)
       : in_(std::fopen(path.c_str(), "rb"), &std::fclose), raw_(16 * pkt_size), i_(pkt_size), q_(pkt_size) {}
   bool open() const { return in_ != nullptr; }
-  bool rewind() { return std::fseek(in_.get(), 0, SEEK_SET) == 0; }
+  bool rewind() { return seek(0); }
+  // Places the reader at the start of packet `p`.
+  bool seek(std::size_t p) { return fseeko(in_.get(), off_t(p * raw_.size()), SEEK_SET) == 0; }
   bool next() {
     if (std::fread(raw_.data(), 1, raw_.size(), in_.get()) != raw_.size()) return false;
     const uint8_t* b = raw_.data();
@@ -79,7 +82,8 @@ bool export_from_memory(TwoPassExportWriter& w, const double* re, const double* 
 }
 
 bool export_from_packets(TwoPassExportWriter& w, const std::string& packet_file, std::size_t pkt_size,
-                         std::size_t num_pkts, const double* markers, std::size_t rows, double peak) {
+                         std::size_t num_pkts, const double* markers, std::size_t rows, double peak,
+                         std::size_t lanes) {
   std::vector<uint8_t> mbytes(pkt_size * rows);
   if (rows > 0) marker_values_to_bytes(markers, pkt_size * rows, mbytes.data());
   PacketFileReader in(packet_file, pkt_size);
@@ -102,12 +106,39 @@ bool export_from_packets(TwoPassExportWriter& w, const std::string& packet_file,
   }
   // At most two tries: a peak given that is not the file's own is replaced
   // by the one seen.
+  const std::size_t used_lanes = std::min(std::max<std::size_t>(lanes, 1), num_pkts);
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (attempt > 0 && !in.rewind()) return false;
     if (!w.BeginKnown(uint32_t(rows), total, peak)) return false;
     bool good = true;
-    for (std::size_t p = 0; p < num_pkts && good; ++p)
-      good = in.next() && w.WriteChunk(in.i(), in.q(), mbytes.data(), pkt_size, p + 1 == num_pkts);
+    if (used_lanes == 1) {
+      if (attempt > 0 && !in.rewind()) return false;
+      for (std::size_t p = 0; p < num_pkts && good; ++p)
+        good = in.next() && w.WriteChunk(in.i(), in.q(), mbytes.data(), pkt_size, p + 1 == num_pkts);
+    } else {
+      // Each lane reads and writes its own run of packets.
+      std::vector<std::unique_ptr<TwoPassExportWriter::Lane>> lane;
+      std::vector<const TwoPassExportWriter::Lane*> done;
+      for (std::size_t l = 0; l < used_lanes; ++l) {
+        lane.push_back(std::make_unique<TwoPassExportWriter::Lane>(w));
+        done.push_back(lane.back().get());
+      }
+      auto run = [&](std::size_t l) {
+        const std::size_t from = num_pkts * l / used_lanes, to = num_pkts * (l + 1) / used_lanes;
+        PacketFileReader part(packet_file, pkt_size);
+        if (!part.open() || !part.seek(from)) return false;
+        for (std::size_t p = from; p < to; ++p)
+          if (!part.next() || !lane[l]->Write(uint64_t(p) * pkt_size, part.i(), part.q(), mbytes.data(), pkt_size))
+            return false;
+        return true;
+      };
+      std::vector<std::thread> threads;
+      std::vector<char> ok(used_lanes, 0);
+      for (std::size_t l = 1; l < used_lanes; ++l) threads.emplace_back([&, l] { ok[l] = run(l); });
+      ok[0] = run(0);
+      for (std::thread& t : threads) t.join();
+      for (char o : ok) good = good && o;
+      good = good && w.FinishLanes(done);
+    }
     if (good) return true;
     if (!w.peak_mismatch()) return false;
     peak = w.peak();

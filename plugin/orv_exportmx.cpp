@@ -1,9 +1,11 @@
 // Entry point of the export plug-in Orv_ExportMx: checks the arguments of
 // its two modes, builds the header and the writer, runs the matching driver
 // and returns 0 and "Succeeded", or raises an error with a fixed message.
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "export_drivers.h"
 #include "export_header.h"
@@ -116,7 +118,9 @@ extern "C" __attribute__((visibility("default"))) void mexFunction(int nlhs, mxA
     bool good = false;
     {
       TwoPassExportWriter writer(c.file_name, c.option, c.header);
-      good = export_from_packets(writer, packet_file, pkt_size, num_pkts, mx_real(c.marker), rows, peak);
+      // The plain encoding of this writer lets every core encode a part.
+      const std::size_t lanes = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
+      good = export_from_packets(writer, packet_file, pkt_size, num_pkts, mx_real(c.marker), rows, peak, lanes);
     }
     if (!good) mx_raise(kFailed);
     set_results(nlhs, plhs);

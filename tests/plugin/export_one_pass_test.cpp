@@ -1,7 +1,7 @@
 // The one-pass export (sample total and peak known before the first chunk)
 // against the two-pass writer: the same bytes from memory, and from a packet
-// file whether its peak is given right, too high, too low or not at all; and
-// nothing but the output is left behind.
+// file whether its peak is given right, too high, too low or not at all, by
+// one or more lanes; and nothing but the output is left behind.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -78,17 +78,18 @@ class OnePassTest : public ::testing::Test {
 TEST_F(OnePassTest, PacketFileWithAnyPeakGivesTheTwoPassFile) {
   const std::vector<uint8_t> want = two_pass();
   ASSERT_EQ(want.size(), 192 + 13 * kPkt * kPkts);
-  for (double peak : {1.75, 2.5, 0.5, -1.0}) {
-    {
-      TwoPassExportWriter w(file("out.wfm"), "", header);
-      EXPECT_TRUE(export_from_packets(w, file("packets.bin"), kPkt, kPkts, markers.data(), kRows, peak));
+  for (size_t lanes : {1u, 2u, 3u})
+    for (double peak : {1.75, 2.5, 0.5, -1.0}) {
+      {
+        TwoPassExportWriter w(file("out.wfm"), "", header);
+        EXPECT_TRUE(export_from_packets(w, file("packets.bin"), kPkt, kPkts, markers.data(), kRows, peak, lanes));
+      }
+      EXPECT_EQ(bytes_of(file("out.wfm")), want) << "peak given " << peak << ", " << lanes << " lanes";
+      std::vector<std::string> left;
+      for (const auto& e : fs::directory_iterator(dir)) left.push_back(e.path().filename().string());
+      std::sort(left.begin(), left.end());
+      EXPECT_EQ(left, (std::vector<std::string>{"out.wfm", "packets.bin"}));
     }
-    EXPECT_EQ(bytes_of(file("out.wfm")), want) << "peak given " << peak;
-    std::vector<std::string> left;
-    for (const auto& e : fs::directory_iterator(dir)) left.push_back(e.path().filename().string());
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"out.wfm", "packets.bin"}));
-  }
 }
 
 TEST_F(OnePassTest, MemoryGivesTheTwoPassFileOfTheSameChunks) {
