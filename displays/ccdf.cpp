@@ -5,6 +5,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "runtime/vector_state.h"
 namespace tarvio {
 
 namespace {
@@ -15,6 +16,7 @@ constexpr size_t kLevels = 201;
 
 Ccdf ccdf(const CVec& x) {
   if (x.empty()) throw std::invalid_argument("CCDF: the waveform is empty");
+  clear_upper_vector_state();  // a logarithm per sample: keep SSE at full speed
   const size_t n = x.size();
   auto power = [](const cplx& v) { return v.real() * v.real() + v.imag() * v.imag(); };
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "runtime/vector_state.h"
 namespace tarvio {
 
 TraceSummary::TraceSummary(const RVec& y) {
@@ -139,6 +140,7 @@ std::vector<PlotPoint> envelope(const Trace& t, double x_lo, double x_hi, int co
   }
 
   const double per_x = double(columns) / (x_hi - x_lo);
+  clear_upper_vector_state();  // a floor per sample: keep SSE at full speed
   auto column = [&](size_t k) { return long(std::floor((t.x_at(k) - x_lo) * per_x)); };
   out.reserve(4 * size_t(columns) + 8);
   const bool blocks = summary && !t.x && summary->blocks() * TraceSummary::kBlock >= n;

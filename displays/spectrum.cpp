@@ -9,6 +9,7 @@
 
 #include "displays/dft.h"
 #include "displays/units.h"
+#include "runtime/vector_state.h"
 
 namespace tarvio {
 
@@ -34,7 +35,8 @@ Spectrum magnitude_spectrum(CVec x, double fs) {
     pmin = std::min(pmin, p);
     pmax = std::max(pmax, p);
   }
-  CVec().swap(x);  // the transform is no longer needed
+  CVec().swap(x);              // the transform is no longer needed
+  clear_upper_vector_state();  // a logarithm per bin: keep SSE at full speed
 
   if (pmin == 0) {
     const double add = pmax > 0 ? 1e-20 * pmax : 1e-20;
