@@ -11,6 +11,7 @@
 #include "instrument/hwio.h"
 #include "records/state.h"
 #include "records/window_hooks.h"
+#include "runtime/registry.h"
 #include "ui/about.h"
 #include "ui/advanced_settings_dialog.h"
 #include "ui/clock_switch_dialog.h"
@@ -164,7 +165,7 @@ void Application::shut_down() {
   while (!s.appInfo.ClientWindows.empty()) {
     const Value handle = s.appInfo.ClientWindows.front();
     s.appInfo.ClientWindows.erase(s.appInfo.ClientWindows.begin());
-    if (host_.displays && handle.is_text()) host_.displays->close(handle.str());
+    if (Registry::instance().find("Close")) Registry::instance().call("Close", {handle}, 0);
   }
   try {
     SaveConfig(s.configuration);

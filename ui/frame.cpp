@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 
 #include "control/calculate_command.h"
@@ -18,6 +19,7 @@
 #include "records/record_value.h"
 #include "records/state.h"
 #include "runtime/conversions.h"
+#include "runtime/registry.h"
 #include "runtime/report.h"
 #include "ui/about.h"
 #include "ui/application.h"
@@ -65,13 +67,19 @@ Frame::Frame(Application& app, MainWindow& main) : app_(app), main_(main) {
   c.add("menuFileSaveAs_Callback", [this] { file_save_as(); });
   c.add("menuFileExportData_Callback", [this] { export_data(); });
   c.add("menuFileExit_Callback", [this] { app_.shut_down(); });
-  c.add("menuPlotSpectrum_Callback", [this] { plot(DisplayKind::Spectrum); });
-  c.add("menuPlotWaterfall_Callback", [this] { plot(DisplayKind::Waterfall); });
-  c.add("menuPlotIQTime_Callback", [this] { plot(DisplayKind::IQTime); });
-  c.add("menuPlotIQTimeSameAxes_Callback", [this] { plot(DisplayKind::IQTimeSameAxes); });
-  c.add("menuPlotEyeDiagram_Callback", [this] { plot(DisplayKind::EyeDiagram); });
-  c.add("menuPlotScatterDiagram_Callback", [this] { plot(DisplayKind::ScatterDiagram); });
-  c.add("menuPlotCCDF_Callback", [this] { plot(DisplayKind::CCDF); });
+  c.add("menuPlotSpectrum_Callback", [this] { plot("KV_PlotSpectrum", {}); });
+  c.add("menuPlotWaterfall_Callback", [this] { plot("KV_PlotWaterfall", {}); });
+  c.add("menuPlotIQTime_Callback", [this] { plot("KV_PlotIQTime", {Value(0.0)}); });
+  c.add("menuPlotIQTimeSameAxes_Callback", [this] { plot("KV_PlotIQTime", {Value(1.0)}); });
+  c.add("menuPlotEyeDiagram_Callback", [this] {
+    // The hidden eye-diagram item: symbols of the oversampling's length,
+    // the first 100 (or as many as the waveform holds), no delay.
+    const double os = st().parameters.OverSampling;
+    const double symbols = std::max(1.0, std::min(100.0, std::floor(double(st().waveform.size()) / os)));
+    plot("KV_PlotEyeDiagram", {Value(os), Value(symbols), Value(0.0)});
+  });
+  c.add("menuPlotScatterDiagram_Callback", [this] { plot("KV_PlotScatterDiagram", {Value(0.0)}); });
+  c.add("menuPlotCCDF_Callback", [this] { plot("KV_PlotCCDF", {}); });
   c.add("menuConfigSigGenIO_Callback", [this] { sig_gen_io(false); });
   c.add("menuConfigSpecAnIO_Callback", [this] { sig_gen_io(true); });
   c.add("menuConfigBBG1Opt1_Callback", [this] { memory_option(0); });
@@ -253,22 +261,18 @@ void Frame::export_data() {
                      true});
 }
 
-void Frame::plot(DisplayKind kind) {
+void Frame::plot(const std::string& operation, const Args& extra) {
   if (!checkWaveformReady("Plot")) return;
   State& s = st();
   const std::string title = s.appInfo.Name + " (" + Clock2str(clock_row()) + ")";
   const double rate =
       s.sigGenSettings.SamplingRate.value_or((s.parameters.format == 1 ? 20e6 : 11e6) * s.parameters.OverSampling);
-  DisplayHost* displays = app_.host().displays.get();
-  if (!displays) {
-    reporter().show({MessageKind::Info, "Analysis Displays",
-                     "The analysis displays open in the desktop program.\nThis host has no display for \"" +
-                         std::string(display_name(kind)) + "\".",
-                     true});
-    return;
-  }
-  const std::string handle = displays->open(kind, title, ApplyDacRes(s.waveform, 14), rate);
-  s.appInfo.ClientWindows.push_back(Value(handle));
+  // Placed over the main window (parent 0); the displays show the samples
+  // at the resolution of the instrument's converter.
+  Args args = {Value(0.0), Value::complex_row(ApplyDacRes(s.waveform, 14)), Value(rate), Value(title)};
+  args.insert(args.end(), extra.begin(), extra.end());
+  const std::vector<Value> handle = Registry::instance().call(operation, args, 1);
+  s.appInfo.ClientWindows.push_back(handle.at(0));
 }
 
 void Frame::sig_gen_io(bool spectrum_analyzer) {

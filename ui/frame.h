@@ -49,7 +49,9 @@ class Frame {
   void file_save();
   void file_save_as();
   void export_data();
-  void plot(DisplayKind kind);
+  // A display of the Plot menu: the display operation's name and the
+  // arguments that follow the parent, samples, sample rate and title.
+  void plot(const std::string& operation, const Args& extra);
   void sig_gen_io(bool spectrum_analyzer);
   void memory_option(int item);
   void save_wave();

@@ -1,4 +1,4 @@
-// The default document opener and the display names.
+// The default document opener.
 #include "ui/host.h"
 
 #include <spawn.h>
@@ -9,26 +9,6 @@
 extern char** environ;
 
 namespace tarvio::ui {
-
-const char* display_name(DisplayKind k) {
-  switch (k) {
-    case DisplayKind::Spectrum:
-      return "spectrum";
-    case DisplayKind::Waterfall:
-      return "waterfall";
-    case DisplayKind::IQTime:
-      return "iq";
-    case DisplayKind::IQTimeSameAxes:
-      return "iq-overlaid";
-    case DisplayKind::EyeDiagram:
-      return "eye";
-    case DisplayKind::ScatterDiagram:
-      return "scatter";
-    case DisplayKind::CCDF:
-      return "ccdf";
-  }
-  return "?";
-}
 
 bool DesktopOpener::open(const std::string& path) {
   std::string prog = "xdg-open", arg = path;

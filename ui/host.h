@@ -1,15 +1,15 @@
 // What the application model asks of the program that hosts it, besides
 // messages and questions (those go through the Reporter, runtime/report.h):
-// file names, the wait of a modal dialog, opening the user guide, and the
-// analysis displays. A host installs the parts it has; each part left out
-// has a plain default (no file chosen, dialogs answer "Cancel", no display).
+// file names, the wait of a modal dialog and opening the user guide. A host
+// installs the parts it has; each part left out has a plain default (no
+// file chosen, dialogs answer "Cancel", the desktop's URL opener). The
+// analysis displays are opened through their own operations, which reach
+// the display windows the desktop installs (displays/display_host.h).
 #pragma once
 
 #include <memory>
 #include <optional>
 #include <string>
-
-#include "runtime/types.h"
 
 namespace tarvio::ui {
 
@@ -42,20 +42,6 @@ class DocumentOpener {
   virtual bool open(const std::string& path) = 0;
 };
 
-// The analysis displays of the Plot menu.
-enum class DisplayKind { Spectrum, Waterfall, IQTime, IQTimeSameAxes, EyeDiagram, ScatterDiagram, CCDF };
-const char* display_name(DisplayKind k);  // "spectrum", "iq", ...
-
-class DisplayHost {
- public:
-  virtual ~DisplayHost() = default;
-  // Opens a display of the samples (I = real part) at the sample rate in Hz
-  // under the title; returns the new window's handle.
-  virtual std::string open(DisplayKind kind, const std::string& title, const CVec& samples, double sample_rate) = 0;
-  // Closes a display window when it still exists.
-  virtual void close(const std::string& handle) = 0;
-};
-
 // Opens a path with the desktop's URL opener (xdg-open), without a shell.
 class DesktopOpener : public DocumentOpener {
  public:
@@ -66,7 +52,6 @@ struct Host {
   std::shared_ptr<FileChooser> files;      // none: every file question is cancelled
   std::shared_ptr<DialogWaiter> waiter;    // none: a modal call answers "Cancel"
   std::shared_ptr<DocumentOpener> opener;  // none: the desktop's URL opener
-  std::shared_ptr<DisplayHost> displays;   // none: the Plot menu says displays need the desktop
 };
 
 }  // namespace tarvio::ui

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
 #include "control/parameter_files.h"
+#include "displays/display_host.h"
 #include "tests/ui/model_fixture.h"
 #include "ui/about.h"
 #include "ui/io_dialog.h"
@@ -234,39 +236,41 @@ TEST_F(FrameTest, SaveWaveWritesTheCalculatedWaveform) {
   EXPECT_TRUE(calculated());
 }
 
-class FakeDisplays : public DisplayHost {
+// Display windows as the desktop installs them, kept as figures.
+class FakeDisplays : public tarvio::DisplayHost {
  public:
-  std::string open(DisplayKind kind, const std::string& title, const CVec& samples, double rate) override {
-    opened.push_back(display_name(kind));
-    last_title = title;
-    last_rate = rate;
-    last_size = samples.size();
-    return "display" + std::to_string(opened.size());
+  double open(Figure f, double) override {
+    figures.push_back(std::move(f));
+    return double(figures.size());
   }
-  void close(const std::string& handle) override { closed.push_back(handle); }
-  std::vector<std::string> opened, closed;
-  std::string last_title;
-  double last_rate = 0;
-  size_t last_size = 0;
+  Figure* figure(double h) override { return exists(h) ? &figures[size_t(h) - 1] : nullptr; }
+  void changed(double) override {}
+  double current() const override { return double(figures.size()); }
+  void tool(double, FigureTool, ToolMode) override {}
+  bool exists(double h) const override {
+    return h >= 1 && h <= double(figures.size()) && std::find(closed.begin(), closed.end(), h) == closed.end();
+  }
+  void close(double h) override { closed.push_back(h); }
+  std::vector<Figure> figures;
+  std::vector<double> closed;
 };
 
 TEST_F(FrameTest, PlotMenuOpensDisplaysAndShutDownClosesThem) {
-  menu("menuPlotSpectrum");  // no display host: the user is told
-  EXPECT_TRUE(rep->shown("Analysis Displays"));
-  app.reset();
+  menu("menuPlotSpectrum");  // no display windows here: the reason is shown
+  ASSERT_FALSE(rep->messages.empty());
+  EXPECT_NE(rep->messages.back().text.find("desktop"), std::string::npos) << rep->messages.back().text;
   auto displays = std::make_shared<FakeDisplays>();
-  Host host;
-  host.displays = displays;
-  app = std::make_unique<Application>(host, rep);
-  app->start_window();
-  w().select_menu("menuPlotCCDF");  // asks to calculate first (default: go ahead)
-  ASSERT_EQ(displays->opened, (std::vector<std::string>{"ccdf"}));
-  EXPECT_EQ(displays->last_rate, 44000000);
-  EXPECT_EQ(displays->last_size, state().waveform.size());
-  EXPECT_EQ(displays->last_title.rfind(state().appInfo.Name + " (", 0), 0u) << displays->last_title;
-  EXPECT_EQ(state().appInfo.ClientWindows.size(), 1u);
-  w().select_menu("menuFileExit");
-  EXPECT_EQ(displays->closed, (std::vector<std::string>{"display1"}));
+  auto previous = set_display_host(displays);
+  menu("menuPlotCCDF");
+  menu("menuPlotIQTimeSameAxes");
+  set_display_host(previous);
+  ASSERT_EQ(displays->figures.size(), 2u);
+  EXPECT_EQ(displays->figures[0].name.rfind("CCDF " + state().appInfo.Name + " (", 0), 0u) << displays->figures[0].name;
+  EXPECT_EQ(state().appInfo.ClientWindows.size(), 2u);
+  set_display_host(displays);
+  menu("menuFileExit");
+  set_display_host(previous);
+  EXPECT_EQ(displays->closed, (std::vector<double>{1, 2}));
   EXPECT_TRUE(state().appInfo.ClientWindows.empty());
   EXPECT_TRUE(std::filesystem::exists(kIoConfigFile));
   EXPECT_FALSE(w().visible());
