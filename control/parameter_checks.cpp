@@ -45,6 +45,8 @@ void check_between_fields(const Parameters& p, const std::string& name) {
   if (p.format == 3 && p.dataRate == 33 && std::fmod(2 * p.OverSampling, 3) != 0)
     refuse(p, name, "OverSampling", p.OverSampling,
            "at 33 Mbit/s the 16.5 MHz symbols need a multiple of 1.5 (1.5, 3, 4.5, ...)");
+  if (p.format == 1 && p.idleSamples != std::floor(p.idleSamples))
+    refuse(p, name, "idleSamples", p.idleSamples, "format 1 takes a whole number of samples");
   if (p.format == 1 && p.WindowingLength > 64 * p.OverSampling)
     refuse(p, name, "WindowingLength", p.WindowingLength,
            "it must fit one 64 x OverSampling = " + Num2Str(64 * p.OverSampling) + "-sample symbol");

@@ -470,8 +470,8 @@ void for_each_field(Parameters& r, F&& f) {
   v("idleSamples", r.idleSamples,
     {.meaning = "idle interval after each frame (framed mode; --idle-us sets it in microseconds)",
      .unit = "samples",
-     .values = "whole number 0 or more (the window offers 0 to 100000 us)",
-     .rule = whole(0)});
+     .values = "0 or more, whole for format 1 (formats 2 and 3 round it; the window offers 0 to 100000 us)",
+     .rule = range(0, FieldRule::kInf)});
   v("ProjectedLength", r.ProjectedLength,
     {.meaning = "samples of the whole waveform (size estimate of all packets)", .unit = "samples", .derived = true});
   v("Fading", r.Fading, {.meaning = "twelve multipath paths, path k in column k (applied when FadingState is 1)"});

@@ -87,44 +87,53 @@ void write_held_warnings() {
 
 std::string progress_text(const ProgressState& p) {
   std::string t = p.task + ":";
-  if (p.unit == "packets")
-    t += " packet " + count_text(std::min(p.done + 1, p.total)) + " of " + count_text(p.total);
-  else if (p.unit == "%")
-    t += " " + count_text(p.done) + "%";
+  std::string sep = " ";
+  if (p.percent) t += sep + count_text(p.done) + "%", sep = ", ";
+  if (p.packet >= 0 && p.packets > 0)
+    t += sep + "packet " + count_text(p.packet) + " of " + count_text(p.packets), sep = ", ";
   if (p.samples_total >= 0)
-    t += (p.unit == "samples" ? " " : ", ") + count_text(std::max(0.0, p.samples_done)) + " of " +
-         count_text(p.samples_total) + " samples";
+    t += sep + count_text(std::max(0.0, p.samples_done)) + " of " + count_text(p.samples_total) + " samples";
   t += ", " + clock_text(p.elapsed_s) + " elapsed";
   if (p.done > 0 && p.total > p.done) t += ", about " + clock_text(p.elapsed_s * (p.total - p.done) / p.done) + " left";
   return t;
 }
 
-bool parse_status(const std::string& text, double packets, double projected_samples, ProgressState& out) {
+bool parse_status(const std::string& text, double packets, double pkt_size, double projected, ProgressState& out) {
   double a = 0, b = 0, c = 0;
+  out = ProgressState{};
+  // The packet that a sample count falls in.
+  auto packet_of = [&](double samples) {
+    if (!(pkt_size > 0) || !(packets > 1)) return;
+    out.packets = packets;
+    out.packet = std::min(packets, std::floor(samples / pkt_size) + 1);
+  };
   if (std::sscanf(text.c_str(), "Creating frame %lf", &a) == 1) {
     out.task = "Calculating";
-    out.unit = "packets";
     out.total = std::max(packets, a);
     out.done = a - 1;
-    out.samples_total = projected_samples;
-    out.samples_done = packets > 0 ? projected_samples * out.done / packets : -1;
+    out.packet = a;
+    out.packets = out.total;
+    out.samples_total = projected;
+    out.samples_done = packets > 0 ? projected * out.done / packets : -1;
     return true;
   }
   if (std::sscanf(text.c_str(), "Transferring waveform: %lf%% (%lf of %lf MB)", &a, &b, &c) == 3) {
     out.task = "Transferring";
-    out.unit = "%";
+    out.percent = true;
     out.done = a;
     out.total = 100;
-    out.samples_done = out.samples_total = -1;
+    if (pkt_size > 0 && packets > 0) {
+      out.samples_total = pkt_size * packets;
+      out.samples_done = std::floor(out.samples_total * (c > 0 ? std::min(1.0, b / c) : 0));
+      packet_of(out.samples_done);
+    }
     return true;
   }
   if (std::sscanf(text.c_str(), "Writing samples %lf of %lf", &a, &b) == 2) {
     out.task = "Writing";
-    out.unit = "samples";
-    out.done = a;
-    out.total = b;
-    out.samples_done = a;
-    out.samples_total = b;
+    out.done = out.samples_done = a;
+    out.total = out.samples_total = b;
+    packet_of(std::max(0.0, a - 1));
     return true;
   }
   return false;
@@ -196,7 +205,7 @@ void CliReporter::status(const std::string& text) {
   // "Writing FILE ..." names the file that the following sample counts are for.
   if (text.rfind("Writing ", 0) == 0 && text.size() > 12 && text.compare(text.size() - 4, 4, " ...") == 0)
     writing_ = text.substr(8, text.size() - 12);
-  if (parse_status(text, p.numberOfPackets, p.ProjectedLength, ps)) {
+  if (parse_status(text, p.numberOfPackets, p.multiFrame.pktSize, p.ProjectedLength, ps)) {
     if (ps.task == "Writing" && !writing_.empty()) ps.task += " " + writing_;
     if (ps.task != task_) {
       task_ = ps.task;

@@ -23,22 +23,23 @@ void write_held_warnings();
 
 // What a progress line says about one long piece of work.
 struct ProgressState {
-  std::string task;            // "Calculating", "Transferring", "Writing"
-  double done = 0, total = 0;  // in units of `unit`
-  std::string unit;            // "packets", "%", "samples"
-  double samples_done = -1;    // -1 when not known
-  double samples_total = -1;
+  std::string task;                  // "Calculating", "Transferring", "Writing FILE"
+  double done = 0, total = 0;        // the work's own measure (packets, percent or samples)
+  bool percent = false;              // done and total are percent
+  double packet = -1, packets = -1;  // the packet in hand and the count; -1 when not known
+  double samples_done = -1, samples_total = -1;
   double elapsed_s = 0;
 };
 
-// "Calculating: packet 3 of 22, 93760 of 1031360 samples, 0:02 elapsed, about 0:12 left".
+// "Calculating: packet 3 of 22, 93760 of 1031360 samples, 0:02 elapsed,
+// about 0:12 left".
 std::string progress_text(const ProgressState& p);
 
-// Reads a status-line text of the library as progress: "Creating frame N ..."
-// (calculation; total packets and samples from the parameter set),
-// "Transferring waveform: P% (x of y MB)" and "Writing samples K of N".
-// False for any other text.
-bool parse_status(const std::string& text, double packets, double projected_samples, ProgressState& out);
+// Reads a status-line text of the library as progress: "Creating frame N
+// ..." (calculation), "Transferring waveform: P% (x of y MB)" and "Writing
+// samples K of N"; `packets` and `pkt_size` describe the waveform and
+// `projected` its projected samples. False for any other text.
+bool parse_status(const std::string& text, double packets, double pkt_size, double projected, ProgressState& out);
 
 // The command line's text for a dialog written for a window, or the
 // dialog's own text on one line.

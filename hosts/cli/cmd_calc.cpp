@@ -30,6 +30,7 @@
 #include "records/record_value.h"
 #include "records/state.h"
 #include "runtime/matfile.h"
+#include "runtime/number_text.h"
 #include "runtime/report.h"
 
 namespace tarvio::cli {
@@ -142,8 +143,13 @@ void select_rate(const std::string& text) {
   // The 33 Mbit/s sample-rate list's first entry: 3 samples per chip.
   UpdateDataRate(s.parameters, s.sigGenSettings, position, 1, s.dontSetSampleRate);
   redraw_format_records(s.parameters, s.sigGenSettings, s.dontSetSampleRate);
-  // The data-rate list's own step: the payload limit of the new format.
+  // The data-rate list's own step: the payload limit of the new format,
+  // which holds the payload within it (said on the command line).
+  const double before = s.parameters.dataLength;
   setMaxDataLen(s.parameters);
+  if (s.parameters.dataLength != before && !quiet_mode())
+    std::fprintf(stderr, "[note] --rate %s: dataLength %s is held at %s (maxDataLen)\n", text.c_str(),
+                 Num2Str(before).c_str(), Num2Str(s.parameters.dataLength).c_str());
   recompute_derived(s.parameters);
 }
 

@@ -65,6 +65,8 @@ TEST(ParameterChecks, ImpossibleValuesAreRefusedWithFieldAndRange) {
       {"MAC address wider than 6 bytes", [](Parameters& p) { p.MACheader.Contents.Address1.Contents = 0x1p48; },
        "parameters.MACheader.Contents.Address1.Contents", "2^(8 x Size)"},
       {"52 sub-carriers", [](Parameters& p) { p.SubCarriers.pop_back(); }, "parameters.SubCarriers", "53"},
+      {"fractional OFDM idle interval", [](Parameters& p) { p = at_rate(6), p.idleSamples = 100.5; },
+       "parameters.idleSamples", "whole for format 1"},
       {"PN9 of 0 bytes", [](Parameters& p) { p.dataSourceType = 5, p.dataLength = 0; }, "parameters.dataLength",
        "at least 1"},
   };
@@ -117,6 +119,7 @@ TEST(ParameterChecks, ValuesBeyondTheWindowsEntriesAreKept) {
       [](Parameters& p) { p.OverSampling = 2.5; },
       [](Parameters& p) { p.OverSampling = 12; },
       [](Parameters& p) { p.idleSamples = 123457; },
+      [](Parameters& p) { p.idleSamples = 100.5; },  // DSSS rounds it
       [](Parameters& p) { p.numberOfPackets = 5000; },
       [](Parameters& p) { p.seqCtrlFreq = 40; },
       [](Parameters& p) { p.FilterFactor = 0.01; },

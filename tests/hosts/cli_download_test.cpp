@@ -150,6 +150,17 @@ TEST_F(CliDownload, SerialWithHandshakeOptionAndStoredSettings) {
   EXPECT_TRUE(fs::exists(dir.path() / "store/STORED.wfm"));
 }
 
+TEST_F(CliDownload, TransferProgressOnATerminal) {
+  SimProcess sim(sim_args({"--port", "0"}));
+  const CliResult r =
+      run_cli_on_terminal({"download", "--set", "numberOfPackets=3", "--address", sim.address(), "--yes"});
+  ASSERT_EQ(r.code, 0) << r.out;
+  EXPECT_TRUE(has(r.out, "Calculating: packet 1 of 3, 0 of 140640 samples")) << r.out;
+  EXPECT_TRUE(has(r.out, "Transferring: ")) << r.out;
+  EXPECT_TRUE(has(r.out, " of 140640 samples, 0:0")) << r.out;
+  EXPECT_TRUE(has(r.out, "Download Completed")) << r.out;
+}
+
 TEST_F(CliDownload, StoredLanSettingsAndTheirChecks) {
   SimProcess sim(sim_args({"--port", "0"}));
   const std::string cwd = dir.path().string();

@@ -53,6 +53,14 @@ TEST(CliLimits, GeneratorsMakeWhatTheWindowCannotEnter) {
   }
 }
 
+// --rate applies the data-rate list's payload limit as the window does, and
+// says so.
+TEST(CliLimits, RateHoldsThePayloadWithinTheNewLimitAndSaysSo) {
+  const CliResult r = run_cli({"calc", "--rate", "54", "--set", "dataLength=4000", "--rate", "11"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(has(r.err, "[note] --rate 11: dataLength 4000 is held at 2312 (maxDataLen)")) << r.err;
+}
+
 // A parameter file edited elsewhere: its stored derived fields do not hide
 // the real size, and impossible values are refused with the field's range.
 TEST(CliLimits, ParameterFilesAreCheckedAndTheirSizeRecomputed) {
