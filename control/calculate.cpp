@@ -8,9 +8,11 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "control/packet_log.h"
+#include "control/packet_sink.h"
 #include "control/sequence_control.h"
 #include "dsp/fading.h"
 #include "dsp/filter_design.h"
@@ -37,30 +39,6 @@ double sample_memory_limit(const std::string& bbgType) {
   return 8000000;
 }
 
-// Appends packets to the packet file through the transport module; the
-// arguments of one packet are built once and reused for its copies.
-class PacketAppender {
- public:
-  explicit PacketAppender(const std::string& file) : file_(file) {}
-  void set(const CVec& w, const Markers& m) {
-    args_.clear();
-    args_.reserve(4);
-    args_.emplace_back(std::string());
-    args_.push_back(Value::complex_row(w));
-    args_.push_back(Value::markers(m));
-    args_.emplace_back(file_);
-  }
-  // The packet's peak value as the module reports it.
-  double append() const {
-    std::vector<Value> r = hwio::call(11, args_);
-    return r.empty() || r[0].is_empty() ? 0.0 : r[0].to_double();
-  }
-
- private:
-  std::string file_;
-  std::vector<Value> args_;
-};
-
 // The header bit row always ends a run with the bits it had at the start,
 // also when a called operation raises an error in between.
 struct HeaderRestore {
@@ -77,28 +55,43 @@ void append_bits(Bits& out, const std::vector<double>& row) {
   for (double b : row) out.push_back(b != 0 ? 1 : 0);
 }
 
-// Runs the frame generator of the parameter set's format.
-void generate_frame(const Parameters& p, const Bits& databits, State& s) {
+// Runs the frame generator of the parameter set's format. Without a
+// generator the packet is the waveform and markers held from before.
+Frame generate_frame(const Parameters& p, const Bits& databits, const State& s) {
   const double taps = p.FilterTaps * p.OverSampling;
-  Frame fr;
-  if (p.format == 1) {
-    fr = Dot11a_FRAME(p.generationMode, databits, p.serviceField, p.dataRate, p.modulation, p.encoderRate,
-                      p.scramblerActive, p.scramblerInit, p.interleaverActive, p.SubCarriers, p.OverSampling,
-                      p.WindowingLength, p.idleSamples, p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, 0,
-                      p.filterCoeffs);
-  } else if (p.format == 2) {
-    fr = Dot11b_FRAME(databits, p.dataRate, p.highRateMod, p.preambleType, p.clkLocked, p.scramblerActive,
-                      p.encoderActive, p.generationMode, p.idleSamples, p.rampType, p.rampLength, p.OverSampling,
-                      p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, p.filterCoeffs);
-  } else if (p.format == 3) {
-    fr = Dot11g_FRAME(databits, p.clkStruct, p.dataRate, p.highRateMod, p.preambleType, p.clkLocked, p.scramblerActive,
-                      p.encoderActive, p.generationMode, p.idleSamples, p.rampType, p.rampLength, p.OverSampling,
-                      p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, p.filterCoeffs);
-  } else {
-    return;  // no generator: waveform and markers stay as they are
+  if (p.format == 1)
+    return Dot11a_FRAME(p.generationMode, databits, p.serviceField, p.dataRate, p.modulation, p.encoderRate,
+                        p.scramblerActive, p.scramblerInit, p.interleaverActive, p.SubCarriers, p.OverSampling,
+                        p.WindowingLength, p.idleSamples, p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, 0,
+                        p.filterCoeffs);
+  if (p.format == 2)
+    return Dot11b_FRAME(databits, p.dataRate, p.highRateMod, p.preambleType, p.clkLocked, p.scramblerActive,
+                        p.encoderActive, p.generationMode, p.idleSamples, p.rampType, p.rampLength, p.OverSampling,
+                        p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, p.filterCoeffs);
+  if (p.format == 3)
+    return Dot11g_FRAME(databits, p.clkStruct, p.dataRate, p.highRateMod, p.preambleType, p.clkLocked,
+                        p.scramblerActive, p.encoderActive, p.generationMode, p.idleSamples, p.rampType, p.rampLength,
+                        p.OverSampling, p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, p.filterCoeffs);
+  return Frame{s.waveform, s.markers};
+}
+
+// Takes over what the packets written so far leave behind: the last one as
+// `waveform` and `markers`, the running peak and the packet length.
+void take_result(PacketSink::Result r, State& s) {
+  Parameters& p = s.parameters;
+  for (size_t k = 0; k < r.pushed.size(); ++k) {
+    const PacketSink::Written& w = r.pushed[k];
+    // The packet length is recorded for every run, also one whose packets
+    // are all idle (peak 0).
+    if (w.peak > p.multiFrame.max || k == 0) {
+      if (w.peak > p.multiFrame.max) p.multiFrame.max = w.peak;
+      p.multiFrame.pktSize = static_cast<double>(w.samples);
+    }
   }
-  s.waveform = std::move(fr.waveform);
-  s.markers = std::move(fr.markers);
+  if (!r.pushed.empty()) {
+    s.waveform = std::move(r.last.waveform);
+    s.markers = std::move(r.last.markers);
+  }
 }
 
 bool is_multiple(double p, double freq) { return std::fmod(p, freq) == 0; }
@@ -158,7 +151,9 @@ bool Calculate() {
 
   const SeqCtrlOffsets os = calcSeqCtnrlOffsets(hdr);
   HeaderRestore restore(hdr.BitStream);
-  PacketAppender appender(file);
+  // Packets are generated here and written on a second thread when there is
+  // a second core; the file is the same either way.
+  PacketSink sink(file, log, std::thread::hardware_concurrency() > 1);
   Bits databits, last_bits;
   bool have_last = false;
   CVec faded;
@@ -168,54 +163,57 @@ bool Calculate() {
   // times the oversampling.
   const double samplePeriodUsec = 1.0 / ((p.format == 1 ? 20.0 : 11.0) * p.OverSampling);
 
-  for (double pk = 1; pk <= packets; ++pk) {
-    reporter().status("Creating frame " + Num2Str(pk) + " ...");
+  try {
+    for (double pk = 1; pk <= packets; ++pk) {
+      reporter().status("Creating frame " + Num2Str(pk) + " ...");
 
-    databits.clear();
-    if (p.MACheader.Active == 1 && framed) append_bits(databits, hdr.BitStream);
-    databits.insert(databits.end(), data.begin(), data.end());
-    if (p.MACfcs.Active == 1 && framed) {
-      const Bits fcs = Dot11_CalcMACfcs(databits);
-      p.MACfcs.Contents.assign(fcs.begin(), fcs.end());
-      databits.insert(databits.end(), fcs.begin(), fcs.end());
-    }
-
-    // A packet whose bits equal the previous one's is the same waveform:
-    // append the held samples again instead of regenerating them.
-    if (!have_last || databits != last_bits) {
-      generate_frame(p, databits, s);
-      if (p.FadingState != 0) {
-        reporter().status("Apply multipoint reflection");
-        ApplyFading(s.waveform, samplePeriodUsec, p.Fading, faded);
-        s.waveform.swap(faded);
+      databits.clear();
+      if (p.MACheader.Active == 1 && framed) append_bits(databits, hdr.BitStream);
+      databits.insert(databits.end(), data.begin(), data.end());
+      if (p.MACfcs.Active == 1 && framed) {
+        const Bits fcs = Dot11_CalcMACfcs(databits);
+        p.MACfcs.Contents.assign(fcs.begin(), fcs.end());
+        databits.insert(databits.end(), fcs.begin(), fcs.end());
       }
-      appender.set(s.waveform, s.markers);
-      last_bits = databits;
-      have_last = true;
-    }
 
-    const double peak = appender.append();
-    log.add(s.markers);
-    // The packet length is recorded for every run, also one whose packets
-    // are all idle (peak 0).
-    if (peak > p.multiFrame.max || pk == 1) {
-      if (peak > p.multiFrame.max) p.multiFrame.max = peak;
-      p.multiFrame.pktSize = static_cast<double>(s.waveform.size());
-    }
+      // A packet whose bits equal the previous one's is the same waveform:
+      // append the held samples again instead of regenerating them.
+      if (!have_last || databits != last_bits) {
+        Frame fr = generate_frame(p, databits, s);
+        if (p.FadingState != 0) {
+          reporter().status("Apply multipoint reflection");
+          ApplyFading(fr.waveform, samplePeriodUsec, p.Fading, faded);
+          fr.waveform.swap(faded);
+        }
+        sink.push(std::move(fr));
+        last_bits.swap(databits);
+        have_last = true;
+      } else {
+        sink.repeat(1);
+      }
 
-    if (p.incrSeqCtrl == 1 && is_multiple(pk, p.seqCtrlFreq)) {
-      incrementSequenceControl(hdr, os.osSeqBgn, os.osSeqEnd);
-      for (size_t i = os.osFragBgn; i <= os.osFragEnd; ++i) hdr.BitStream[i] = 0;
-    } else if (p.incrFragNum == 1) {
-      incrementFragNum(hdr, os.osFragBgn, os.osFragEnd);
-    } else if (is_multiple(pk, p.seqCtrlFreq)) {
-      // Nothing changes from here on: the remaining packets are copies,
-      // so that the file holds exactly numberOfPackets packets.
-      for (double k = pk + 1; k <= packets; ++k) appender.append();
-      log.add(s.markers, static_cast<size_t>(packets - pk));
-      break;
+      if (p.incrSeqCtrl == 1 && is_multiple(pk, p.seqCtrlFreq)) {
+        incrementSequenceControl(hdr, os.osSeqBgn, os.osSeqEnd);
+        for (size_t i = os.osFragBgn; i <= os.osFragEnd; ++i) hdr.BitStream[i] = 0;
+      } else if (p.incrFragNum == 1) {
+        incrementFragNum(hdr, os.osFragBgn, os.osFragEnd);
+      } else if (is_multiple(pk, p.seqCtrlFreq)) {
+        // Nothing changes from here on: the remaining packets are copies,
+        // so that the file holds exactly numberOfPackets packets.
+        sink.repeat(static_cast<size_t>(packets - pk));
+        break;
+      }
     }
+  } catch (...) {
+    // The packets generated before the failure stay in the file and their
+    // results are kept, as when they are written one by one.
+    try {
+      take_result(sink.finish(), s);
+    } catch (...) {
+    }
+    throw;
   }
+  take_result(sink.finish(), s);
   return true;
 }
 

@@ -23,6 +23,7 @@
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/cli_command.h"
 #include "hosts/cli/cli_reporter.h"
+#include "hosts/cli/cmd_verify.h"
 #include "instrument/packet_file.h"
 #include "mac/mac_header.h"
 #include "records/field_catalog.h"
@@ -42,6 +43,7 @@ const char* kUsage =
     "                       [--idle-us T] [--ramp-us T] [--payload-file FILE [--bit-order ORDER]]\n"
     "                       [--memory MEM-A|MEM-B|MEM-C] [--save-params FILE] [--dump FILE.mat]\n"
     "                       [--export FILE] [--raw FILE] [--save-wave FILE.mat] [--sigmf BASE]\n"
+    "                       [--verify] [--json]\n"
     "\n"
     "Calculates the waveform of a parameter set: the defaults, or PARAMFILE (a parameter\n"
     "file), changed by the options in the order given.\n"
@@ -70,6 +72,8 @@ const char* kUsage =
     "  --raw FILE          raw 16-bit sample file\n"
     "  --save-wave FILE    MAT file with samplePoints, sampleRate, wave\n"
     "  --sigmf BASE        BASE.sigmf-data and BASE.sigmf-meta (BASE.sigmf-meta names the same)\n"
+    "  --verify            demodulate and check every packet as tarvio-cli verify does (exit code 1\n"
+    "                      when a packet fails); --json prints its results as JSON\n"
     "\n"
     "The default payload is all zeros: --set dataSourceType=5 gives PN9, 6 PN15, and\n"
     "--payload-file a file. tarvio-cli fields lists every field, its values and default.\n"
@@ -236,8 +240,13 @@ int run_calc(const std::vector<std::string>& args) {
   std::vector<Step> steps;
   Outputs out;
   std::string bitOrder = "left-msb";
+  bool verify = false, json = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    if (a == "--verify" || a == "--json") {
+      (a == "--verify" ? verify : json) = true;
+      continue;
+    }
     if (!starts_with(a, "--")) {
       if (!paramFile.empty())
         throw UsageError("only one parameter file can be given, got '" + paramFile + "' and '" + a + "'");
@@ -337,7 +346,9 @@ int run_calc(const std::vector<std::string>& args) {
   }
   if (!CalculateCommand()) return kExitFailure;
 
-  return write_outputs(out) ? kExitOk : kExitFailure;
+  if (!write_outputs(out)) return kExitFailure;
+  if (verify) return verify_last_calculation(json);
+  return kExitOk;
 }
 
 }  // namespace
