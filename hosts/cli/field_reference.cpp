@@ -115,9 +115,11 @@ std::string reference_markdown(const std::vector<ReferenceRecord>& records) {
         "edit it by hand: `scripts/gen-docs` writes it again, and a test checks that it is current.\n"
         "`tarvio-cli fields [NAME|TEXT]` shows the same on the command line.\n\n"
         "Each field has a meaning, a unit, the values it takes (the meaning of each code) and the\n"
-        "default a calculation starts from. Values that no generator can make are refused when they\n"
-        "are set or loaded, with the field's name and its values; the main window's entries offer\n"
-        "narrower ranges, given in brackets where they differ. Computed fields follow the others.\n\n"
+        "default a calculation starts from. Parameter-set values that no generator can make are\n"
+        "refused when they are set or loaded, with the field's name and its values; the main\n"
+        "window's entries offer narrower ranges, given in brackets where they differ. Computed\n"
+        "fields follow the others. Connection settings are checked by `config --set` and when\n"
+        "rfIOConfig.mat is read.\n\n"
         "The default payload is all zeros (`dataSourceType` 1): `--set dataSourceType=5` sends PN9,\n"
         "`--set dataSourceType=6` PN15, and `--payload-file FILE` the contents of a file (source 7).\n";
   for (const ReferenceRecord& r : records) {
