@@ -36,7 +36,12 @@ bool ends_with(const std::string& s, const std::string& e) {
 // the side file.
 class OnePacketWriter {
  public:
-  OnePacketWriter(const std::string& path, size_t n) : path_(path), n_(n) {
+  // Refuses more than max_samples before anything is written.
+  OnePacketWriter(const std::string& path, size_t n, size_t max_samples, const std::string& source)
+      : path_(path), n_(n) {
+    if (n > max_samples)
+      throw WaveformTooLarge("'" + source + "' holds " + std::to_string(n) + " samples, more than the " +
+                             std::to_string(max_samples) + " the signal generator's sample memory holds");
     packet_file::clear(path);
     iq_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     mk_ = ::open(packet_file::marker_path(path).c_str(), O_WRONLY | O_CLOEXEC);
@@ -85,11 +90,11 @@ class OnePacketWriter {
   std::vector<uint8_t> bytes_;
 };
 
-StoredWaveform copy_export(const std::string& path, const std::string& packet_path) {
+StoredWaveform copy_export(const std::string& path, const std::string& packet_path, size_t max_samples) {
   ExportFileReader r(path);
   const size_t n = size_t(r.header().sample_count);
   if (n == 0) throw std::runtime_error("the export file '" + path + "' holds no samples");
-  OnePacketWriter w(packet_path, n);
+  OnePacketWriter w(packet_path, n, max_samples, path);
   std::vector<int16_t> vi(kBlock), vq(kBlock);
   std::vector<double> i(kBlock), q(kBlock);
   std::vector<uint8_t> m(kBlock);
@@ -123,7 +128,7 @@ void mat_samples(const Value& v, const std::string& what, std::vector<double>& i
   q = v.im().empty() ? std::vector<double>(n, 0.0) : std::vector<double>(v.im().begin(), v.im().end());
 }
 
-StoredWaveform copy_mat(const std::string& path, const std::string& packet_path) {
+StoredWaveform copy_mat(const std::string& path, const std::string& packet_path, size_t max_samples) {
   const MatVars vars = mat_read(path);
   auto find = [&](const char* name) -> const Value* {
     for (const auto& [n, v] : vars)
@@ -159,24 +164,42 @@ StoredWaveform copy_mat(const std::string& path, const std::string& packet_path)
   }
   double rate = 0;
   if (const Value* sr = find("sampleRate"); sr && sr->is_numeric() && sr->numel() == 1) rate = sr->to_double();
-  OnePacketWriter w(packet_path, n);
+  OnePacketWriter w(packet_path, n, max_samples, path);
   w.write(0, n, i.data(), q.data(), m.data());
   w.close();
   return {"MAT file", n, rate, packet_file::peak_of(i.data(), q.data(), n), file_markers};
 }
 
-StoredWaveform copy_sigmf(const std::string& base, const std::string& packet_path) {
-  const std::string meta_path = base + ".sigmf-meta", data_path = base + ".sigmf-data";
-  nlohmann::json meta;
+// What a recording's metadata says: the sample type, the rate and the bursts.
+struct SigmfMeta {
+  std::string type;
+  double rate = 0;
+  std::vector<std::pair<uint64_t, uint64_t>> bursts;  // first sample, count
+};
+
+SigmfMeta read_sigmf_meta(const std::string& meta_path) {
+  SigmfMeta m;
   try {
     std::ifstream in(meta_path);
     if (!in) throw std::runtime_error("cannot open it");
-    meta = nlohmann::json::parse(in);
+    const nlohmann::json meta = nlohmann::json::parse(in);
+    const nlohmann::json global = meta.value("global", nlohmann::json::object());
+    m.type = global.value("core:datatype", "");
+    m.rate = global.value("core:sample_rate", 0.0);
+    for (const auto& a : meta.value("annotations", nlohmann::json::array()))
+      if (a.value("core:label", "") == "burst")
+        m.bursts.emplace_back(a.value("core:sample_start", uint64_t(0)), a.value("core:sample_count", uint64_t(0)));
   } catch (const std::exception& e) {
     throw std::runtime_error("the SigMF metadata '" + meta_path + "' cannot be read: " + e.what());
   }
-  const nlohmann::json global = meta.value("global", nlohmann::json::object());
-  const std::string type = global.value("core:datatype", "");
+  return m;
+}
+
+StoredWaveform copy_sigmf(const std::string& base, const std::string& packet_path, size_t max_samples) {
+  const std::string meta_path = base + ".sigmf-meta", data_path = base + ".sigmf-data";
+  const SigmfMeta meta = read_sigmf_meta(meta_path);
+  const std::string& type = meta.type;
+  const std::string& path = base;
   size_t bytes;
   if (type == "cf32_le")
     bytes = 8;
@@ -188,7 +211,7 @@ StoredWaveform copy_sigmf(const std::string& base, const std::string& packet_pat
     throw std::runtime_error("the SigMF recording '" + meta_path + "' holds " +
                              (type.empty() ? std::string("no core:datatype") : "samples of type " + type) +
                              "; cf32_le, cf64_le and ci16_le can be played");
-  const double rate = global.value("core:sample_rate", 0.0);
+  const double rate = meta.rate;
   std::ifstream data(data_path, std::ios::binary);
   if (!data) throw std::runtime_error("cannot open the SigMF data file '" + data_path + "'");
   data.seekg(0, std::ios::end);
@@ -199,16 +222,13 @@ StoredWaveform copy_sigmf(const std::string& base, const std::string& packet_pat
                              " bytes, not a whole number of " + type + " samples");
   const size_t n = size_t(size / bytes);
   // Marker 2 over the annotated bursts, else over the whole waveform.
-  std::vector<uint8_t> m(n, 0);
-  bool bursts = false;
-  for (const auto& a : meta.value("annotations", nlohmann::json::array())) {
-    if (a.value("core:label", "") != "burst") continue;
-    const uint64_t start = a.value("core:sample_start", uint64_t(0)), count = a.value("core:sample_count", uint64_t(0));
-    for (uint64_t k = start; k < start + count && k < n; ++k) m[k] = kMarker2;
-    bursts = true;
-  }
-  if (!bursts) std::fill(m.begin(), m.end(), kMarker2);
-  OnePacketWriter w(packet_path, n);
+  OnePacketWriter w(packet_path, n, max_samples, path);
+  const bool bursts = !meta.bursts.empty();
+  std::vector<uint8_t> m(n, bursts ? 0 : kMarker2);
+  for (const auto& [start, count] : meta.bursts)
+    if (start < n)
+      std::fill(m.begin() + std::ptrdiff_t(start),
+                m.begin() + std::ptrdiff_t(std::min<uint64_t>(n, start + std::min<uint64_t>(count, n))), kMarker2);
   std::vector<uint8_t> raw(kBlock * bytes);
   std::vector<double> i(kBlock), q(kBlock);
   double peak = 0;
@@ -240,20 +260,21 @@ StoredWaveform copy_sigmf(const std::string& base, const std::string& packet_pat
 
 }  // namespace
 
-StoredWaveform copy_stored_waveform(const std::string& path, const std::string& packet_path) {
+StoredWaveform copy_stored_waveform(const std::string& path, const std::string& packet_path, size_t max_samples) {
   for (const char* ext : {".sigmf-meta", ".sigmf-data", ".sigmf"})
-    if (ends_with(path, ext)) return copy_sigmf(path.substr(0, path.size() - std::strlen(ext)), packet_path);
+    if (ends_with(path, ext))
+      return copy_sigmf(path.substr(0, path.size() - std::strlen(ext)), packet_path, max_samples);
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     std::ifstream meta(path + ".sigmf-meta");
-    if (meta) return copy_sigmf(path, packet_path);
+    if (meta) return copy_sigmf(path, packet_path, max_samples);
     throw std::runtime_error("cannot open '" + path + "': " + std::strerror(errno));
   }
   char head[128] = {};
   in.read(head, sizeof head);
   if (in.gcount() >= 8 && std::memcmp(head, exportfile::kMagic, sizeof exportfile::kMagic) == 0)
-    return copy_export(path, packet_path);
-  if (in.gcount() >= 116 && std::memcmp(head, "MATLAB ", 7) == 0) return copy_mat(path, packet_path);
+    return copy_export(path, packet_path, max_samples);
+  if (in.gcount() >= 116 && std::memcmp(head, "MATLAB ", 7) == 0) return copy_mat(path, packet_path, max_samples);
   throw std::runtime_error("'" + path + "' is not a waveform export file, a MAT file or a SigMF recording");
 }
 

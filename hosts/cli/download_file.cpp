@@ -59,12 +59,13 @@ int prepare_stored_download(const std::string& file, const std::vector<std::stri
   set_memory(mem);
   if (!paramFile.empty() && !LoadParameters(paramFile)) return kExitFailure;
 
-  const StoredWaveform w = copy_stored_waveform(file, packets);
-  if (double(w.samples) > memory_samples(s.configuration.BBGtype))
-    throw std::runtime_error("'" + file + "' holds " + std::to_string(w.samples) +
-                             " samples, more than the signal generator's sample memory of " +
-                             Num2Str(memory_samples(s.configuration.BBGtype)) + " samples (" + s.configuration.BBGtype +
+  StoredWaveform w;
+  try {
+    w = copy_stored_waveform(file, packets, size_t(memory_samples(s.configuration.BBGtype)));
+  } catch (const WaveformTooLarge& e) {
+    throw std::runtime_error(std::string(e.what()) + " (" + s.configuration.BBGtype +
                              "; --memory MEM-A|MEM-B|MEM-C names the memory option)");
+  }
   if (w.sample_rate > 0) s.sigGenSettings.SamplingRate = w.sample_rate;
   for (const std::string& text : sig) {
     try {

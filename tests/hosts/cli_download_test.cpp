@@ -150,6 +150,19 @@ TEST_F(CliDownload, SerialWithHandshakeOptionAndStoredSettings) {
   EXPECT_TRUE(fs::exists(dir.path() / "store/STORED.wfm"));
 }
 
+// A file larger than the instrument's memory is refused before anything is
+// copied or sent (the data file here is sparse: no disk space is used).
+TEST_F(CliDownload, FileLargerThanTheMemoryIsRefused) {
+  std::ofstream(dir / "big.sigmf-meta") << R"({"global": {"core:datatype": "ci16_le", "core:sample_rate": 1e6}})";
+  std::ofstream(dir / "big.sigmf-data").close();
+  fs::resize_file(dir / "big.sigmf-data", 4ull * 8000001);
+  const CliResult r = run_cli({"download", "--file", dir / "big", "--memory", "MEM-A", "--address", "127.0.0.1:1"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(
+      has(r.err, "holds 8000001 samples, more than the 8000000 the signal generator's sample memory holds (MEM-A;"))
+      << r.err;
+}
+
 TEST_F(CliDownload, TransferProgressOnATerminal) {
   SimProcess sim(sim_args({"--port", "0"}));
   const CliResult r =
