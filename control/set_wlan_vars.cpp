@@ -7,7 +7,7 @@
 
 #include "control/param_set_ops.h"
 #include "control/parameter_files.h"
-#include "control/windowless_redraw.h"
+#include "control/parameter_checks.h"
 #include "mac/mac_header.h"
 #include "records/state.h"
 #include "runtime/number_text.h"
@@ -64,7 +64,7 @@ void SetWLAN_vars() {
   UpdateDataRate(position);
   p.dataLength = s[2];
   st.sigGenSettings.Frequency = s[1] * 1000000000;
-  update_lengths(p);
+  recompute_derived(p);
 }
 
 TARVIO_OP(

@@ -1,19 +1,24 @@
 // The parameter-set changes of the command line, shared by calc and window.
 #include "hosts/cli/calc_options.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <utility>
 
 #include "control/param_set_ops.h"
+#include "control/parameter_checks.h"
 #include "control/sequence_control.h"
 #include "control/windowless_redraw.h"
 #include "dsp/filter_design.h"
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/cli_command.h"
+#include "hosts/cli/cli_reporter.h"
 #include "instrument/packet_file.h"
 #include "mac/mac_header.h"
+#include "records/field_catalog.h"
 #include "records/field_path.h"
 #include "records/state.h"
+#include "runtime/number_text.h"
 
 namespace tarvio::cli {
 
@@ -29,14 +34,19 @@ bool starts_with(const std::string& s, const std::string& prefix) { return s.rfi
 
 }  // namespace
 
-// A parameters field as the window enters it, but without its clamping;
+// A parameters field as the window enters it, but without its clamping:
+// a value no generator can make is refused with the values the field takes;
 // then whatever depends on the field.
 void set_parameter(const std::string& text) {
   auto [path, valueText] = split_assignment("--set", text);
   State& s = state();
   Parameters& p = s.parameters;
+  if (auto e = find_field(p, path); e && e->info.derived)
+    throw FieldError("parameters." + path + " is computed from the other fields (" + e->info.meaning +
+                     ") and cannot be set");
   const double oldOverSampling = p.OverSampling;
   set_field(p, path, parse_value(valueText), "parameters");
+  check_field(p, path, "parameters");
   if (path == "OverSampling") {
     if (oldOverSampling > 0) {
       const double ratio = p.OverSampling / oldOverSampling;
@@ -48,16 +58,19 @@ void set_parameter(const std::string& text) {
   if (path == "OverSampling" || path == "FilterType" || path == "FilterTaps" || path == "FilterFactor")
     p.filterCoeffs = GenFilterCoeffs(p.FilterType, p.FilterTaps, p.FilterFactor, p.OverSampling, p.filterCoeffs);
   if (starts_with(path, "MACheader.Contents.") && path != "MACheader.Contents.BitStream") {
-    RecalcBitStream(p.MACheader.Contents);
-    p.MACheader.Length = static_cast<double>(p.MACheader.Contents.BitStream.size()) / 8;
+    try {
+      RecalcBitStream(p.MACheader.Contents);
+    } catch (const std::invalid_argument& e) {
+      throw FieldError(e.what());
+    }
   }
-  update_lengths(p);
+  recompute_derived(p);
 }
 
 void set_sig_gen(const std::string& text) {
   auto [path, valueText] = split_assignment("--sig", text);
   set_field(state().sigGenSettings, path, parse_value(valueText), "SigGenSettings");
-  update_lengths(state().parameters);
+  recompute_derived(state().parameters);
 }
 
 void select_rate(const std::string& text) {
@@ -69,9 +82,14 @@ void select_rate(const std::string& text) {
   // The 33 Mbit/s sample-rate list's first entry: 3 samples per chip.
   UpdateDataRate(s.parameters, s.sigGenSettings, position, 1, s.dontSetSampleRate);
   redraw_format_records(s.parameters, s.sigGenSettings, s.dontSetSampleRate);
-  // The data-rate list's own step: the payload limit of the new format.
+  // The data-rate list's own step: the payload limit of the new format,
+  // which holds the payload within it (said on the command line).
+  const double before = s.parameters.dataLength;
   setMaxDataLen(s.parameters);
-  update_lengths(s.parameters);
+  if (s.parameters.dataLength != before && !quiet_mode())
+    std::fprintf(stderr, "[note] --rate %s: dataLength %s is held at %s (maxDataLen)\n", text.c_str(),
+                 Num2Str(before).c_str(), Num2Str(s.parameters.dataLength).c_str());
+  recompute_derived(s.parameters);
 }
 
 PacketFileCleanup::~PacketFileCleanup() {

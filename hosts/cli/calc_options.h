@@ -7,13 +7,15 @@
 namespace tarvio::cli {
 
 // --set FIELD=VALUE: a field of parameters by its dotted name, stored as
-// given (no clamping), then what depends on it (oversampling-scaled counts,
-// filter taps, the MAC header's bit stream and length, the lengths).
+// given (no clamping; a value no generator can make, or a computed field, is
+// refused with FieldError), then what depends on it (oversampling-scaled
+// counts, filter taps, the MAC header's bit stream, the derived fields).
 void set_parameter(const std::string& text);
 // --sig FIELD=VALUE: a field of SigGenSettings.
 void set_sig_gen(const std::string& text);
 // --rate R: a data rate in Mbit/s chosen as the window's data-rate list
-// does. UsageError for a rate not in the list.
+// does (a payload held at the new limit is noted on standard error).
+// UsageError for a rate not in the list.
 void select_rate(const std::string& text);
 
 // Removes this run's packet temporary file and its marker side file when
