@@ -38,7 +38,7 @@ class Application {
   // the window hooks. Only one Application exists at a time (the records
   // are program-wide): a second throws std::logic_error.
   explicit Application(Host host = {}, std::shared_ptr<Reporter> reporter = nullptr);
-  ~Application();
+  virtual ~Application();
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
 
@@ -81,8 +81,9 @@ class Application {
   // with `stamp`, also stores the time stamp and parameter copy that the
   // stale-waveform guard compares (the main window's calculate command).
   // Returns false when a check stopped the calculation. A host that moves
-  // the work to another thread replaces this call, nothing else.
-  bool calculate(bool stamp);
+  // the work to another thread overrides this call (and keeps its own
+  // window alive while it waits), nothing else.
+  virtual bool calculate(bool stamp);
 
   // The main window's pointer shows "watch" for the life of a Busy.
   class Busy {
