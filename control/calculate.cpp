@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "control/calculation_watch.h"
 #include "control/packet_log.h"
 #include "control/packet_sink.h"
 #include "control/sequence_control.h"
@@ -165,6 +166,7 @@ bool Calculate() {
 
   try {
     for (double pk = 1; pk <= packets; ++pk) {
+      calculation_progress(pk - 1, packets);  // a host may stop the run here
       reporter().status("Creating frame " + Num2Str(pk) + " ...");
 
       databits.clear();
@@ -214,6 +216,7 @@ bool Calculate() {
     throw;
   }
   take_result(sink.finish(), s);
+  calculation_progress(packets, packets);
   return true;
 }
 
