@@ -31,8 +31,9 @@ AboutWindow::AboutWindow() : Window("figAbout", "About", make_table()) {
   set_parent("figMain");
 }
 
-void AboutWindow::show_about() {
-  const AppInfo& a = state().appInfo;
+void AboutWindow::show_about() { show_about(state().appInfo); }
+
+void AboutWindow::show_about(const AppInfo& a) {
   set_name("About " + a.Name);
   set_text("txtLogo", a.Name);
   const std::vector<std::string> lines = about_lines(a);

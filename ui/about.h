@@ -24,6 +24,8 @@ class AboutWindow : public Window {
   AboutWindow();
   // Draws the lines of appInfo and shows the box over the main window.
   void show_about();
+  // The same with the texts of another application record.
+  void show_about(const AppInfo& app);
 };
 
 }  // namespace tarvio::ui

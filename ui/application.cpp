@@ -145,6 +145,8 @@ std::optional<std::string> Application::choose_save(const std::string& title, co
 
 bool Application::calculate(bool stamp) { return stamp ? CalculateCommand() : Calculate(); }
 
+void Application::run_work(const std::function<void()>& work) { work(); }
+
 Application::Busy::Busy(Application& app) : app_(app), saved_(app.main().pointer()) {
   app_.main().set_pointer("watch");
 }

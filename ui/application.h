@@ -8,6 +8,7 @@
 // goes to its txtStatusBar.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,6 +85,11 @@ class Application {
   // the work to another thread overrides this call (and keeps its own
   // window alive while it waits), nothing else.
   virtual bool calculate(bool stamp);
+  // The frame's work with the instrument (download, playback set-up): runs
+  // `work` and returns when it has ended. A host that keeps its window
+  // alive overrides this to run it on another thread; `work` reaches the
+  // windows only through the reporter and the window hooks.
+  virtual void run_work(const std::function<void()>& work);
 
   // The main window's pointer shows "watch" for the life of a Busy.
   class Busy {

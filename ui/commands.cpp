@@ -61,6 +61,13 @@ void add_menu_commands(CommandSet& set, Window& w, const std::vector<MenuItem>& 
 }
 }  // namespace
 
+Value handles_record(const Window& w) {
+  Record r;
+  r.set("figure", Value(w.tag()));
+  for (const ControlSpec& s : w.table()) r.set(s.tag, Value(w.tag() + "." + s.tag));
+  return Value(std::move(r));
+}
+
 void add_callback_commands(CommandSet& set, Window& w) {
   for (const ControlSpec& s : w.table())
     if (w.has_callback(s.tag))

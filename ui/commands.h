@@ -37,6 +37,16 @@ class CommandSet {
 // callback runs on the control's current state.
 void run_control_callback(Window& w, const std::string& tag, const Args& args);
 
+// A window's handle record: "figure" holds the window's tag, and one field
+// per control, named by its tag, holds "WINDOW.TAG".
+Value handles_record(const Window& w);
+
+// A window of the program-wide model by its tag, by the name of the window
+// description it is built from ("dot11_MACconfig.fig"), or by a control's
+// handle ("figMain.pdDataRate"); throws std::invalid_argument when there is
+// no such window.
+Window& window_named(const Value& v);
+
 // Adds "<tag>_Callback" to the set for every control and menu item of the
 // window that has a callback, and "close_Callback" (the window's close
 // control) when the set has none yet.

@@ -197,11 +197,14 @@ bool Frame::checkWaveformReady(const std::string& action) {
 void Frame::download() {
   if (!checkWaveformReady("Download")) return;
   Application::Busy busy(app_);
-  DownloadSequence();
+  app_.run_work([] { DownloadSequence(); });
 }
 
 void Frame::refresh() {
-  RefreshSettings();
+  {
+    Application::Busy busy(app_);
+    app_.run_work([] { RefreshSettings(); });
+  }
   app_.siggen().redrawSigGenSettings();
 }
 

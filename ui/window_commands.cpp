@@ -42,15 +42,8 @@ std::vector<Value> guarded(const std::function<std::vector<Value>()>& fn) {
   return out;
 }
 
-Value handles(Window& w) {
-  Record r;
-  r.set("figure", Value(w.tag()));
-  for (const ControlSpec& s : w.table()) r.set(s.tag, Value(w.tag() + "." + s.tag));
-  return Value(std::move(r));
-}
+}  // namespace
 
-// A window by its tag, or by the name of the window description it is
-// built from.
 Window& window_named(const Value& v) {
   static const std::pair<const char*, const char*> kFiles[] = {
       {"dot11g_GUI_c.fig", "figMain"},
@@ -70,6 +63,8 @@ Window& window_named(const Value& v) {
   if (!w) throw std::invalid_argument("there is no window '" + v.str() + "'");
   return *w;
 }
+
+namespace {
 
 template <class T>
 T record_arg(const Args& in, size_t i, const char* what) {
@@ -175,7 +170,7 @@ TARVIO_OP(
     [](const Args& in, int) -> std::vector<Value> {
       Window& w = window_named(arg_required(in, 0, "LoadFigure"));
       if (has_arg(in, 1)) w.set_parent(window_named(in[1]).tag());
-      return {Value(w.tag()), handles(w)};
+      return {Value(w.tag()), handles_record(w)};
     },
     "[fig, handles] = LoadFigure(name[, parent]): the window built from a window description (loaded once)");
 

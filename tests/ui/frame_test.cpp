@@ -90,6 +90,36 @@ TEST_F(FrameTest, CalculationWritesProgressIntoTheStatusLine) {
   EXPECT_EQ(lines.back(), "");
 }
 
+// Records the frame's instrument work as a host that moves it to another
+// thread sees it: while it runs, the window shows the busy pointer.
+class WorkRecordingApplication : public Application {
+ public:
+  using Application::Application;
+  void run_work(const std::function<void()>& work) override {
+    pointers.push_back(main().pointer());
+    Application::run_work(work);
+  }
+  std::vector<std::string> pointers;
+};
+
+TEST_F(FrameTest, DownloadAndRefreshRunTheirInstrumentWorkThroughTheHost) {
+  app.reset();
+  Host host;
+  host.files = files;
+  auto* recording = new WorkRecordingApplication(host, rep);
+  app.reset(recording);
+  app->start_window();
+  state().configuration.type = "TCPIP";
+  state().configuration.TCPIP.address = "127.0.0.1:1";
+  w().click("pbCalculate");
+  w().click("pbDownload");
+  EXPECT_TRUE(rep->shown("Error Occured During Waveform Download"));  // the work ran
+  w().click("pbRefresh");
+  EXPECT_TRUE(rep->shown("Error Occured During Instrument Setup"));
+  EXPECT_EQ(recording->pointers, (std::vector<std::string>{"watch", "watch"}));
+  EXPECT_EQ(w().pointer(), "arrow");
+}
+
 struct MemoryCase {
   const char* item;
   double projected;
