@@ -29,8 +29,16 @@ struct Ticks {
   std::vector<QString> text;
 };
 
+// The next smaller round step: 10 -> 5 -> 2 -> 1 -> 0.5 ...
+double smaller_step(double step) {
+  const double mag = std::pow(10, std::floor(std::log10(step) + 1e-9));
+  const double m = step / mag;
+  return m > 5.5 ? 5 * mag : m > 2.5 ? 2 * mag : m > 1.5 ? mag : 0.5 * mag;
+}
+
 // Round steps of 1, 2 or 5 times a power of ten, about one per `spacing`
-// pixels.
+// pixels, and at least three labelled ticks on the axis (a step near the
+// span can leave only one or two inside it).
 Ticks linear_ticks(Limits l, double pixels, double spacing) {
   Ticks t;
   const double span = l.hi - l.lo;
@@ -42,6 +50,8 @@ Ticks linear_ticks(Limits l, double pixels, double spacing) {
       step = m * mag;
       break;
     }
+  auto inside = [&](double s) { return std::floor(l.hi / s + 1e-9) - std::ceil(l.lo / s - 1e-9) + 1; };
+  for (int k = 0; k < 4 && inside(step) < 3; ++k) step = smaller_step(step);
   const int decimals = std::max(0, int(-std::floor(std::log10(step) + 1e-9)));
   const long first = long(std::ceil(l.lo / step - 1e-9)), last = long(std::floor(l.hi / step + 1e-9));
   for (long k = first; k <= last && t.at.size() < 100; ++k) {
