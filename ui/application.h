@@ -85,8 +85,8 @@ class Application {
   // the work to another thread overrides this call (and keeps its own
   // window alive while it waits), nothing else.
   virtual bool calculate(bool stamp);
-  // The frame's work with the instrument (download, playback set-up): runs
-  // `work` and returns when it has ended. A host that keeps its window
+  // The frame's long work (download, playback set-up, waveform files):
+  // runs `work` and returns when it has ended. A host that keeps its window
   // alive overrides this to run it on another thread; `work` reaches the
   // windows only through the reporter and the window hooks.
   virtual void run_work(const std::function<void()>& work);

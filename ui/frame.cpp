@@ -257,7 +257,9 @@ void Frame::export_data() {
   }
   if (!checkWaveformReady("Export")) return;
   Application::Busy busy(app_);
-  if (ExportDataCommand(name).empty())
+  std::string written;
+  app_.run_work([&] { written = ExportDataCommand(name); });
+  if (written.empty())
     reporter().show({MessageKind::Warning, "Export Data",
                      "The waveform export file is written only for the signal generator\nwith a baseband memory "
                      "option (platform \"c\"); nothing was written.",
@@ -315,7 +317,7 @@ void Frame::save_wave() {
   const std::optional<std::string> name = app_.choose_save("Save Wave", "*.txt");
   if (!name) return;
   Application::Busy busy(app_);
-  SaveWaveCommand(*name);
+  app_.run_work([&] { SaveWaveCommand(*name); });
 }
 
 void Frame::special_save(const std::string& filename) {
