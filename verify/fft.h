@@ -1,6 +1,8 @@
-// A forward DFT of one fixed size, planned once (FFTW) and run on any
-// buffers: the receivers keep one per size for the life of a verification.
-// Create them on one thread; running them from several threads is safe.
+// A forward DFT of one fixed size, planned once (FFTW) on buffers of its
+// own: the receivers keep one per size for the life of a verification and
+// fill its input, run it and read its output, which lets FFTW use its
+// aligned, out-of-place algorithms. Create them on one thread; each object
+// is then used by one thread at a time.
 #pragma once
 
 #include <cstddef>
@@ -16,11 +18,16 @@ class Fft {
   Fft(const Fft&) = delete;
   Fft& operator=(const Fft&) = delete;
   size_t size() const { return n_; }
-  // In place: x(k) becomes the sum over n of x(n) e^(-j 2 pi k n / N).
-  void forward(cplx* x) const;
+  cplx* in() { return in_; }
+  const cplx* out() const { return out_; }
+  // out(k) becomes the sum over n of in(n) e^(-j 2 pi k n / N); in() is
+  // left undefined, so fill all of it before each run.
+  void run();
 
  private:
   size_t n_;
+  cplx* in_ = nullptr;
+  cplx* out_ = nullptr;
   void* plan_ = nullptr;
 };
 

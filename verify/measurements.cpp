@@ -42,11 +42,12 @@ SpectrumMask::SpectrumMask(double sample_rate, MaskKind kind)
   for (size_t i = 0; i < n; ++i) window_[i] = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * (i + 0.5) / n);
   psd_.resize(n);
   limit_.resize(n);
+  overLimit_.resize(n);
   for (size_t k = 0; k < n; ++k) {
     const double f = (k < n / 2 ? static_cast<double>(k) : static_cast<double>(k) - n) * fs_ / n;
     limit_[k] = mask_limit_db(kind_, f);
+    overLimit_[k] = std::pow(10.0, -limit_[k] / 10);
   }
-  buf_.resize(n);
 }
 
 MaskResult SpectrumMask::check(const cplx* x, size_t n) {
@@ -60,9 +61,12 @@ MaskResult SpectrumMask::check(const cplx* x, size_t n) {
     if (n == 0) return r;
     const size_t m = std::min(N, n - std::min(n, first));
     if (m < N / 2 && segments > 0) break;
-    for (size_t i = 0; i < N; ++i) buf_[i] = i < m ? x[first + i] * window_[i] : cplx(0);
-    fft_.forward(buf_.data());
-    for (size_t k = 0; k < N; ++k) psd_[k] += std::norm(buf_[k]);
+    cplx* in = fft_.in();
+    for (size_t i = 0; i < m; ++i) in[i] = {x[first + i].real() * window_[i], x[first + i].imag() * window_[i]};
+    std::fill(in + m, in + N, cplx(0));
+    fft_.run();
+    const cplx* y = fft_.out();
+    for (size_t k = 0; k < N; ++k) psd_[k] += y[k].real() * y[k].real() + y[k].imag() * y[k].imag();
     ++segments;
     if (first + N >= n) break;
   }
@@ -70,14 +74,22 @@ MaskResult SpectrumMask::check(const cplx* x, size_t n) {
   if (!(peak > 0)) return r;
   r.evaluated = true;
   r.checkedToHz = fs_ / 2;
+  // The smallest margin is where the power over the limit, both linear, is
+  // largest. Inside the flat part of the mask (0 dBr) nothing can exceed
+  // the peak.
+  size_t worst = N;
+  double most = -1;
   for (size_t k = 0; k < N; ++k) {
-    const double db = 10 * std::log10(std::max(psd_[k], peak * 1e-30) / peak);
-    const double margin = limit_[k] - db;
-    // Inside the flat part of the mask (0 dBr) nothing can exceed the peak.
-    if (limit_[k] < 0 && margin < r.worstMarginDb) {
-      r.worstMarginDb = margin;
-      r.worstFreqHz = (k < N / 2 ? static_cast<double>(k) : static_cast<double>(k) - N) * fs_ / N;
+    if (!(limit_[k] < 0)) continue;
+    const double over = std::max(psd_[k], peak * 1e-30) * overLimit_[k];
+    if (over > most) {
+      most = over;
+      worst = k;
     }
+  }
+  if (worst < N) {
+    r.worstMarginDb = limit_[worst] - 10 * std::log10(std::max(psd_[worst], peak * 1e-30) / peak);
+    r.worstFreqHz = (worst < N / 2 ? static_cast<double>(worst) : static_cast<double>(worst) - N) * fs_ / N;
   }
   r.pass = !(r.worstMarginDb < 0);
   return r;

@@ -56,7 +56,7 @@ class SpectrumMask {
   MaskKind kind_;
   Fft fft_;
   std::vector<double> window_, psd_, limit_;
-  CVec buf_;
+  std::vector<double> overLimit_;  // 1 / the limit, linear
 };
 
 struct RampTimes {

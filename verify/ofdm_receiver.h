@@ -64,14 +64,15 @@ class OfdmReceiver {
   size_t N_;  // DFT size, 64 * os
   Fft fft_;
   CVec lts_;  // one long training symbol at the oversampled rate (64 * os samples)
-  CVec buf_;
   ViterbiK7 viterbi_;
   std::vector<float> soft_, coded_;
   CVec raw_;    // the 53 sub-carriers of every DATA symbol, before equalising
   CVec rot_;    // the common phase correction of every DATA symbol
   CVec ideal_;  // the decided point of every data sub-carrier
   Bits decoded_;
-  double cfoStep_ = 0;  // radians per sample
+  double cfoStep_ = 0;     // radians per sample
+  bool derotate_ = false;  // an offset to take off
+  CVec ramp_;              // e^(-j cfoStep k), k = 0 .. N-1
 };
 
 }  // namespace tarvio::verify
