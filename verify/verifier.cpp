@@ -50,7 +50,7 @@ Verifier::Verifier(double sample_rate, Family family)
 size_t Verifier::scan(const cplx* x, size_t n, size_t offset, size_t first_index, std::vector<PacketCheck>& out) {
   size_t found = 0;
   const size_t margin = static_cast<size_t>(std::lround(2e-6 * fs_));
-  for (const Burst& b : find_bursts(x, n, fs_)) {
+  for (const Burst& b : bursts_.find(x, n, fs_)) {
     size_t pos = b.start > margin ? b.start - margin : 0;
     while (pos + margin < b.end) {
       PacketCheck c;
@@ -137,29 +137,37 @@ void Verifier::judge(PacketCheck& c, const cplx* x) {
   c.pass = c.failures.empty();
 }
 
-std::vector<PacketCheck> verify_packets(size_t count, const PacketReader& read, double sample_rate, Family family,
+std::vector<PacketCheck> verify_packets(size_t count, const OpenPacketReader& open, double sample_rate, Family family,
                                         const ExpectedPsdu& expected, unsigned threads,
                                         const std::function<void(size_t)>& progress) {
   std::vector<PacketCheck> results(count);
   std::atomic<size_t> next{0}, done{0};
   threads = static_cast<unsigned>(std::clamp<size_t>(threads, 1, std::max<size_t>(count, 1)));
-  // Receivers (and their DFT plans) are made here, on the calling thread.
+  // Readers and receivers (with their DFT plans) are made here, on the
+  // calling thread.
   std::vector<std::unique_ptr<Verifier>> verifiers;
+  std::vector<PacketReader> readers;
   for (unsigned t = 0; t < threads; ++t) {
     verifiers.push_back(std::make_unique<Verifier>(sample_rate, family));
     verifiers.back()->set_expected(expected);
+    readers.push_back(open());
   }
   std::exception_ptr error;
   std::atomic<bool> failed{false};
   auto work = [&](unsigned t, bool report) {
-    CVec x;
+    CVec x, turned;
     std::vector<PacketCheck> found;
     try {
       for (size_t k; !failed && (k = next++) < count;) {
-        read(k, x);
+        readers[t](k, x);
         found.clear();
-        const size_t turn = loop_start(x.data(), x.size(), sample_rate);
-        std::rotate(x.begin(), x.begin() + static_cast<long>(turn), x.end());
+        const size_t turn = verifiers[t]->loop_start(x.data(), x.size());
+        if (turn > 0) {
+          turned.resize(x.size());
+          std::copy(x.begin() + static_cast<long>(turn), x.end(), turned.begin());
+          std::copy(x.begin(), x.begin() + static_cast<long>(turn), turned.end() - static_cast<long>(turn));
+          x.swap(turned);
+        }
         verifiers[t]->scan(x.data(), x.size(), 0, k, found);
         PacketCheck c;
         if (found.empty()) {

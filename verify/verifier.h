@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/types.h"
+#include "verify/burst_finder.h"
 #include "verify/dsss_receiver.h"
 #include "verify/measurements.h"
 #include "verify/ofdm_receiver.h"
@@ -53,6 +54,8 @@ class Verifier {
   // of the waveform; packet numbers continue from `first_index`. Returns
   // the number of packets appended.
   size_t scan(const cplx* x, size_t n, size_t offset, size_t first_index, std::vector<PacketCheck>& out);
+  // Where to start reading a waveform played in a loop (see BurstFinder).
+  size_t loop_start(const cplx* x, size_t n) { return bursts_.loop_start(x, n, fs_); }
 
  private:
   void judge(PacketCheck& c, const cplx* x);
@@ -61,19 +64,21 @@ class Verifier {
   std::unique_ptr<OfdmReceiver> ofdm_;
   std::unique_ptr<DsssReceiver> dsss_;
   SpectrumMask mask_;
+  BurstFinder bursts_;
   ExpectedPsdu expected_;
   Bits want_;
 };
 
-// Reads packet k of a source into x (called from several threads for
-// different k).
+// Reads packet k of a source into x.
 using PacketReader = std::function<void(size_t k, CVec& x)>;
+// Makes a reader for one thread, with its own file handle and buffers.
+using OpenPacketReader = std::function<PacketReader()>;
 
-// Checks `count` packets, one burst each, on `threads` threads; every
-// packet gets one PacketCheck (a packet without a burst is a failure).
-// `progress` (may be empty) is called from the calling thread with the
-// number of packets done.
-std::vector<PacketCheck> verify_packets(size_t count, const PacketReader& read, double sample_rate, Family family,
+// Checks `count` packets, one burst each, on `threads` threads, each with
+// its own reader and receivers; every packet gets one PacketCheck (a
+// packet without a burst is a failure). `progress` (may be empty) is called
+// from the calling thread with the number of packets done.
+std::vector<PacketCheck> verify_packets(size_t count, const OpenPacketReader& open, double sample_rate, Family family,
                                         const ExpectedPsdu& expected, unsigned threads,
                                         const std::function<void(size_t)>& progress = {});
 
