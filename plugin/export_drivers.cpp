@@ -2,7 +2,12 @@
 // packet temporary file.
 #include "export_drivers.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -41,9 +46,7 @@ class PacketFileReader {
   PacketFileReader(const std::string& path, std::size_t pkt_size)
       : in_(std::fopen(path.c_str(), "rb"), &std::fclose), raw_(16 * pkt_size), i_(pkt_size), q_(pkt_size) {}
   bool open() const { return in_ != nullptr; }
-  bool rewind() { return seek(0); }
-  // Places the reader at the start of packet `p`.
-  bool seek(std::size_t p) { return fseeko(in_.get(), off_t(p * raw_.size()), SEEK_SET) == 0; }
+  bool rewind() { return std::fseek(in_.get(), 0, SEEK_SET) == 0; }
   bool next() {
     if (std::fread(raw_.data(), 1, raw_.size(), in_.get()) != raw_.size()) return false;
     const uint8_t* b = raw_.data();
@@ -59,6 +62,52 @@ class PacketFileReader {
   std::vector<uint8_t> raw_;
   std::vector<double> i_, q_;
 };
+
+// Reads ranges of samples of single packets, for the lanes: each lane holds
+// only a piece of a packet at a time.
+class PacketRangeReader {
+ public:
+  PacketRangeReader(const std::string& path, std::size_t pkt_size, std::size_t piece)
+      : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), pkt_size_(pkt_size), raw_(8 * piece), i_(piece), q_(piece) {}
+  ~PacketRangeReader() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  PacketRangeReader(const PacketRangeReader&) = delete;
+  PacketRangeReader& operator=(const PacketRangeReader&) = delete;
+  bool open() const { return fd_ >= 0; }
+  // Samples [first, first + count) of packet p (count <= the piece size).
+  bool read(std::size_t p, std::size_t first, std::size_t count) {
+    const uint64_t base = uint64_t(p) * 16 * pkt_size_ + 8 * uint64_t(first);
+    return read_values(base, count, i_.data()) && read_values(base + 8 * uint64_t(pkt_size_), count, q_.data());
+  }
+  const double* i() const { return i_.data(); }
+  const double* q() const { return q_.data(); }
+
+ private:
+  bool read_values(uint64_t offset, std::size_t count, double* out) {
+    uint8_t* p = raw_.data();
+    std::size_t left = 8 * count;
+    while (left > 0) {
+      const ssize_t got = ::pread(fd_, p, left, off_t(offset));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return false;
+      p += got;
+      left -= std::size_t(got);
+      offset += uint64_t(got);
+    }
+    const uint8_t* b = raw_.data();
+    for (std::size_t k = 0; k < count; ++k, b += 8) out[k] = std::bit_cast<double>(~exportfile::get_u64le(b));
+    return true;
+  }
+
+  int fd_;
+  std::size_t pkt_size_;
+  std::vector<uint8_t> raw_;
+  std::vector<double> i_, q_;
+};
+
+// Samples a lane encodes at a time.
+constexpr std::size_t kLanePiece = 16384;
 
 }  // namespace
 
@@ -124,11 +173,16 @@ bool export_from_packets(TwoPassExportWriter& w, const std::string& packet_file,
       }
       auto run = [&](std::size_t l) {
         const std::size_t from = num_pkts * l / used_lanes, to = num_pkts * (l + 1) / used_lanes;
-        PacketFileReader part(packet_file, pkt_size);
-        if (!part.open() || !part.seek(from)) return false;
+        const std::size_t piece = std::min(pkt_size, kLanePiece);
+        PacketRangeReader part(packet_file, pkt_size, piece);
+        if (!part.open()) return false;
         for (std::size_t p = from; p < to; ++p)
-          if (!part.next() || !lane[l]->Write(uint64_t(p) * pkt_size, part.i(), part.q(), mbytes.data(), pkt_size))
-            return false;
+          for (std::size_t first = 0; first < pkt_size; first += piece) {
+            const std::size_t count = std::min(piece, pkt_size - first);
+            if (!part.read(p, first, count) || !lane[l]->Write(uint64_t(p) * pkt_size + first, part.i(), part.q(),
+                                                               mbytes.data() + first * rows, count))
+              return false;
+          }
         return true;
       };
       std::vector<std::thread> threads;

@@ -4,7 +4,12 @@
 
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -18,19 +23,62 @@ namespace el = exportfile;
 
 namespace {
 
-// Truncation toward zero into a 16-bit integer: in-range values convert
-// directly (the conversion truncates); out-of-range values saturate and NaN
-// gives 0.
-inline int16_t trunc16(double v) {
-  if (v >= -32768.0 && v <= 32767.0) return int16_t(v);
-  return v > 0 ? int16_t(32767) : v < 0 ? int16_t(-32768) : int16_t(0);
+// The largest |x[k]| of n values and `peak`, NaN never raising it (as
+// "if (|x| > peak) peak = |x|" does, in any order). Two SSE2 lanes on
+// x86-64: MAXPD(a, b) is "a > b ? a : b", the same comparison.
+inline double abs_peak(const double* x, std::size_t n, double peak) {
+  std::size_t k = 0;
+#if defined(__SSE2__)
+  const __m128d sign = _mm_set1_pd(-0.0);
+  __m128d m0 = _mm_set1_pd(peak), m1 = m0;
+  for (; k + 4 <= n; k += 4) {
+    m0 = _mm_max_pd(_mm_andnot_pd(sign, _mm_loadu_pd(x + k)), m0);
+    m1 = _mm_max_pd(_mm_andnot_pd(sign, _mm_loadu_pd(x + k + 2)), m1);
+  }
+  double lanes[4];
+  _mm_storeu_pd(lanes, m0);
+  _mm_storeu_pd(lanes + 2, m1);
+  for (double v : lanes) peak = v > peak ? v : peak;
+#endif
+  for (; k < n; ++k) {
+    const double a = std::fabs(x[k]);
+    peak = a > peak ? a : peak;
+  }
+  return peak;
 }
 
-// The residual of v over its truncated integer t, in units of 1/2147483647;
-// |v - t| < 1 keeps it in range, and a non-finite v gives 0.
-inline int32_t residual32(double v, int16_t t) {
-  const double r = (v - t) * 2147483647.0;
-  return r > -2147483648.0 && r < 2147483648.0 ? int32_t(r) : 0;
+// The 16-bit sample and the 32-bit residual of one scaled component v (the
+// scaled value times 32767): the sample is v truncated toward zero, out-of-
+// range values saturated and NaN giving 0; the residual is (v - sample) in
+// units of 1/2147483647, which |v - sample| < 1 keeps in range, and 0 for a
+// saturated or non-finite v. Written as selects, not branches, so that the
+// loop over a chunk vectorises (this file is built without floating-point
+// trap semantics for that; the values are the same).
+inline void quantise(double v, int32_t& sample, int32_t& residual) {
+  double c = v < -32768.0 ? -32768.0 : v;
+  c = c > 32767.0 ? 32767.0 : c;
+  c = v == v ? c : 0.0;
+  const int32_t t = int32_t(c);
+  double r = (v - double(t)) * 2147483647.0;
+  r = r > -2147483648.0 ? r : 0.0;
+  r = r < 2147483648.0 ? r : 0.0;
+  sample = t;
+  residual = int32_t(r);
+}
+
+// Scaled components of a chunk into samples and residuals.
+void quantise_row(const double* __restrict s, std::size_t n, int32_t* __restrict samples,
+                  int32_t* __restrict residuals) {
+  for (std::size_t k = 0; k < n; ++k) quantise(s[k] * 32767.0, samples[k], residuals[k]);
+}
+
+// Little-endian 32-bit words into bytes.
+void put_words_le(const uint32_t* words, std::size_t n, uint8_t* out) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out, words, 4 * n);
+  } else {
+    for (std::size_t k = 0; k < n; ++k) el::put_u32le(out + 4 * k, words[k]);
+  }
 }
 
 bool write_all(std::FILE* f, const uint8_t* data, std::size_t n) { return n == 0 || std::fwrite(data, 1, n, f) == n; }
@@ -136,31 +184,38 @@ void ExportWriterBase::encode_buffers(EncodeBuffers& b, const double* i, const d
   b.markers.resize(n * el::kMarkerBytes);
   b.resi.resize(n * el::kResidualBytes);
   b.resq.resize(n * el::kResidualBytes);
-  const double* si = b.si.data();
-  const double* sq = b.sq.data();
-  uint8_t* sb = b.samples.data();
-  uint8_t* ri_bytes = b.resi.data();
-  uint8_t* rq_bytes = b.resq.data();
+  b.ti.resize(n);
+  b.tq.resize(n);
+  b.ri.resize(n);
+  b.rq.resize(n);
+  quantise_row(b.si.data(), n, b.ti.data(), b.ri.data());
+  quantise_row(b.sq.data(), n, b.tq.data(), b.rq.data());
+  b.words.resize(n);
+  for (std::size_t k = 0; k < n; ++k) b.words[k] = uint32_t(b.ri[k]);
+  put_words_le(b.words.data(), n, b.resi.data());
+  for (std::size_t k = 0; k < n; ++k) b.words[k] = uint32_t(b.rq[k]);
+  put_words_le(b.words.data(), n, b.resq.data());
+  // Sample words: I high, I low, Q high, Q low.
+  const int32_t* ti = b.ti.data();
+  const int32_t* tq = b.tq.data();
+  uint32_t* words = b.words.data();
   for (std::size_t k = 0; k < n; ++k) {
-    const double vi = si[k] * 32767.0, vq = sq[k] * 32767.0;
-    const int16_t ti = trunc16(vi), tq = trunc16(vq);
-    const int32_t ri = residual32(vi, ti), rq = residual32(vq, tq);
-    uint8_t* s = sb + k * el::kSampleBytes;
-    const uint16_t ui = uint16_t(ti), uq = uint16_t(tq);
-    s[0] = uint8_t(ui >> 8);
-    s[1] = uint8_t(ui);
-    s[2] = uint8_t(uq >> 8);
-    s[3] = uint8_t(uq);
-    el::put_u32le(ri_bytes + k * el::kResidualBytes, uint32_t(ri));
-    el::put_u32le(rq_bytes + k * el::kResidualBytes, uint32_t(rq));
+    const uint32_t ui = uint16_t(ti[k]), uq = uint16_t(tq[k]);
+    words[k] = (ui >> 8) | ((ui & 0xFFu) << 8) | ((uq >> 8) << 16) | ((uq & 0xFFu) << 24);
   }
+  put_words_le(words, n, b.samples.data());
   const uint32_t used_rows = std::min<uint32_t>(rows, 4);
   uint8_t* mb = b.markers.data();
-  for (std::size_t k = 0; k < n; ++k) {
-    uint8_t m = 0;
-    for (uint32_t r = 0; r < used_rows; ++r)
-      if (markers[k * rows + r] != 0) m = uint8_t(m | (1u << r));
-    mb[k] = m;
+  if (rows == 2) {
+    for (std::size_t k = 0; k < n; ++k)
+      mb[k] = uint8_t((markers[2 * k] != 0 ? 1u : 0u) | (markers[2 * k + 1] != 0 ? 2u : 0u));
+  } else {
+    for (std::size_t k = 0; k < n; ++k) {
+      uint8_t m = 0;
+      for (uint32_t r = 0; r < used_rows; ++r)
+        if (markers[k * rows + r] != 0) m = uint8_t(m | (1u << r));
+      mb[k] = m;
+    }
   }
   EncodeSamples(b.samples, n, last);
   EncodeMarkers(b.markers, n, last);
@@ -310,14 +365,7 @@ bool TwoPassExportWriter::Lane::Write(uint64_t first, const double* i, const dou
     failed_ = true;
     return false;
   }
-  double peak = peak_;
-  for (std::size_t k = 0; k < n; ++k) {
-    // NaN never raises the peak: the comparison is false for it.
-    const double ai = std::fabs(i[k]), aq = std::fabs(q[k]);
-    peak = ai > peak ? ai : peak;
-    peak = aq > peak ? aq : peak;
-  }
-  peak_ = peak;
+  peak_ = abs_peak(q, n, abs_peak(i, n, peak_));
   written_ += n;
   return true;
 }

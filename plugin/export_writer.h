@@ -72,6 +72,8 @@ class ExportWriterBase {
   // Work buffers of the encoding step: one set per thread that encodes.
   struct EncodeBuffers {
     std::vector<double> si, sq;
+    std::vector<int32_t> ti, tq, ri, rq;
+    std::vector<uint32_t> words;
     std::vector<uint8_t> samples, markers, resi, resq;
   };
   // Encodes one chunk the same way and writes its bytes in place: the chunk

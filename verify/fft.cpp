@@ -7,19 +7,13 @@
 #include <mutex>
 #include <stdexcept>
 
-namespace tarvio::verify {
+#include "runtime/fftw_planner.h"
 
-namespace {
-// The FFTW planner is not thread-safe.
-std::mutex& planner_mutex() {
-  static std::mutex m;
-  return m;
-}
-}  // namespace
+namespace tarvio::verify {
 
 Fft::Fft(size_t n) : n_(n) {
   if (n == 0) throw std::invalid_argument("Fft: size 0");
-  std::lock_guard<std::mutex> lock(planner_mutex());
+  std::lock_guard<std::mutex> lock(fftw_planner_mutex());
   fftw_complex* in = fftw_alloc_complex(n);
   fftw_complex* out = fftw_alloc_complex(n);
   if (in && out) plan_ = fftw_plan_dft_1d(static_cast<int>(n), in, out, FFTW_FORWARD, FFTW_ESTIMATE);
@@ -34,7 +28,7 @@ Fft::Fft(size_t n) : n_(n) {
 }
 
 Fft::~Fft() {
-  std::lock_guard<std::mutex> lock(planner_mutex());
+  std::lock_guard<std::mutex> lock(fftw_planner_mutex());
   fftw_destroy_plan(static_cast<fftw_plan>(plan_));
   fftw_free(in_);
   fftw_free(out_);

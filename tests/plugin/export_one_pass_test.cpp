@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <random>
 
 #include "export_drivers.h"
@@ -29,7 +30,7 @@ std::vector<uint8_t> bytes_of(const std::string& path) {
 
 class OnePassTest : public ::testing::Test {
  protected:
-  static constexpr size_t kPkt = 1777, kPkts = 7, kRows = 3;
+  static constexpr size_t kPkt = 20011, kPkts = 5, kRows = 3;  // lanes read packets in pieces
   void SetUp() override {
     dir = fs::temp_directory_path() / ("tarvio_onepass_" + std::to_string(::getpid()));
     fs::remove_all(dir);
@@ -42,7 +43,7 @@ class OnePassTest : public ::testing::Test {
       re.push_back(x(gen));
       im.push_back(x(gen));
     }
-    re[5000] = -1.75;  // the peak, in packet 3
+    re[50000] = -1.75;  // the peak, in packet 3
     for (size_t k = 0; k < kPkt * kRows; ++k) markers.push_back(double((k * 7) % 3 == 0));
     std::ofstream out(file("packets.bin"), std::ios::binary);
     for (size_t p = 0; p < kPkts; ++p)
@@ -116,6 +117,45 @@ TEST_F(OnePassTest, ChunksBeyondTheAnnouncedTotalFail) {
   EXPECT_TRUE(w.WriteChunk(re.data(), im.data(), nullptr, 2, false));
   EXPECT_FALSE(w.WriteChunk(re.data(), im.data(), nullptr, 2, true));
   EXPECT_FALSE(w.peak_mismatch());
+}
+
+// An infinite peak leaves the samples unscaled, so the quantiser sees
+// values beyond the 16-bit range, infinities and NaN.
+TEST(OnePassQuantiser, OutOfRangeInfiniteAndNaNValuesGetTheirCodes) {
+  const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+  const std::vector<double> re = {inf, 1.5, -2.0, nan, 0.25, -0.75, 1.0, -1.0, 1e-9, -inf};
+  const std::vector<double> im(re.rbegin(), re.rend());
+  const fs::path dir = fs::temp_directory_path() / ("tarvio_quantise_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string out = (dir / "q.wfm").string();
+  {
+    TwoPassExportWriter w(out, "", make_export_header(nullptr, 0, ""));
+    ASSERT_TRUE(export_from_memory(w, re.data(), im.data(), re.size(), nullptr, 0));
+  }
+  const std::vector<uint8_t> f = bytes_of(out);
+  fs::remove_all(dir);
+  const size_t n = re.size();
+  ASSERT_EQ(f.size(), 192 + 13 * n);
+  // The plain definition: truncate toward zero, saturate, NaN gives 0; the
+  // residual of a saturated or non-finite value is 0.
+  auto sample = [](double v) -> int16_t {
+    if (v >= -32768.0 && v <= 32767.0) return int16_t(v);
+    return v > 0 ? 32767 : v < 0 ? -32768 : 0;
+  };
+  auto residual = [](double v, int16_t t) -> int32_t {
+    const double r = (v - t) * 2147483647.0;
+    return r > -2147483648.0 && r < 2147483648.0 ? int32_t(r) : 0;
+  };
+  auto le32 = [&](size_t at) {
+    return int32_t(uint32_t(f[at]) | uint32_t(f[at + 1]) << 8 | uint32_t(f[at + 2]) << 16 | uint32_t(f[at + 3]) << 24);
+  };
+  for (size_t k = 0; k < n; ++k) {
+    const double vi = re[k] * 32767.0, vq = im[k] * 32767.0;
+    EXPECT_EQ(int16_t((f[192 + 4 * k] << 8) | f[193 + 4 * k]), sample(vi)) << "I " << k;
+    EXPECT_EQ(int16_t((f[194 + 4 * k] << 8) | f[195 + 4 * k]), sample(vq)) << "Q " << k;
+    EXPECT_EQ(le32(192 + 5 * n + 4 * k), residual(vi, sample(vi))) << "I residual " << k;
+    EXPECT_EQ(le32(192 + 9 * n + 4 * k), residual(vq, sample(vq))) << "Q residual " << k;
+  }
 }
 
 }  // namespace
