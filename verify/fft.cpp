@@ -11,12 +11,16 @@
 
 namespace tarvio::verify {
 
-Fft::Fft(size_t n) : n_(n) {
-  if (n == 0) throw std::invalid_argument("Fft: size 0");
+Fft::Fft(size_t n, size_t interleaved) : n_(n), rows_(interleaved) {
+  if (n == 0 || interleaved == 0) throw std::invalid_argument("Fft: size 0");
   std::lock_guard<std::mutex> lock(fftw_planner_mutex());
-  fftw_complex* in = fftw_alloc_complex(n);
-  fftw_complex* out = fftw_alloc_complex(n);
-  if (in && out) plan_ = fftw_plan_dft_1d(static_cast<int>(n), in, out, FFTW_FORWARD, FFTW_ESTIMATE);
+  const size_t total = n * interleaved;
+  fftw_complex* in = fftw_alloc_complex(total);
+  fftw_complex* out = fftw_alloc_complex(total);
+  const int size = static_cast<int>(n), rows = static_cast<int>(interleaved);
+  if (in && out)
+    plan_ =
+        fftw_plan_many_dft(1, &size, rows, in, nullptr, rows, 1, out, nullptr, 1, size, FFTW_FORWARD, FFTW_ESTIMATE);
   if (!plan_) {
     fftw_free(in);
     fftw_free(out);
@@ -24,7 +28,7 @@ Fft::Fft(size_t n) : n_(n) {
   }
   in_ = reinterpret_cast<cplx*>(in);
   out_ = reinterpret_cast<cplx*>(out);
-  std::fill(in_, in_ + n, cplx(0));
+  std::fill(in_, in_ + total, cplx(0));
 }
 
 Fft::~Fft() {

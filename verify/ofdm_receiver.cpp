@@ -122,15 +122,17 @@ inline void axis_soft(double v, int bits, float w, float* out) {
   if (bits == 3) out[2] = static_cast<float>((2 - std::abs(std::abs(v) - 4)) * w);
 }
 
-// Nearest point of one axis: odd levels up to `top`.
+// Nearest point of one axis: odd levels up to `top`, that is
+// 2 floor(v / 2) + 1 of v clamped to [-top, top] (NaN gives -top). Written
+// without branches: the received values fall on either side of the
+// decision levels at random, which defeats branch prediction.
 inline double axis_point(double v, int top) {
-  if (!(v > -top)) return -top;  // also NaN
-  if (v >= top) return top;
-  // 2 floor(v / 2) + 1 for |v| < top.
-  const double h = v / 2;
-  int f = static_cast<int>(h);
-  if (f > h) --f;
-  return 2.0 * f + 1;
+  const double t = top;
+  const double c = std::max(-t, std::min(v, t));
+  const double h = c / 2;
+  const int whole = static_cast<int>(h);  // towards zero
+  const int below = static_cast<double>(whole) > h;
+  return 2.0 * (whole - below) + 1;
 }
 
 }  // namespace
@@ -147,7 +149,10 @@ double ofdm_evm_limit_db(double rate) {
 }
 
 OfdmReceiver::OfdmReceiver(int oversampling)
-    : os_(oversampling), N_(64 * static_cast<size_t>(std::max(oversampling, 1))), fft_(N_), viterbi_(0x6D, 0x4F) {
+    : os_(oversampling),
+      N_(64 * static_cast<size_t>(std::max(oversampling, 1))),
+      fft_(64, static_cast<size_t>(std::max(oversampling, 1))),
+      viterbi_(0x6D, 0x4F) {
   if (oversampling < 1) throw std::invalid_argument("OfdmReceiver: oversampling must be 1 or more");
   lts_.assign(N_, cplx(0));
   for (size_t n = 0; n < N_; ++n) {
@@ -157,6 +162,13 @@ OfdmReceiver::OfdmReceiver(int oversampling)
     lts_[n] = acc / static_cast<double>(N_);
   }
   ramp_.resize(N_);
+  // Bin c of the whole window from the os polyphase rows' 64-point DFTs Y_r:
+  // the sum over r of e^(-j 2 pi r c / N) Y_r(c mod 64).
+  twiddle_.resize(53 * static_cast<size_t>(os_));
+  for (size_t r = 0; r < static_cast<size_t>(os_); ++r)
+    for (int c = -26; c <= 26; ++c)
+      twiddle_[53 * r + static_cast<size_t>(c + 26)] =
+          std::polar(1.0, -2 * kPi * static_cast<double>(r) * c / static_cast<double>(N_));
 }
 
 bool OfdmReceiver::find_ltf(const cplx* x, size_t n, size_t from, size_t searchEnd, size_t& ltf) {
@@ -227,7 +239,9 @@ bool OfdmReceiver::find_ltf(const cplx* x, size_t n, size_t from, size_t searchE
 // The 53 sub-carriers -26..26 of the DFT window starting at `at`, with the
 // frequency offset removed (phase referred to the first long symbol): the
 // window is derotated by the offset's ramp from its first sample, and the
-// phase the ramp has reached there is taken off the 53 results.
+// phase the ramp has reached there is taken off the 53 results. Of the
+// 64 os bins only these 53 are wanted, so the window is taken as os rows
+// of 64 points (every os-th sample) whose DFTs are combined.
 void OfdmReceiver::spectrum(const cplx* x, size_t at, double phase0, std::array<cplx, 53>& out) {
   cplx* in = fft_.in();
   if (derotate_) {
@@ -238,8 +252,12 @@ void OfdmReceiver::spectrum(const cplx* x, size_t at, double phase0, std::array<
   fft_.run();
   const cplx* y = fft_.out();
   const cplx rot = derotate_ ? std::polar(1.0, -phase0) : cplx(1);
-  for (int c = -26; c <= 26; ++c)
-    out[static_cast<size_t>(c + 26)] = mul(y[c >= 0 ? static_cast<size_t>(c) : N_ - static_cast<size_t>(-c)], rot);
+  for (int c = -26; c <= 26; ++c) {
+    const size_t i = static_cast<size_t>(c + 26), k = static_cast<size_t>(c & 63);
+    cplx acc = y[k];
+    for (size_t r = 1; r < static_cast<size_t>(os_); ++r) acc += mul(twiddle_[53 * r + i], y[64 * r + k]);
+    out[i] = mul(acc, rot);
+  }
 }
 
 OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t searchEnd) {

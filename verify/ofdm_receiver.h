@@ -61,9 +61,10 @@ class OfdmReceiver {
   void spectrum(const cplx* x, size_t at, double phase0, std::array<cplx, 53>& out);
 
   int os_;
-  size_t N_;  // DFT size, 64 * os
-  Fft fft_;
-  CVec lts_;  // one long training symbol at the oversampled rate (64 * os samples)
+  size_t N_;      // DFT size, 64 * os
+  Fft fft_;       // 64 points, os rows
+  CVec twiddle_;  // per row r and sub-carrier c: e^(-j 2 pi r c / N)
+  CVec lts_;      // one long training symbol at the oversampled rate (64 * os samples)
   ViterbiK7 viterbi_;
   std::vector<float> soft_, coded_;
   CVec raw_;    // the 53 sub-carriers of every DATA symbol, before equalising
