@@ -14,6 +14,8 @@ bool BurstFinder::block_powers(const cplx* x, size_t n, double sample_rate) {
   const size_t blocks = n / w_ + (n % w_ ? 1 : 0);
   p_.resize(blocks);
   threshold_ = 0;
+  turnable_ = false;
+  idle_ = false;
   if (blocks == 0) return false;
   for (size_t b = 0; b < blocks; ++b) {
     const size_t e = std::min(n, (b + 1) * w_);
@@ -30,12 +32,30 @@ bool BurstFinder::block_powers(const cplx* x, size_t n, double sample_rate) {
   const double top = at(std::min(blocks - 1, blocks - 1 - blocks / 100));
   if (!(top > 0)) return false;
   threshold_ = floor > top * 1e-6 ? std::sqrt(floor * top) : top * 1e-3;
-  return floor <= top * 0.1;  // else no idle part to speak of
+  idle_ = floor <= top * 0.1;  // else no idle part to speak of
+  return idle_;
 }
 
 const std::vector<Burst>& BurstFinder::find(const cplx* x, size_t n, double sample_rate) {
+  block_powers(x, n, sample_rate);
+  return bursts_from_powers(n, sample_rate);
+}
+
+const std::vector<Burst>& BurstFinder::find_turned(const cplx* x, size_t n, double sample_rate, size_t turn) {
+  // The blocks of the turned row hold the same samples in the same order,
+  // so their powers, and the threshold from their percentiles, are the same.
+  if (turnable_ && n == turnableN_ && sample_rate == turnableRate_ && n % w_ == 0 && turn % w_ == 0 && turn < n) {
+    std::rotate(p_.begin(), p_.begin() + static_cast<long>(turn / w_), p_.end());
+    turnable_ = false;
+  } else {
+    block_powers(x, n, sample_rate);
+  }
+  return bursts_from_powers(n, sample_rate);
+}
+
+const std::vector<Burst>& BurstFinder::bursts_from_powers(size_t n, double sample_rate) {
   bursts_.clear();
-  if (!block_powers(x, n, sample_rate)) {
+  if (!idle_) {
     if (!p_.empty() && threshold_ > 0) bursts_.push_back({0, n});
     return bursts_;
   }
@@ -61,7 +81,11 @@ const std::vector<Burst>& BurstFinder::find(const cplx* x, size_t n, double samp
 }
 
 size_t BurstFinder::loop_start(const cplx* x, size_t n, double sample_rate) {
-  if (!block_powers(x, n, sample_rate) || p_.front() < threshold_) return 0;
+  const bool idle = block_powers(x, n, sample_rate);
+  turnable_ = true;
+  turnableN_ = n;
+  turnableRate_ = sample_rate;
+  if (!idle || p_.front() < threshold_) return 0;
   // The idle run that ends last before the row wraps round.
   size_t e = p_.size();
   while (e > 0 && p_[e - 1] >= threshold_) --e;

@@ -40,8 +40,8 @@ struct PacketCheck {
   std::vector<std::string> warnings;  // passed, but an IEEE 802.11 receiver would not take it
 };
 
-// The PSDU without its FCS that packet `index` should carry; false when
-// not known.
+// The PSDU (with its FCS when the parameter set adds one) that packet
+// `index` should carry; false when not known. Called from several threads.
 using ExpectedPsdu = std::function<bool(size_t index, Bits& out)>;
 
 class Verifier {
@@ -54,8 +54,20 @@ class Verifier {
   // of the waveform; packet numbers continue from `first_index`. Returns
   // the number of packets appended.
   size_t scan(const cplx* x, size_t n, size_t offset, size_t first_index, std::vector<PacketCheck>& out);
-  // Where to start reading a waveform played in a loop (see BurstFinder).
-  size_t loop_start(const cplx* x, size_t n) { return bursts_.loop_start(x, n, fs_); }
+
+  // scan() in steps, for work shared among verifiers: the bursts of the
+  // row; the packets of one burst, decoded and measured but without their
+  // number and what depends on it (they keep their PSDU for it); then
+  // finish() for each in order.
+  const std::vector<Burst>& bursts(const cplx* x, size_t n) { return bursts_.find(x, n, fs_); }
+  size_t receive_burst(const cplx* x, size_t n, const Burst& b, std::vector<PacketCheck>& out);
+  // Numbers the packet, compares its PSDU with the parameter set's,
+  // completes the judgement and lets go of the PSDU.
+  void finish(PacketCheck& c, size_t index);
+
+  // A waveform played in a loop, read from an idle point (see BurstFinder):
+  // x is turned in place (through `spare`), and its bursts found.
+  const std::vector<Burst>& turn_and_find(CVec& x, CVec& spare);
 
  private:
   void judge(PacketCheck& c, const cplx* x);
@@ -77,9 +89,18 @@ using OpenPacketReader = std::function<PacketReader()>;
 // Checks `count` packets, one burst each, on `threads` threads, each with
 // its own reader and receivers; every packet gets one PacketCheck (a
 // packet without a burst is a failure). `progress` (may be empty) is called
-// from the calling thread with the number of packets done.
+// from the calling thread with the number of packets done and `count`.
 std::vector<PacketCheck> verify_packets(size_t count, const OpenPacketReader& open, double sample_rate, Family family,
                                         const ExpectedPsdu& expected, unsigned threads,
-                                        const std::function<void(size_t)>& progress = {});
+                                        const std::function<void(size_t, size_t)>& progress = {});
+
+// Checks every packet of the waveform x[0..n): its bursts are shared among
+// `threads` threads, each with its own receivers; the result is the same,
+// in the same order, for any number of threads. `progress` (may be empty)
+// is called from the calling thread with the number of bursts done and
+// their total.
+std::vector<PacketCheck> verify_waveform(const cplx* x, size_t n, double sample_rate, Family family,
+                                         const ExpectedPsdu& expected, unsigned threads,
+                                         const std::function<void(size_t, size_t)>& progress = {});
 
 }  // namespace tarvio::verify

@@ -285,12 +285,13 @@ std::string describe_rate(Family f, double fs) {
   return buf;
 }
 
-// Progress on a terminal's standard error.
-std::function<void(size_t)> progress_line(size_t total) {
+// Progress on a terminal's standard error: "verified D of T packets" (or
+// bursts), cleared at the end.
+std::function<void(size_t, size_t)> progress_line(const char* what) {
   if (isatty(2) != 1) return {};
-  return [total](size_t done) {
+  return [what](size_t done, size_t total) {
     if (done % 16 != 0 && done != total) return;
-    std::fprintf(stderr, "\rverified %zu of %zu packets\x1b[K", done, total);
+    std::fprintf(stderr, "\rverified %zu of %zu %s\x1b[K", done, total, what);
     if (done == total) std::fputs("\r\x1b[K", stderr);
     std::fflush(stderr);
   };
@@ -367,13 +368,13 @@ int run_verify(const std::vector<std::string>& args) {
   std::optional<ExpectedPsdus> expected;
   if (s.parameters && s.parameters->numberOfPackets > 0)
     expected.emplace(*s.parameters, static_cast<size_t>(s.parameters->numberOfPackets));
-  verify::Verifier v(s.sampleRate, *family);
-  if (expected) v.set_expected([&](size_t i, Bits& out) { return expected->fill(i, out); });
-  std::vector<verify::PacketCheck> checks;
+  verify::ExpectedPsdu want;
+  if (expected) want = [&](size_t i, Bits& out) { return expected->fill(i, out); };
   // The waveform plays in a loop: start reading in an idle part.
   const size_t turn = verify::loop_start(s.samples.data(), s.samples.size(), s.sampleRate);
   std::rotate(s.samples.begin(), s.samples.begin() + static_cast<long>(turn), s.samples.end());
-  v.scan(s.samples.data(), s.samples.size(), 0, 0, checks);
+  const std::vector<verify::PacketCheck> checks = verify::verify_waveform(
+      s.samples.data(), s.samples.size(), s.sampleRate, *family, want, threads, progress_line("bursts"));
   const std::string title = file + ": " + s.what + ", " + std::to_string(s.samples.size()) + " samples, " +
                             describe_rate(*family, s.sampleRate) + (s.mirrored ? ", mirrored" : "");
   if (checks.empty()) {
@@ -381,7 +382,6 @@ int run_verify(const std::vector<std::string>& args) {
     std::cout << title << "\nno packet found\n";
     return kExitFailure;
   }
-  (void)threads;
   return print(checks, json, title);
 }
 
@@ -418,7 +418,7 @@ int verify_last_calculation(bool json) {
   };
   const auto checks = verify::verify_packets(
       src.num_pkts, open, fs, family, [&](size_t k, Bits& out) { return expected.fill(k, out); }, default_threads(),
-      progress_line(src.num_pkts));
+      progress_line("packets"));
   return print(checks, json,
                "calculated waveform: " + std::to_string(src.num_pkts) + " packets, " + describe_rate(family, fs) +
                    (mirrored ? ", mirrored" : ""));

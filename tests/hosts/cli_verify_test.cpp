@@ -108,5 +108,23 @@ TEST_F(CliVerify, EveryFileKindPassesAndSpoiledOnesFail) {
   EXPECT_FALSE(j["summary"]["pass"].get<bool>());
 }
 
+// The bursts of a file are shared among the threads: any count gives the
+// same report, passing packets and failing ones alike.
+TEST_F(CliVerify, ThreadsDoNotChangeTheReport) {
+  ASSERT_EQ(
+      run("calc --rate 24 --set numberOfPackets=6 --set dataLength=100 --set OverSampling=2 --dump dump.mat").code, 0);
+  std::mt19937 gen(5);
+  std::normal_distribution<double> noise(0, 1);
+  const std::string noisy = spoil("noisy.mat", [&](CVec& w) {
+    for (auto& v : w) v += 0.05 * cplx(noise(gen), noise(gen));
+  });
+  for (const char* format : {"", " --json"}) {
+    const CliRun one = run("verify '" + noisy + "' --threads 1" + format);
+    EXPECT_NE(one.out.find(*format ? "\"decoded\": 6" : "6 decoded"), std::string::npos) << one.out;
+    for (const char* threads : {" --threads 2", " --threads 3"})
+      EXPECT_EQ(run("verify '" + noisy + "'" + threads + format).out, one.out) << threads << format;
+  }
+}
+
 }  // namespace
 }  // namespace tarvio
