@@ -8,6 +8,10 @@
 #include <cmath>
 #include <numbers>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "verify/measurements.h"
 #include "verify/psdu_check.h"
 
@@ -122,17 +126,34 @@ inline void axis_soft(double v, int bits, float w, float* out) {
   if (bits == 3) out[2] = static_cast<float>((2 - std::abs(std::abs(v) - 4)) * w);
 }
 
-// Nearest point of one axis: odd levels up to `top`, that is
-// 2 floor(v / 2) + 1 of v clamped to [-top, top] (NaN gives -top). Written
-// without branches: the received values fall on either side of the
-// decision levels at random, which defeats branch prediction.
-inline double axis_point(double v, int top) {
-  const double t = top;
-  const double c = std::max(-t, std::min(v, t));
-  const double h = c / 2;
-  const int whole = static_cast<int>(h);  // towards zero
-  const int below = static_cast<double>(whole) > h;
-  return 2.0 * (whole - below) + 1;
+// Nearest point of the square grid of odd levels up to `top` on each axis:
+// per axis 2 floor(v / 2) + 1 of v clamped to [-top, top] (NaN gives
+// -top). Written without branches, both axes at once where SSE2 is there:
+// the received values fall on either side of the decision levels at
+// random, which defeats branch prediction.
+inline cplx grid_point(cplx v, double top) {
+#if defined(__SSE2__)
+  const __m128d t = _mm_set1_pd(top), one = _mm_set1_pd(1.0);
+  // min(t, v) is "t < v ? t : v" and max(c, -t) "c > -t ? c : -t", as
+  // std::min(v, t) and std::max(-t, c) are, NaN included.
+  // (Built from the two parts rather than loaded: the parts are usually in
+  // registers, and a wide load of two narrow stores stalls.)
+  const __m128d c = _mm_max_pd(_mm_min_pd(t, _mm_set_pd(v.imag(), v.real())), _mm_sub_pd(_mm_setzero_pd(), t));
+  const __m128d h = _mm_mul_pd(c, _mm_set1_pd(0.5));
+  const __m128d whole = _mm_cvtepi32_pd(_mm_cvttpd_epi32(h));  // towards zero
+  const __m128d floor = _mm_sub_pd(whole, _mm_and_pd(_mm_cmpgt_pd(whole, h), one));
+  const __m128d p = _mm_add_pd(_mm_add_pd(floor, floor), one);
+  return {_mm_cvtsd_f64(p), _mm_cvtsd_f64(_mm_unpackhi_pd(p, p))};
+#else
+  auto axis = [top](double a) {
+    const double c = std::max(-top, std::min(a, top));
+    const double h = c / 2;
+    const int whole = static_cast<int>(h);
+    const int below = static_cast<double>(whole) > h;
+    return 2.0 * (whole - below) + 1;
+  };
+  return {axis(v.real()), axis(v.imag())};
+#endif
 }
 
 }  // namespace
@@ -406,7 +427,7 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
                        : ri.nbpsc == 4 ? std::sqrt(10.0)
                                        : std::sqrt(42.0);
   const double unscale = 1 / scale;
-  const int top = ri.nbpsc == 6 ? 7 : ri.nbpsc == 4 ? 3 : 1;
+  const double top = ri.nbpsc == 6 ? 7 : ri.nbpsc == 4 ? 3 : 1;
   coded_.resize(r.symbols * ncbps);
   raw_.resize(53 * r.symbols);
   rot_.resize(r.symbols);
@@ -425,7 +446,7 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
       } else {
         axis_soft(v.real(), axisBits, w, o);
         axis_soft(v.imag(), axisBits, w, o + axisBits);
-        ideal_[48 * s + k] = cplx(axis_point(v.real(), top), axis_point(v.imag(), top)) * unscale;
+        ideal_[48 * s + k] = grid_point(v, top) * unscale;
       }
     }
     float* dst = &coded_[s * ncbps];
@@ -455,9 +476,7 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
       const size_t i = kDataIndex[k];
       if (equaliser2[i] == cplx(0)) continue;
       const cplx v = mul(mul(raw_[53 * sy + i], rot_[sy]), equaliser2[i]);
-      const cplx d = ri.nbpsc == 1
-                         ? cplx(v.real() >= 0 ? 1 : -1, 0)
-                         : cplx(axis_point(v.real() * scale, top), axis_point(v.imag() * scale, top)) * unscale;
+      const cplx d = ri.nbpsc == 1 ? cplx(v.real() >= 0 ? 1 : -1, 0) : grid_point(v * scale, top) * unscale;
       evm.add(v, d);
     }
   r.evmDb = evm.db();
@@ -490,9 +509,10 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
     f = static_cast<uint8_t>(((reg >> 3) ^ (reg >> 6)) & 1u);
     reg = ((reg << 1) | f) & 0x7F;
   }
-  for (size_t i = 7, j = 0; i < steps; ++i) {
-    decoded_[i] ^= sequence[j];
-    if (++j == 127) j = 0;
+  uint8_t* bits = decoded_.data();  // (through a vector, every byte stored would reload its start)
+  for (size_t i = 7; i < steps; i += 127) {
+    const size_t m = std::min<size_t>(127, steps - i);
+    for (size_t j = 0; j < m; ++j) bits[i + j] ^= sequence[j];
   }
   for (size_t i = 0; i < 7; ++i) decoded_[i] = 0;
   for (size_t i = 0; i < 16; ++i) r.service |= static_cast<unsigned>(decoded_[i]) << i;

@@ -57,6 +57,7 @@ void ViterbiK7::encode(const Bits& in, Bits& out) const {
 // with no information or, when terminated, a path that does not end in
 // state 0 leaves the decoding to the trellis.
 bool ViterbiK7::decode_error_free(const float* soft, size_t steps, bool terminated, Bits& out) const {
+  uint8_t* bits = out.data();  // (through the vector, every byte stored would reload its start)
   unsigned s = 0;
   for (size_t k = 0; k < steps; ++k) {
     const float x = soft[2 * k], y = soft[2 * k + 1];
@@ -70,7 +71,7 @@ bool ViterbiK7::decode_error_free(const float* soft, size_t steps, bool terminat
     } else {
       return false;
     }
-    out[k] = static_cast<uint8_t>(u);
+    bits[k] = static_cast<uint8_t>(u);
     s = ((s << 1) | u) & 63u;
   }
   return !terminated || s == 0;
