@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 namespace tarvio::verify {
@@ -95,27 +96,73 @@ MaskResult SpectrumMask::check(const cplx* x, size_t n) {
   return r;
 }
 
+namespace {
+
+// The k-th smallest (from 0) of a set of values, exactly: the values are
+// counted in bins between the smallest and the largest, only
+// those of the bin that holds the k-th are kept, and so on until few are
+// left to put in order (or all are equal). Putting all of them in order
+// cost more than the rest of a DSSS burst's measurements.
+// `kept` holds the values (in any order), all in [first, last]; it is
+// used up.
+double kth_smallest(std::vector<double>& kept, size_t k, double first, double last, std::vector<uint32_t>& bins,
+                    std::vector<double>& next) {
+  constexpr size_t kBins = 1024;
+  for (bool bounds = true; kept.size() > 64; bounds = false) {
+    if (!bounds) {
+      const auto [lo, hi] = std::minmax_element(kept.begin(), kept.end());
+      first = *lo;
+      last = *hi;
+    }
+    if (first == last) return first;
+    // An order-keeping map to bins: the k-th lies in the bin where the
+    // running count passes k.
+    const double scale = kBins / (last - first);
+    auto bin = [&](double x) { return std::min(kBins - 1, static_cast<size_t>((x - first) * scale)); };
+    bins.assign(kBins, 0);
+    for (double x : kept) ++bins[bin(x)];
+    size_t b = 0;
+    while (bins[b] <= k) k -= bins[b++];
+    next.clear();
+    for (double x : kept)
+      if (bin(x) == b) next.push_back(x);
+    if (next.size() == kept.size()) break;  // no narrower: order them
+    kept.swap(next);
+  }
+  std::nth_element(kept.begin(), kept.begin() + static_cast<long>(k), kept.end());
+  return kept[k];
+}
+
+}  // namespace
+
 RampTimes measure_ramps(const cplx* x, size_t n, double sample_rate) {
   RampTimes r;
   const size_t w = std::max<size_t>(1, static_cast<size_t>(std::lround(sample_rate / 11e6)));
   if (n < 8 * w) return r;
+  // Buffers each thread keeps from burst to burst.
+  thread_local std::vector<double> p, kept, next;
+  thread_local std::vector<uint32_t> bins;
   // Power averaged over one chip (running mean).
-  std::vector<double> p(n - w + 1);
+  p.resize(n - w + 1);
   double acc = 0;
   for (size_t i = 0; i < w; ++i) acc += std::norm(x[i]);
   p[0] = acc / w;
+  double peak = p[0];
   for (size_t i = 1; i < p.size(); ++i) {
     acc += std::norm(x[i + w - 1]) - std::norm(x[i - 1]);
     p[i] = std::max(0.0, acc / w);
+    peak = std::max(peak, p[i]);
   }
   // The burst's own power: the median of the samples above a tenth of the peak.
-  const double peak = *std::max_element(p.begin(), p.end());
-  std::vector<double> high;
+  kept.clear();
+  double least = peak;
   for (double v : p)
-    if (v > 0.1 * peak) high.push_back(v);
-  if (high.empty()) return r;
-  std::nth_element(high.begin(), high.begin() + high.size() / 2, high.end());
-  const double ref = high[high.size() / 2];
+    if (v > 0.1 * peak) {
+      kept.push_back(v);
+      least = std::min(least, v);
+    }
+  if (kept.empty()) return r;
+  const double ref = kth_smallest(kept, kept.size() / 2, least, peak, bins, next);
   size_t on10 = 0, on90 = 0, off90 = p.size() - 1, off10 = p.size() - 1;
   while (on10 < p.size() && p[on10] < 0.1 * ref) ++on10;
   on90 = on10;
