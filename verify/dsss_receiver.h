@@ -33,6 +33,7 @@ struct DsssPacket {
   size_t octets = 0;
   ClockSwitch clockSwitch = ClockSwitch::None;
   unsigned clockSwitchBits = 0;  // the 15 bits, first received most significant
+  size_t switchedAt = 0;         // 33 Mbit/s: the first sample at 16.5 Mchip/s (else 0)
   PbccConvention pbccConvention;
   Bits psdu;
   bool fcsOk = false;

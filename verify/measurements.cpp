@@ -36,7 +36,16 @@ size_t mask_fft_size(double fs) {
 }
 }  // namespace
 
-SpectrumMask::SpectrumMask(double sample_rate, MaskKind kind)
+MaskResult worse(const MaskResult& a, const MaskResult& b) {
+  if (!b.evaluated) return a;
+  if (!a.evaluated) return b;
+  MaskResult r = b.worstMarginDb < a.worstMarginDb ? b : a;
+  r.pass = a.pass && b.pass;
+  r.checkedToHz = std::max(a.checkedToHz, b.checkedToHz);
+  return r;
+}
+
+SpectrumMask::SpectrumMask(double sample_rate, MaskKind kind, double chip_scale)
     : fs_(sample_rate), kind_(kind), fft_(mask_fft_size(sample_rate)) {
   const size_t n = fft_.size();
   window_.resize(n);
@@ -46,7 +55,7 @@ SpectrumMask::SpectrumMask(double sample_rate, MaskKind kind)
   overLimit_.resize(n);
   for (size_t k = 0; k < n; ++k) {
     const double f = (k < n / 2 ? static_cast<double>(k) : static_cast<double>(k) - n) * fs_ / n;
-    limit_[k] = mask_limit_db(kind_, f);
+    limit_[k] = mask_limit_db(kind_, f / chip_scale);
     overLimit_[k] = std::pow(10.0, -limit_[k] / 10);
   }
 }

@@ -44,6 +44,7 @@ Verifier::Verifier(double sample_rate, Family family)
     if (!(os >= 1))
       throw std::invalid_argument("DSSS needs a sample rate of 11 MHz or more, got " + fmt("%g Hz", sample_rate));
     dsss_ = std::make_unique<DsssReceiver>(os);
+    fastMask_ = std::make_unique<SpectrumMask>(sample_rate, MaskKind::Dsss, 1.5);
   }
 }
 
@@ -135,7 +136,13 @@ void Verifier::judge(PacketCheck& c, const cplx* x) {
     }
     c.warnings.insert(c.warnings.end(), p.warnings.begin(), p.warnings.end());
   }
-  if (c.end > c.start) c.mask = mask_.check(x + c.start, c.end - c.start);
+  // A 33 Mbit/s burst switches to 16.5 Mchip/s after its header: each part
+  // against the mask of its own chip rate.
+  const size_t fast = family_ == Family::Dsss ? c.dsss.switchedAt : 0;
+  if (fast > c.start && fast < c.end)
+    c.mask = worse(mask_.check(x + c.start, fast - c.start), fastMask_->check(x + fast, c.end - fast));
+  else if (c.end > c.start)
+    c.mask = mask_.check(x + c.start, c.end - c.start);
 }
 
 void Verifier::finish(PacketCheck& c, size_t index) {

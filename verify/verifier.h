@@ -76,6 +76,7 @@ class Verifier {
   std::unique_ptr<OfdmReceiver> ofdm_;
   std::unique_ptr<DsssReceiver> dsss_;
   SpectrumMask mask_;
+  std::unique_ptr<SpectrumMask> fastMask_;  // DSSS: the 16.5 Mchip/s part of 33 Mbit/s bursts
   BurstFinder bursts_;
   ExpectedPsdu expected_;
   Bits want_;

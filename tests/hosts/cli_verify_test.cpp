@@ -108,6 +108,17 @@ TEST_F(CliVerify, EveryFileKindPassesAndSpoiledOnesFail) {
   EXPECT_FALSE(j["summary"]["pass"].get<bool>());
 }
 
+// Waveforms correct by construction pass: the defaults (11 Mbit/s CCK),
+// and 33 Mbit/s, whose part at 16.5 Mchip/s is held to the mask of its own
+// chip rate.
+TEST_F(CliVerify, CorrectWaveformsPass) {
+  for (const char* args : {"", "--rate 33", "--rate 33 --set OverSampling=6"}) {
+    const CliRun r = run(std::string("calc ") + args + " --verify");
+    EXPECT_EQ(r.code, 0) << args << "\n" << r.out;
+    EXPECT_NE(r.out.find("mask pass"), std::string::npos) << args << "\n" << r.out;
+  }
+}
+
 // The bursts of a file are shared among the threads: any count gives the
 // same report, passing packets and failing ones alike.
 TEST_F(CliVerify, ThreadsDoNotChangeTheReport) {

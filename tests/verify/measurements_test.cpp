@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 namespace tarvio::verify {
 namespace {
@@ -24,6 +25,32 @@ TEST(MeasurementsTest, RampTimesFromTheMedianPower) {
   ASSERT_TRUE(r.evaluated);
   EXPECT_NEAR(r.onSeconds * 11e6, 80, 1e-9);
   EXPECT_NEAR(r.offSeconds * 11e6, 80, 1e-9);
+}
+
+// The DSSS mask's corners move with the chip rate: a tone 14 MHz from the
+// carrier, as strong as the one at it, is 30 dB over the mask of 11 Mchip/s
+// (-30 dBr from 11 MHz) and inside that of 16.5 Mchip/s (from 16.5 MHz); at
+// 20 MHz it is over both.
+TEST(MeasurementsTest, DsssMaskCornersFollowTheChipRate) {
+  const double fs = 66e6;
+  auto two_tones = [&](double f) {
+    CVec x(66000);
+    for (size_t i = 0; i < x.size(); ++i)
+      x[i] = 1.0 + std::polar(1.0, 2 * std::numbers::pi * f * static_cast<double>(i) / fs);
+    return x;
+  };
+  SpectrumMask slow(fs, MaskKind::Dsss), fast(fs, MaskKind::Dsss, 1.5);
+  const CVec at14 = two_tones(14e6), at20 = two_tones(20e6);
+  const MaskResult slow14 = slow.check(at14.data(), at14.size()), fast14 = fast.check(at14.data(), at14.size());
+  EXPECT_FALSE(slow14.pass);
+  EXPECT_NEAR(slow14.worstMarginDb, -30, 0.5);
+  EXPECT_NEAR(slow14.worstFreqHz, 14e6, 0.1e6);
+  EXPECT_TRUE(fast14.pass);
+  EXPECT_FALSE(fast.check(at20.data(), at20.size()).pass);
+  // Of the two parts of a burst the worse counts.
+  const MaskResult both = worse(fast14, slow14);
+  EXPECT_FALSE(both.pass);
+  EXPECT_EQ(both.worstMarginDb, slow14.worstMarginDb);
 }
 
 }  // namespace
