@@ -106,12 +106,14 @@ const std::vector<Burst>& Verifier::turn_and_find(CVec& x, CVec& spare) {
 // spectrum mask measured (its verdict is added in finish(), after the PSDU's).
 void Verifier::judge(PacketCheck& c, const cplx* x) {
   auto fail = [&](const std::string& s) { c.failures.push_back(s); };
+  // Without an FCS the PSDU is checked against the parameter set's alone.
+  c.fcsSent = expected_.fcs;
   if (family_ == Family::Ofdm) {
     const OfdmPacket& p = c.ofdm;
-    c.decoded = p.signalOk && p.fcsOk;
+    c.decoded = p.signalOk && (p.fcsOk || !c.fcsSent);
     if (!p.error.empty()) fail(p.error);
     if (p.error.empty() && !p.signalOk) fail("SIGNAL field not valid");
-    if (p.error.empty() && !p.fcsOk) fail("FCS wrong");
+    if (p.error.empty() && !p.fcsOk && c.fcsSent) fail("FCS wrong");
     if (p.error.empty()) {
       if (p.evmDb > p.evmLimitDb) fail(fmt("EVM %.1f dB above the limit %.0f dB", p.evmDb, p.evmLimitDb));
       if (!p.flatnessOk) fail(fmt("spectral flatness %.1f dB outside its limits", p.flatnessWorstDb));
@@ -122,9 +124,9 @@ void Verifier::judge(PacketCheck& c, const cplx* x) {
     }
   } else {
     const DsssPacket& p = c.dsss;
-    c.decoded = p.headerCrcOk && p.fcsOk;
+    c.decoded = p.headerCrcOk && (p.fcsOk || !c.fcsSent);
     if (!p.error.empty()) fail(p.error);
-    if (p.error.empty() && !p.fcsOk) fail("FCS wrong");
+    if (p.error.empty() && !p.fcsOk && c.fcsSent) fail("FCS wrong");
     if (p.error.empty()) {
       if (p.evmPeakPercent > kDsssEvmLimitPercent)
         fail(fmt("EVM peak %.1f %% above the limit %.0f %%", p.evmPeakPercent, kDsssEvmLimitPercent));
@@ -150,7 +152,7 @@ void Verifier::finish(PacketCheck& c, size_t index) {
   const bool ofdm = family_ == Family::Ofdm;
   Bits& psdu = ofdm ? c.ofdm.psdu : c.dsss.psdu;
   const bool received = (ofdm ? c.ofdm.error : c.dsss.error).empty();
-  if (received && expected_ && c.decoded && expected_(c.index, want_)) {
+  if (received && expected_.psdu && c.decoded && expected_.psdu(c.index, want_)) {
     c.psduEqual = psdu == want_ ? 1 : 0;
     if (c.psduEqual == 0) {
       size_t at = 0;
@@ -174,7 +176,7 @@ namespace {
 // Verifiers, one per thread, made on the calling thread (DFT plans are
 // made there).
 std::vector<std::unique_ptr<Verifier>> make_verifiers(unsigned threads, double sample_rate, Family family,
-                                                      const ExpectedPsdu& expected) {
+                                                      const Expected& expected) {
   std::vector<std::unique_ptr<Verifier>> v;
   for (unsigned t = 0; t < threads; ++t) {
     v.push_back(std::make_unique<Verifier>(sample_rate, family));
@@ -206,7 +208,7 @@ void run_threads(unsigned threads, std::atomic<bool>& failed, Work work) {
 }  // namespace
 
 std::vector<PacketCheck> verify_packets(size_t count, const OpenPacketReader& open, double sample_rate, Family family,
-                                        const ExpectedPsdu& expected, unsigned threads,
+                                        const Expected& expected, unsigned threads,
                                         const std::function<void(size_t, size_t)>& progress) {
   std::vector<PacketCheck> results(count);
   threads = static_cast<unsigned>(std::clamp<size_t>(threads, 1, std::max<size_t>(count, 1)));
@@ -243,7 +245,7 @@ std::vector<PacketCheck> verify_packets(size_t count, const OpenPacketReader& op
 }
 
 std::vector<PacketCheck> verify_waveform(const cplx* x, size_t n, double sample_rate, Family family,
-                                         const ExpectedPsdu& expected, unsigned threads,
+                                         const Expected& expected, unsigned threads,
                                          const std::function<void(size_t, size_t)>& progress) {
   BurstFinder finder;
   const std::vector<Burst> bursts = finder.find(x, n, sample_rate);

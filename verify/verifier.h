@@ -32,7 +32,8 @@ struct PacketCheck {
   Family family = Family::Ofdm;
   OfdmPacket ofdm;  // the receiver's result of the family
   DsssPacket dsss;
-  bool decoded = false;  // header and FCS good
+  bool fcsSent = true;   // the PSDU ends in an FCS (false only when the parameter set says so)
+  bool decoded = false;  // header and FCS good (the header, when no FCS is sent)
   int psduEqual = -1;    // 1 equal to the parameter set's, 0 different, -1 not known
   MaskResult mask;
   bool pass = false;
@@ -44,12 +45,18 @@ struct PacketCheck {
 // `index` should carry; false when not known. Called from several threads.
 using ExpectedPsdu = std::function<bool(size_t index, Bits& out)>;
 
+// What the parameter set says of the packets, when the file carries it.
+struct Expected {
+  ExpectedPsdu psdu;  // may be empty
+  bool fcs = true;    // the PSDUs end in an FCS (the MAC FCS can be turned off)
+};
+
 class Verifier {
  public:
   Verifier(double sample_rate, Family family);
   Family family() const { return family_; }
   double sample_rate() const { return fs_; }
-  void set_expected(ExpectedPsdu e) { expected_ = std::move(e); }
+  void set_expected(Expected e) { expected_ = std::move(e); }
   // Decodes every packet found in x[0..n), which starts at sample `offset`
   // of the waveform; packet numbers continue from `first_index`. Returns
   // the number of packets appended.
@@ -78,7 +85,7 @@ class Verifier {
   SpectrumMask mask_;
   std::unique_ptr<SpectrumMask> fastMask_;  // DSSS: the 16.5 Mchip/s part of 33 Mbit/s bursts
   BurstFinder bursts_;
-  ExpectedPsdu expected_;
+  Expected expected_;
   Bits want_;
 };
 
@@ -92,7 +99,7 @@ using OpenPacketReader = std::function<PacketReader()>;
 // packet without a burst is a failure). `progress` (may be empty) is called
 // from the calling thread with the number of packets done and `count`.
 std::vector<PacketCheck> verify_packets(size_t count, const OpenPacketReader& open, double sample_rate, Family family,
-                                        const ExpectedPsdu& expected, unsigned threads,
+                                        const Expected& expected, unsigned threads,
                                         const std::function<void(size_t, size_t)>& progress = {});
 
 // Checks every packet of the waveform x[0..n): its bursts are shared among
@@ -101,7 +108,7 @@ std::vector<PacketCheck> verify_packets(size_t count, const OpenPacketReader& op
 // is called from the calling thread with the number of bursts done and
 // their total.
 std::vector<PacketCheck> verify_waveform(const cplx* x, size_t n, double sample_rate, Family family,
-                                         const ExpectedPsdu& expected, unsigned threads,
+                                         const Expected& expected, unsigned threads,
                                          const std::function<void(size_t, size_t)>& progress = {});
 
 }  // namespace tarvio::verify

@@ -368,8 +368,11 @@ int run_verify(const std::vector<std::string>& args) {
   std::optional<ExpectedPsdus> expected;
   if (s.parameters && s.parameters->numberOfPackets > 0)
     expected.emplace(*s.parameters, static_cast<size_t>(s.parameters->numberOfPackets));
-  verify::ExpectedPsdu want;
-  if (expected) want = [&](size_t i, Bits& out) { return expected->fill(i, out); };
+  verify::Expected want;
+  if (expected) {
+    want.psdu = [&](size_t i, Bits& out) { return expected->fill(i, out); };
+    want.fcs = expected->has_fcs();
+  }
   // The waveform plays in a loop: start reading in an idle part.
   const size_t turn = verify::loop_start(s.samples.data(), s.samples.size(), s.sampleRate);
   std::rotate(s.samples.begin(), s.samples.begin() + static_cast<long>(turn), s.samples.end());
@@ -417,8 +420,9 @@ int verify_last_calculation(bool json) {
     };
   };
   const auto checks = verify::verify_packets(
-      src.num_pkts, open, fs, family, [&](size_t k, Bits& out) { return expected.fill(k, out); }, default_threads(),
-      progress_line("packets"));
+      src.num_pkts, open, fs, family,
+      verify::Expected{[&](size_t k, Bits& out) { return expected.fill(k, out); }, expected.has_fcs()},
+      default_threads(), progress_line("packets"));
   return print(checks, json,
                "calculated waveform: " + std::to_string(src.num_pkts) + " packets, " + describe_rate(family, fs) +
                    (mirrored ? ", mirrored" : ""));
