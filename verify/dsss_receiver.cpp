@@ -443,7 +443,8 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
       }
       if (spread) ref = -p / std::abs(p);  // the last chip of the section
       tPay = chip_time(spread ? 165 : 15);
-      r.switchedAt = static_cast<size_t>(std::ceil(chip_time(preChips)));
+      r.switchStart = static_cast<size_t>(std::max(0.0, std::floor(tPay0)));
+      r.switchEnd = static_cast<size_t>(std::ceil(tPay));
       spacing = post;
       if (spread)
         r.warnings.push_back(

@@ -64,22 +64,26 @@ MaskResult SpectrumMask::check(const cplx* x, size_t n) {
   MaskResult r;
   const size_t N = fft_.size();
   std::fill(psd_.begin(), psd_.end(), 0.0);
-  size_t segments = 0;
-  // Segments cover the burst; a burst shorter than one segment is taken
-  // once, padded with zeros.
-  for (size_t first = 0; first < n || segments == 0; first += N) {
-    if (n == 0) return r;
-    const size_t m = std::min(N, n - std::min(n, first));
-    if (m < N / 2 && segments > 0) break;
+  if (n == 0) return r;
+  auto add_segment = [&](size_t first, size_t m) {
     cplx* in = fft_.in();
     for (size_t i = 0; i < m; ++i) in[i] = {x[first + i].real() * window_[i], x[first + i].imag() * window_[i]};
     std::fill(in + m, in + N, cplx(0));
     fft_.run();
     const cplx* y = fft_.out();
     for (size_t k = 0; k < N; ++k) psd_[k] += y[k].real() * y[k].real() + y[k].imag() * y[k].imag();
-    ++segments;
-    if (first + N >= n) break;
-  }
+  };
+  // Whole segments cover the burst. A rest of half a segment or more is
+  // taken as the segment that ends with the burst (it overlaps the one
+  // before): a rest padded with zeros would end in a step wherever the burst
+  // is cut, and the step's spectrum would be charged to the burst. A burst
+  // shorter than one segment is taken once, padded with zeros.
+  const size_t whole = n / N, rest = n % N;
+  for (size_t s = 0; s < whole; ++s) add_segment(s * N, N);
+  if (whole == 0)
+    add_segment(0, n);
+  else if (rest >= N / 2)
+    add_segment(n - N, N);
   const double peak = *std::max_element(psd_.begin(), psd_.end());
   if (!(peak > 0)) return r;
   r.evaluated = true;

@@ -138,11 +138,14 @@ void Verifier::judge(PacketCheck& c, const cplx* x) {
     }
     c.warnings.insert(c.warnings.end(), p.warnings.begin(), p.warnings.end());
   }
-  // A 33 Mbit/s burst switches to 16.5 Mchip/s after its header: each part
-  // against the mask of its own chip rate.
-  const size_t fast = family_ == Family::Dsss ? c.dsss.switchedAt : 0;
-  if (fast > c.start && fast < c.end)
-    c.mask = worse(mask_.check(x + c.start, fast - c.start), fastMask_->check(x + fast, c.end - fast));
+  // A 33 Mbit/s burst switches to 16.5 Mchip/s after its header: the part
+  // before the clock-switch section and the part after it each against the
+  // mask of its own chip rate. The section itself, where one clock's
+  // filtered chips give way to the other's, belongs to neither.
+  const DsssPacket& d = c.dsss;
+  if (family_ == Family::Dsss && d.switchEnd > d.switchStart && d.switchStart > c.start && d.switchEnd < c.end)
+    c.mask = worse(mask_.check(x + c.start, d.switchStart - c.start),
+                   fastMask_->check(x + d.switchEnd, c.end - d.switchEnd));
   else if (c.end > c.start)
     c.mask = mask_.check(x + c.start, c.end - c.start);
 }

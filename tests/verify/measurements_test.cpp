@@ -53,5 +53,18 @@ TEST(MeasurementsTest, DsssMaskCornersFollowTheChipRate) {
   EXPECT_EQ(both.worstMarginDb, slow14.worstMarginDb);
 }
 
+// A burst cut off at full power (as the part of a 33 Mbit/s burst before
+// its clock switch is) adds no spectrum of its own: a tone of 1.6 DFT
+// segments stays more than 50 dB inside the mask far from it.
+TEST(MeasurementsTest, ACutBurstAddsNoSpectrum) {
+  SpectrumMask mask(44e6, MaskKind::Dsss);
+  CVec x(mask.fft_size() * 8 / 5);
+  for (size_t i = 0; i < x.size(); ++i)
+    x[i] = std::polar(1.0, 2 * std::numbers::pi * 1e6 * static_cast<double>(i) / 44e6);
+  const MaskResult r = mask.check(x.data(), x.size());
+  ASSERT_TRUE(r.evaluated);
+  EXPECT_GT(r.worstMarginDb, 50);
+}
+
 }  // namespace
 }  // namespace tarvio::verify
