@@ -131,14 +131,21 @@ double kth_smallest(std::vector<double>& kept, size_t k, double first, double la
     // An order-keeping map to bins: the k-th lies in the bin where the
     // running count passes k.
     const double scale = kBins / (last - first);
-    auto bin = [&](double x) { return std::min(kBins - 1, static_cast<size_t>((x - first) * scale)); };
-    bins.assign(kBins, 0);
-    for (double x : kept) ++bins[bin(x)];
+    auto bin = [&](double x) {
+      return static_cast<size_t>(std::min<long>(kBins - 1, static_cast<long>((x - first) * scale)));
+    };
+    // Four counts per bin, taken in turn: most values fall in a few bins,
+    // and one count would wait on its own last increment.
+    bins.assign(4 * kBins, 0);
+    for (size_t i = 0; i < kept.size(); ++i) ++bins[4 * bin(kept[i]) + (i & 3)];
+    auto count = [&](size_t c) { return size_t{bins[4 * c]} + bins[4 * c + 1] + bins[4 * c + 2] + bins[4 * c + 3]; };
     size_t b = 0;
-    while (bins[b] <= k) k -= bins[b++];
-    next.clear();
+    while (count(b) <= k) k -= count(b++);
+    next.resize(kept.size());
+    size_t kept_in_bin = 0;
     for (double x : kept)
-      if (bin(x) == b) next.push_back(x);
+      if (bin(x) == b) next[kept_in_bin++] = x;
+    next.resize(kept_in_bin);
     if (next.size() == kept.size()) break;  // no narrower: order them
     kept.swap(next);
   }
@@ -152,9 +159,16 @@ RampTimes measure_ramps(const cplx* x, size_t n, double sample_rate) {
   RampTimes r;
   const size_t w = std::max<size_t>(1, static_cast<size_t>(std::lround(sample_rate / 11e6)));
   if (n < 8 * w) return r;
-  // Buffers each thread keeps from burst to burst.
-  thread_local std::vector<double> p, kept, next;
-  thread_local std::vector<uint32_t> bins;
+  // Buffers each thread keeps from burst to burst (reached through one
+  // reference: in a shared library each use of a thread-local variable
+  // itself may look its address up again).
+  struct Buffers {
+    std::vector<double> p, kept, next;
+    std::vector<uint32_t> bins;
+  };
+  thread_local Buffers buffers;
+  Buffers& b = buffers;
+  std::vector<double>&p = b.p, &kept = b.kept;
   // Power averaged over one chip (running mean).
   p.resize(n - w + 1);
   double acc = 0;
@@ -167,15 +181,13 @@ RampTimes measure_ramps(const cplx* x, size_t n, double sample_rate) {
     peak = std::max(peak, p[i]);
   }
   // The burst's own power: the median of the samples above a tenth of the peak.
-  kept.clear();
-  double least = peak;
+  kept.resize(p.size());
+  size_t high = 0;
   for (double v : p)
-    if (v > 0.1 * peak) {
-      kept.push_back(v);
-      least = std::min(least, v);
-    }
+    if (v > 0.1 * peak) kept[high++] = v;
+  kept.resize(high);
   if (kept.empty()) return r;
-  const double ref = kth_smallest(kept, kept.size() / 2, least, peak, bins, next);
+  const double ref = kth_smallest(kept, kept.size() / 2, 0.1 * peak, peak, b.bins, b.next);
   size_t on10 = 0, on90 = 0, off90 = p.size() - 1, off10 = p.size() - 1;
   while (on10 < p.size() && p[on10] < 0.1 * ref) ++on10;
   on90 = on10;
