@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "dsp/fftw_planner.h"
+
 namespace tarvio {
 namespace {
 
@@ -47,8 +49,9 @@ struct FftPlans {
 };
 
 // In-place forward/backward plans of size n, made once and shared until the
-// program ends. The FFTW planner is not thread-safe, so the cache is
-// guarded; executing a plan on other (equally aligned) arrays is.
+// program ends. The FFTW planner is not thread-safe, so plans are made
+// under the planner lock shared with every other plan cache; executing a
+// plan on other (equally aligned) arrays is thread-safe.
 class PlanCache {
  public:
   ~PlanCache() {
@@ -58,7 +61,7 @@ class PlanCache {
     }
   }
   const FftPlans& get(size_t n) {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<std::mutex> lock(fftw_planner_mutex());
     auto it = plans_.find(n);
     if (it != plans_.end()) return it->second;
     fftw_complex* buf = fftw_alloc_complex(n);
@@ -76,7 +79,6 @@ class PlanCache {
   }
 
  private:
-  std::mutex mu_;
   std::map<size_t, FftPlans> plans_;
 };
 
