@@ -20,6 +20,7 @@
 #include "files/waveform_outputs.h"
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/cli_command.h"
+#include "hosts/cli/cmd_verify.h"
 #include "instrument/packet_file.h"
 #include "mac/mac_header.h"
 #include "records/field_path.h"
@@ -35,7 +36,7 @@ namespace {
 const char* kUsage =
     "usage: tarvio-cli calc [PARAMFILE] [--rate R] [--set FIELD=VALUE ...] [--sig FIELD=VALUE ...]\n"
     "                       [--save-params FILE] [--dump FILE.mat] [--export FILE] [--raw FILE]\n"
-    "                       [--save-wave FILE.mat] [--sigmf BASE]\n"
+    "                       [--save-wave FILE.mat] [--sigmf BASE] [--verify] [--json]\n"
     "\n"
     "Calculates the waveform of a parameter set: the defaults, or PARAMFILE (a parameter\n"
     "file), changed by the options in the order given.\n"
@@ -54,6 +55,8 @@ const char* kUsage =
     "  --raw FILE          raw 16-bit sample file\n"
     "  --save-wave FILE    MAT file with samplePoints, sampleRate, wave\n"
     "  --sigmf BASE        BASE.sigmf-data and BASE.sigmf-meta\n"
+    "  --verify            demodulate and check every packet as tarvio-cli verify does (exit code 1\n"
+    "                      when a packet fails); --json prints its results as JSON\n"
     "\n"
     "VALUE is written as for tarvio-cli call: 12, 0x1F, [1 0 1], 'text', @file.mat:var.\n"
     "Messages go to standard error; a check that stops the calculation gives exit code 1.\n";
@@ -212,8 +215,13 @@ int run_calc(const std::vector<std::string>& args) {
   std::string paramFile;
   std::vector<Step> steps;
   Outputs out;
+  bool verify = false, json = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    if (a == "--verify" || a == "--json") {
+      (a == "--verify" ? verify : json) = true;
+      continue;
+    }
     if (!starts_with(a, "--")) {
       if (!paramFile.empty())
         throw UsageError("only one parameter file can be given, got '" + paramFile + "' and '" + a + "'");
@@ -286,6 +294,7 @@ int run_calc(const std::vector<std::string>& args) {
   if (!out.raw.empty()) WriteRawWaveform(out.raw);
   if (!out.saveWave.empty()) WriteSaveWave(out.saveWave);
   if (!out.sigmf.empty()) WriteSigmf(out.sigmf);
+  if (verify) return verify_last_calculation(json);
   return kExitOk;
 }
 
