@@ -55,6 +55,12 @@ inline double abs_peak(const double* x, size_t n, double peak) {
   return peak;
 }
 
+// Encodes v[0], v[2], v[4], ... (the I or the Q values of interleaved
+// complex samples) as the packet file stores them.
+void encode_every_other(const double* __restrict v, size_t count, uint8_t* __restrict out) {
+  for (size_t k = 0; k < count; ++k) put_complemented(out + 8 * k, v[2 * k]);
+}
+
 int open_append(const std::string& path, const char* what) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) throw std::runtime_error(std::string("cannot open the ") + what + " '" + path + "': " + errno_text());
@@ -112,7 +118,7 @@ double Writer::append(const cplx* samples, size_t n, const Markers& markers) {
     for (size_t first = 0; first < n; first += kPiece) {
       const size_t count = std::min(kPiece, n - first);
       const double* v = reinterpret_cast<const double*>(samples + first) + part;
-      for (size_t k = 0; k < count; ++k) put_complemented(bytes_.data() + 8 * k, v[2 * k]);
+      encode_every_other(v, count, bytes_.data());
       write_all(fd_, bytes_.data(), 8 * count, path_);
     }
   write_all(mk_, marks_.data(), marks_.size(), marker_path_);
