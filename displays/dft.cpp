@@ -1,5 +1,5 @@
-// Forward transforms through FFTW. The FFTW planner is not thread-safe, so
-// making and destroying plans is serialised here; running a plan is not.
+// Forward transforms through FFTW. Making and destroying plans takes the
+// program's one FFTW planner lock; running a plan does not.
 #include "displays/dft.h"
 
 #include <fftw3.h>
@@ -9,14 +9,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "runtime/fftw_planner.h"
+
 namespace tarvio {
 
 namespace {
-
-std::mutex& planner() {
-  static std::mutex m;
-  return m;
-}
 
 fftw_plan make_plan(CVec& x) {
   if (x.size() > size_t(INT_MAX))
@@ -24,7 +21,7 @@ fftw_plan make_plan(CVec& x) {
   auto* d = reinterpret_cast<fftw_complex*>(x.data());
   fftw_plan p;
   {
-    std::lock_guard<std::mutex> lock(planner());
+    std::lock_guard<std::mutex> lock(fftw_planner_mutex());
     p = fftw_plan_dft_1d(int(x.size()), d, d, FFTW_FORWARD, FFTW_ESTIMATE);
   }
   if (!p) throw std::runtime_error("FFTW cannot plan a transform of " + std::to_string(x.size()) + " points");
@@ -32,7 +29,7 @@ fftw_plan make_plan(CVec& x) {
 }
 
 void destroy(fftw_plan p) {
-  std::lock_guard<std::mutex> lock(planner());
+  std::lock_guard<std::mutex> lock(fftw_planner_mutex());
   fftw_destroy_plan(p);
 }
 

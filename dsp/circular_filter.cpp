@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "dsp/fftw_planner.h"
+#include "runtime/fftw_planner.h"
 
 namespace tarvio {
 namespace {
@@ -49,9 +49,9 @@ struct FftPlans {
 };
 
 // In-place forward/backward plans of size n, made once and shared until the
-// program ends. The FFTW planner is not thread-safe, so plans are made
-// under the planner lock shared with every other plan cache; executing a
-// plan on other (equally aligned) arrays is thread-safe.
+// program ends. The cache is guarded by the FFTW planner's lock, which
+// every planning part of the program takes; executing a plan on other
+// (equally aligned) arrays needs no lock.
 class PlanCache {
  public:
   ~PlanCache() {

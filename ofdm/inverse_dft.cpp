@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "dsp/fftw_planner.h"
+#include "runtime/fftw_planner.h"
 
 namespace tarvio {
 
@@ -54,7 +54,7 @@ struct BackwardPlan {
 
 fftw_plan backward_plan(size_t n) {
   static std::map<size_t, std::unique_ptr<BackwardPlan>> plans;
-  std::lock_guard<std::mutex> lock(fftw_planner_mutex());  // the FFTW planner is not re-entrant
+  std::lock_guard<std::mutex> lock(fftw_planner_mutex());
   auto it = plans.find(n);
   if (it != plans.end()) return it->second->plan;
   // Planning on scratch buffers of the same alignment as every DftBuffer, so

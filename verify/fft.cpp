@@ -7,18 +7,13 @@
 #include <mutex>
 #include <stdexcept>
 
-namespace tarvio::verify {
+#include "runtime/fftw_planner.h"
 
-namespace {
-std::mutex& planner_mutex() {
-  static std::mutex m;
-  return m;
-}
-}  // namespace
+namespace tarvio::verify {
 
 Fft::Fft(size_t n) : n_(n) {
   if (n == 0) throw std::invalid_argument("Fft: size 0");
-  std::lock_guard<std::mutex> lock(planner_mutex());
+  std::lock_guard<std::mutex> lock(fftw_planner_mutex());
   fftw_complex* buf = fftw_alloc_complex(n);
   plan_ = fftw_plan_dft_1d(static_cast<int>(n), buf, buf, FFTW_FORWARD, FFTW_ESTIMATE | FFTW_UNALIGNED);
   fftw_free(buf);
@@ -26,7 +21,7 @@ Fft::Fft(size_t n) : n_(n) {
 }
 
 Fft::~Fft() {
-  std::lock_guard<std::mutex> lock(planner_mutex());
+  std::lock_guard<std::mutex> lock(fftw_planner_mutex());
   fftw_destroy_plan(static_cast<fftw_plan>(plan_));
 }
 

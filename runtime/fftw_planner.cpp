@@ -1,5 +1,5 @@
-// The FFTW planner lock.
-#include "dsp/fftw_planner.h"
+// The one lock around FFTW's planner.
+#include "runtime/fftw_planner.h"
 
 namespace tarvio {
 
