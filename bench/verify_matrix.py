@@ -9,8 +9,8 @@ its PSDU equal to the parameter set's.
 
 usage: bench/verify_matrix.py [BUILD_BIN_DIR] [--markdown]
 
-The unfiltered DSSS waveforms at 1.5 and 2.5 samples per chip are left out:
-their generator drops every other chip.
+DSSS without a filter at 1.5 and 2.5 samples per chip is left out (the
+generator refuses it).
 """
 import itertools
 import json

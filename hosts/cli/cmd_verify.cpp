@@ -56,7 +56,8 @@ const char* kUsage =
     "  --mirrored         the waveform was made with a mirrored spectrum\n"
     "  --threads N        receivers working in parallel (default: the processor count)\n"
     "\n"
-    "Exit code 0 when every packet decodes with a good FCS and passes the limits, 1 otherwise.\n";
+    "Exit code 0 when every packet decodes with a good FCS (packets whose parameter set sends no FCS:\n"
+    "with the parameter set's PSDU) and passes the limits, 1 otherwise.\n";
 
 // Packs bits (first bit the least significant of its octet) into octets.
 void pack_octets(const uint8_t* bits, size_t octets, uint8_t* out) {
@@ -407,7 +408,7 @@ int verify_last_calculation(bool json) {
   struct PacketFileReader {
     packet_file::Reader file;
     std::vector<double> i, q;
-    PacketFileReader(const PacketSource& s) : file(s.path, s.pkt_size), i(s.pkt_size), q(s.pkt_size) {}
+    explicit PacketFileReader(const PacketSource& s) : file(s.path, s.pkt_size), i(s.pkt_size), q(s.pkt_size) {}
   };
   auto open = [&]() -> verify::PacketReader {
     auto r = std::make_shared<PacketFileReader>(src);
