@@ -516,6 +516,7 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
   }
   for (size_t i = 0; i < 7; ++i) decoded_[i] = 0;
   for (size_t i = 0; i < 16; ++i) r.service |= static_cast<unsigned>(decoded_[i]) << i;
+  r.psdu.swap(spare_);  // a buffer handed back by recycle(), if any
   r.psdu.assign(decoded_.begin() + 16, decoded_.begin() + 16 + 8 * static_cast<long>(r.length));
   r.fcsOk = fcs_good(r.psdu);
   return r;

@@ -55,6 +55,11 @@ class OfdmReceiver {
   // Finds and decodes the first packet whose burst starts at or after
   // `from` in x[0..n) (search up to `searchEnd`, default the whole row).
   OfdmPacket receive(const cplx* x, size_t n, size_t from, size_t searchEnd = static_cast<size_t>(-1));
+  // Hands a packet's PSDU back once it has been checked: the next packet's
+  // is built in its storage.
+  void recycle(Bits&& psdu) {
+    if (psdu.capacity() > spare_.capacity()) spare_ = std::move(psdu);
+  }
 
  private:
   bool find_ltf(const cplx* x, size_t n, size_t from, size_t searchEnd, size_t& ltf);
@@ -71,6 +76,7 @@ class OfdmReceiver {
   CVec rot_;    // the common phase correction of every DATA symbol
   CVec ideal_;  // the decided point of every data sub-carrier
   Bits decoded_;
+  Bits spare_;             // storage for the next PSDU
   double cfoStep_ = 0;     // radians per sample
   bool derotate_ = false;  // an offset to take off
   CVec ramp_;              // e^(-j cfoStep k), k = 0 .. N-1

@@ -170,6 +170,7 @@ void Verifier::finish(PacketCheck& c, size_t index) {
     c.failures.push_back(
         fmt("spectrum mask exceeded by %.1f dB at %+.2f MHz", -c.mask.worstMarginDb, c.mask.worstFreqHz / 1e6));
   c.pass = c.failures.empty();
+  if (ofdm_) ofdm_->recycle(std::move(c.ofdm.psdu));
   c.ofdm.psdu = Bits();
   c.dsss.psdu = Bits();
 }
