@@ -7,6 +7,9 @@
 
 #include <cmath>
 #include <cstdio>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,9 +59,8 @@ void append_bits(Bits& out, const std::vector<double>& row) {
   for (double b : row) out.push_back(b != 0 ? 1 : 0);
 }
 
-// Runs the frame generator of the parameter set's format. Without a
-// generator the packet is the waveform and markers held from before.
-Frame generate_frame(const Parameters& p, const Bits& databits, const State& s) {
+// Runs the frame generator of the parameter set's format.
+Frame generate_frame(const Parameters& p, const Bits& databits) {
   const double taps = p.FilterTaps * p.OverSampling;
   if (p.format == 1)
     return Dot11a_FRAME(p.generationMode, databits, p.serviceField, p.dataRate, p.modulation, p.encoderRate,
@@ -69,11 +71,9 @@ Frame generate_frame(const Parameters& p, const Bits& databits, const State& s) 
     return Dot11b_FRAME(databits, p.dataRate, p.highRateMod, p.preambleType, p.clkLocked, p.scramblerActive,
                         p.encoderActive, p.generationMode, p.idleSamples, p.rampType, p.rampLength, p.OverSampling,
                         p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, p.filterCoeffs);
-  if (p.format == 3)
-    return Dot11g_FRAME(databits, p.clkStruct, p.dataRate, p.highRateMod, p.preambleType, p.clkLocked,
-                        p.scramblerActive, p.encoderActive, p.generationMode, p.idleSamples, p.rampType, p.rampLength,
-                        p.OverSampling, p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, p.filterCoeffs);
-  return Frame{s.waveform, s.markers};
+  return Dot11g_FRAME(databits, p.clkStruct, p.dataRate, p.highRateMod, p.preambleType, p.clkLocked, p.scramblerActive,
+                      p.encoderActive, p.generationMode, p.idleSamples, p.rampType, p.rampLength, p.OverSampling,
+                      p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, p.filterCoeffs);
 }
 
 // Takes over what the packets written so far leave behind: the last one as
@@ -152,17 +152,32 @@ bool Calculate() {
 
   const SeqCtrlOffsets os = calcSeqCtnrlOffsets(hdr);
   HeaderRestore restore(hdr.BitStream);
-  // Packets are generated here and written on a second thread when there is
-  // a second core; the file is the same either way.
-  PacketSink sink(file, log, std::thread::hardware_concurrency() > 1);
-  Bits databits, last_bits;
-  bool have_last = false;
-  CVec faded;
   const bool framed = p.generationMode == 1;
   const double packets = std::floor(p.numberOfPackets);
   // The waveform's own sample period: 20 MHz (OFDM) or 11 MHz (DSSS, ERP)
   // times the oversampling.
   const double samplePeriodUsec = 1.0 / ((p.format == 1 ? 20.0 : 11.0) * p.OverSampling);
+  const bool generated = p.format == 1 || p.format == 2 || p.format == 3;
+  // What the frame generators read, fixed for the run: the header and FCS
+  // fields that change between packets are not among it.
+  const Parameters gen = p;
+  const auto make_frame = [&gen, samplePeriodUsec](const Bits& bits) {
+    Frame fr = generate_frame(gen, bits);
+    if (gen.FadingState != 0) {
+      CVec faded;
+      ApplyFading(fr.waveform, samplePeriodUsec, gen.Fading, faded);
+      fr.waveform.swap(faded);
+    }
+    return fr;
+  };
+  // With more than one core, frames are made on one thread per core and
+  // written on another; the first is made here, so that the FFT plans of
+  // the run exist before any other thread needs them. The file is the same
+  // either way.
+  const unsigned cores = std::thread::hardware_concurrency();
+  PacketSink sink(file, log, cores > 1 ? cores : 0);
+  Bits databits, last_bits;
+  bool have_last = false;
 
   try {
     for (double pk = 1; pk <= packets; ++pk) {
@@ -181,13 +196,13 @@ bool Calculate() {
       // A packet whose bits equal the previous one's is the same waveform:
       // append the held samples again instead of regenerating them.
       if (!have_last || databits != last_bits) {
-        Frame fr = generate_frame(p, databits, s);
-        if (p.FadingState != 0) {
-          reporter().status("Apply multipoint reflection");
-          ApplyFading(fr.waveform, samplePeriodUsec, p.Fading, faded);
-          fr.waveform.swap(faded);
-        }
-        sink.push(std::move(fr));
+        if (p.FadingState != 0) reporter().status("Apply multipoint reflection");
+        if (!generated)
+          sink.push(Frame{s.waveform, s.markers});  // no generator: the held waveform
+        else if (!have_last)
+          sink.push(make_frame(databits));
+        else
+          sink.push([&make_frame, bits = databits] { return make_frame(bits); });
         last_bits.swap(databits);
         have_last = true;
       } else {
@@ -207,15 +222,17 @@ bool Calculate() {
       }
     }
   } catch (...) {
-    // The packets generated before the failure stay in the file and their
+    // The packets made before the failure stay in the file and their
     // results are kept, as when they are written one by one.
-    try {
-      take_result(sink.finish(), s);
-    } catch (...) {
-    }
+    take_result(sink.drain(), s);
     throw;
   }
   take_result(sink.finish(), s);
+#if defined(__GLIBC__)
+  // The threads' heaps keep what they freed; hand it back, so that what
+  // follows (an export, a display) starts from the memory of one packet.
+  if (cores > 1) malloc_trim(0);
+#endif
   calculation_progress(packets, packets);
   return true;
 }

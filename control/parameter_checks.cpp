@@ -60,6 +60,13 @@ void check_between_fields(const Parameters& p, const std::string& name) {
   if (p.MACheader.Contents.BitStream.size() % 8 != 0)
     throw FieldError(name + ".MACheader.Contents.BitStream holds " +
                      std::to_string(p.MACheader.Contents.BitStream.size()) + " bits, not a whole number of octets");
+  // Without a filter the chips are upsampled as single impulses; at a
+  // fractional oversampling every other chip falls between two output
+  // samples and is dropped, which leaves no decodable burst.
+  if (p.format != 1 && p.FilterType == 0 && p.OverSampling != std::floor(p.OverSampling))
+    refuse(p, name, "FilterType", p.FilterType,
+           "without a filter the oversampling must be a whole number: at " + Num2Str(p.OverSampling) +
+               " every other chip would be lost; choose a filter or a whole OverSampling");
   if (p.FilterType == 4 && p.filterCoeffs.empty())
     refuse(p, name, "FilterType", p.FilterType, "the user filter (filterCoeffs) is empty");
   const MacHeader& h = p.MACheader.Contents;

@@ -3,11 +3,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 
 #include "control/param_set_ops.h"
-#include "control/parameter_files.h"
 #include "control/parameter_checks.h"
+#include "control/parameter_files.h"
 #include "mac/mac_header.h"
 #include "records/state.h"
 #include "runtime/number_text.h"
@@ -51,20 +52,39 @@ void SetWLAN_vars() {
     throw std::runtime_error("WLAN_varsB.txt: the data rate " + Num2Str(s[0]) +
                              " Mbit/s is not one of 1 2 5.5 6 9 11 12 18 22 24 33 36 48 54. Nothing was changed.");
   const MacHeader header = wlan_vars_header(s);
+  State& st = state();
+  // What the steps below change, so that a refusal at the end leaves the
+  // state as it was.
+  const Parameters parameters_before = st.parameters;
+  const SigGenSettings settings_before = st.sigGenSettings;
+  const Configuration configuration_before = st.configuration;
+  const MacHeader header_before = st.MAChdr;
+  const std::optional<double> dont_set_before = st.dontSetSampleRate;
   if (!LoadParameters("WLAN_varsB.mat"))
     throw std::runtime_error("WLAN_varsB.mat could not be loaded (see the message shown). Nothing was changed.");
 
-  State& st = state();
   Parameters& p = st.parameters;
-  SetFaceless();
-  st.MAChdr = header;
-  p.MACheader.Contents = header;
-  p.MACheader.Length = static_cast<double>(header.BitStream.size()) / 8;
-  p.dataRate = s[0];
-  UpdateDataRate(position);
-  p.dataLength = s[2];
-  st.sigGenSettings.Frequency = s[1] * 1000000000;
-  recompute_derived(p);
+  try {
+    SetFaceless();
+    st.MAChdr = header;
+    p.MACheader.Contents = header;
+    p.MACheader.Length = static_cast<double>(header.BitStream.size()) / 8;
+    p.dataRate = s[0];
+    UpdateDataRate(position);
+    p.dataLength = s[2];
+    st.sigGenSettings.Frequency = s[1] * 1000000000;
+    // A data length the rate's frame cannot carry (above maxDataLen) or any
+    // other value no generator can make is refused here rather than giving
+    // a broken waveform at the calculation.
+    check_and_derive(p);
+  } catch (const std::exception& e) {
+    st.parameters = parameters_before;
+    st.sigGenSettings = settings_before;
+    st.configuration = configuration_before;
+    st.MAChdr = header_before;
+    st.dontSetSampleRate = dont_set_before;
+    throw std::runtime_error(std::string("WLAN_varsB: ") + e.what() + ". Nothing was changed.");
+  }
 }
 
 TARVIO_OP(

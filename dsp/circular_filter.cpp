@@ -334,10 +334,12 @@ void polyphase_fft(const CVec& x, const double* g, size_t P, size_t m, CVec& y) 
 
 // Filters x circularly through the polyphase decomposition of h (P phases)
 // into y of length N*P.
-CVec polyphase_circular(const CVec& x, size_t P, const RVec& h) {
+CVec polyphase_circular(const CVec& x, size_t P, const RVec& h, size_t spare = 0) {
   const size_t N = x.size();
   if (P == 0) throw std::invalid_argument("upsample_circular_filter: the upsampling factor must be at least 1.");
-  CVec y(N * P);
+  CVec y;
+  y.reserve(N * P + spare);
+  y.resize(N * P);
   if (N == 0 || h.empty()) return y;
   Workspace& ws = workspace();
   // Fold the taps modulo the output length: a tap k acts like tap k mod NP.
@@ -362,5 +364,9 @@ CVec polyphase_circular(const CVec& x, size_t P, const RVec& h) {
 CVec circular_filter(const CVec& x, const RVec& h) { return polyphase_circular(x, 1, h); }
 
 CVec upsample_circular_filter(const CVec& x, size_t L, const RVec& h) { return polyphase_circular(x, L, h); }
+
+CVec upsample_circular_filter(const CVec& x, size_t L, const RVec& h, size_t spare) {
+  return polyphase_circular(x, L, h, spare);
+}
 
 }  // namespace tarvio

@@ -22,6 +22,9 @@ namespace {
 
 std::string errno_text() { return std::strerror(errno); }
 
+// Values encoded per write: 8192 doubles = 64 KiB.
+constexpr size_t kPiece = 8192;
+
 inline void put_complemented(uint8_t* p, double v) {
   uint64_t b = ~std::bit_cast<uint64_t>(v);
   if constexpr (std::endian::native == std::endian::big) b = __builtin_bswap64(b);
@@ -52,6 +55,12 @@ inline double abs_peak(const double* x, size_t n, double peak) {
   return peak;
 }
 
+// Encodes v[0], v[2], v[4], ... (the I or the Q values of interleaved
+// complex samples) as the packet file stores them.
+void encode_every_other(const double* __restrict v, size_t count, uint8_t* __restrict out) {
+  for (size_t k = 0; k < count; ++k) put_complemented(out + 8 * k, v[2 * k]);
+}
+
 int open_append(const std::string& path, const char* what) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) throw std::runtime_error(std::string("cannot open the ") + what + " '" + path + "': " + errno_text());
@@ -59,16 +68,6 @@ int open_append(const std::string& path, const char* what) {
 }
 
 }  // namespace
-
-double encode_packet(const cplx* samples, size_t n, uint8_t* out) {
-  uint8_t* qout = out + 8 * n;
-  for (size_t k = 0; k < n; ++k) {
-    put_complemented(out + 8 * k, samples[k].real());
-    put_complemented(qout + 8 * k, samples[k].imag());
-  }
-  // I and Q side by side: the peak over both is the peak of the 2n values.
-  return abs_peak(reinterpret_cast<const double*>(samples), 2 * n, 0.0);
-}
 
 void marker_bytes(const Markers& m, uint8_t* out) {
   const size_t n = m.size();
@@ -110,20 +109,21 @@ double Writer::append(const cplx* samples, size_t n, const Markers& markers) {
   if (markers.size() != n && markers.size() != 0)
     throw std::invalid_argument("packet file: the markers have " + std::to_string(markers.size()) +
                                 " columns but the packet has " + std::to_string(n) + " samples");
-  bytes_.resize(kBytesPerSample * n);
   marks_.assign(n, 0);
   if (markers.size() != 0) marker_bytes(markers, marks_.data());
-  const double peak = encode_packet(samples, n, bytes_.data());
-  write_all(fd_, bytes_.data(), bytes_.size(), path_);
+  // The I values, then the Q values, in pieces: the buffer stays small
+  // whatever the packet length.
+  bytes_.resize(8 * std::min(n, kPiece));
+  for (int part = 0; part < 2; ++part)
+    for (size_t first = 0; first < n; first += kPiece) {
+      const size_t count = std::min(kPiece, n - first);
+      const double* v = reinterpret_cast<const double*>(samples + first) + part;
+      encode_every_other(v, count, bytes_.data());
+      write_all(fd_, bytes_.data(), 8 * count, path_);
+    }
   write_all(mk_, marks_.data(), marks_.size(), marker_path_);
-  return peak;
-}
-
-void Writer::repeat(size_t times) {
-  for (size_t k = 0; k < times; ++k) {
-    write_all(fd_, bytes_.data(), bytes_.size(), path_);
-    write_all(mk_, marks_.data(), marks_.size(), marker_path_);
-  }
+  // I and Q side by side: the peak over both is the peak of the 2n values.
+  return abs_peak(reinterpret_cast<const double*>(samples), 2 * n, 0.0);
 }
 
 void Writer::close() {

@@ -1,8 +1,8 @@
 // Appends the packets of one calculation to the packet temporary file and
 // its marker side file (layout in docs/packet-file.md), keeping both open
-// for the whole run: one encoding pass per packet that also finds its peak,
-// and one write per file and packet. The transport module's code 11 opens
-// the files for every packet; this is the same result for a whole run.
+// for the whole run and encoding in 64 KiB pieces. The transport module's
+// code 11 opens the files for every packet; this is the same result for a
+// whole run.
 #pragma once
 
 #include <cstddef>
@@ -13,11 +13,6 @@
 #include "runtime/types.h"
 
 namespace tarvio::packet_file {
-
-// Encodes n samples as the packet file holds them (n I values, then n Q
-// values, each the complemented little-endian double) into out[0 .. 16n-1]
-// and returns the peak: the largest |I| or |Q|, as append() computes it.
-double encode_packet(const cplx* samples, size_t n, uint8_t* out);
 
 // The marker side file's bytes of a packet: bit 0 = row 1, bit 1 = row 2.
 // Throws std::invalid_argument when the rows differ in length.
@@ -36,8 +31,6 @@ class Writer {
   // none (zeros are stored).
   // Throws std::runtime_error when a file cannot be written.
   double append(const cplx* samples, size_t n, const Markers& markers);
-  // Appends the last packet again, `times` times.
-  void repeat(size_t times);
   // Closes both files; throws when the last data could not be written.
   void close();
 

@@ -62,9 +62,10 @@ void dot11a_scramble_in_place(uint8_t* bits, size_t n, unsigned seed) {
     r = ((r << 1) | f) & 0x7F;
     b = static_cast<uint8_t>(f);
   }
-  for (size_t i = 0, k = 0; i < n; ++i) {
-    bits[i] = static_cast<uint8_t>((bits[i] != 0 ? 1 : 0) ^ seq[k]);
-    if (++k == 127) k = 0;
+  for (size_t start = 0; start < n; start += 127) {
+    const size_t count = std::min<size_t>(127, n - start);
+    uint8_t* b = bits + start;
+    for (size_t k = 0; k < count; ++k) b[k] = static_cast<uint8_t>((b[k] != 0 ? 1 : 0) ^ seq[k]);
   }
 }
 
@@ -92,24 +93,47 @@ Dot11aBitKernel::Dot11aBitKernel(double modulation, double encoderRate, bool int
   }
 }
 
+namespace {
+
+// The 48 points of a symbol from the interleaved bits, NB bits to a point.
+template <size_t NB>
+void map_points(const uint8_t* bits, const uint16_t* src, const cplx* points, cplx* mapped48) {
+  for (size_t m = 0; m < 48; ++m, src += NB) {
+    unsigned idx = 0;
+    for (size_t t = 0; t < NB; ++t) idx = (idx << 1) | (bits[src[t]] != 0 ? 1u : 0u);
+    mapped48[m] = points[idx];
+  }
+}
+
+}  // namespace
+
 void Dot11aBitKernel::symbol(const uint8_t* data, cplx* mapped48) {
   const uint8_t* bits = data;
   if (coded_) {
     unsigned s = state_;
+    uint8_t* enc = encoded_.data();
     for (size_t n = 0; n < ndbps_; ++n) {
       s = ((s << 1) | (data[n] != 0 ? 1u : 0u)) & 0x7F;
       const uint8_t ab = kEncoderOutputs[s];
-      encoded_[2 * n] = ab & 1u;
-      encoded_[2 * n + 1] = ab >> 1;
+      enc[2 * n] = ab & 1u;
+      enc[2 * n + 1] = ab >> 1;
     }
     state_ = s;
-    bits = encoded_.data();
+    bits = enc;
   }
-  const uint16_t* src = source_.data();
-  for (size_t m = 0; m < 48; ++m) {
-    unsigned idx = 0;
-    for (size_t t = 0; t < nbpsc_; ++t) idx = (idx << 1) | (bits[*src++] != 0 ? 1u : 0u);
-    mapped48[m] = points_[idx];
+  switch (nbpsc_) {
+    case 1:
+      map_points<1>(bits, source_.data(), points_.data(), mapped48);
+      break;
+    case 2:
+      map_points<2>(bits, source_.data(), points_.data(), mapped48);
+      break;
+    case 4:
+      map_points<4>(bits, source_.data(), points_.data(), mapped48);
+      break;
+    default:
+      map_points<6>(bits, source_.data(), points_.data(), mapped48);
+      break;
   }
 }
 

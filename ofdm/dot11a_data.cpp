@@ -47,23 +47,23 @@ Dot11aDataBits dot11a_scrambled_bits(double generationMode, const Bits& userData
   const bool framed = generationMode != 0;
 
   Bits& d = r.data;
-  if (framed) {
-    if (!(serviceField >= 0 && serviceField <= 65535) || serviceField != std::floor(serviceField))
-      throw std::invalid_argument("serviceField must be a whole number from 0 to 65535, got " +
-                                  std::to_string(serviceField));
-    const unsigned sv = static_cast<unsigned>(serviceField);
-    d.reserve(userData.size() + 22 + r.ndbps);
-    // SERVICE bits 0..6 synchronise the descrambler and are sent as 0.
-    for (int k = 0; k < 16; ++k) d.push_back(k < 7 ? 0 : ((sv >> k) & 1u));
-    for (uint8_t b : userData) d.push_back(b ? 1 : 0);
-    d.insert(d.end(), 6, 0);  // tail
-  } else {
-    d.reserve(userData.size() + r.ndbps);
-    for (uint8_t b : userData) d.push_back(b ? 1 : 0);
-  }
-  const size_t used = d.size();
+  if (framed && (!(serviceField >= 0 && serviceField <= 65535) || serviceField != std::floor(serviceField)))
+    throw std::invalid_argument("serviceField must be a whole number from 0 to 65535, got " +
+                                std::to_string(serviceField));
+  // Framed: SERVICE (16 bits), the user bits, the tail (6 zeros); then the
+  // pad bits (zeros) up to whole symbols.
+  const size_t head = framed ? 16 : 0;
+  const size_t used = head + userData.size() + (framed ? 6 : 0);
   r.nsym = (used + r.ndbps - 1) / r.ndbps;
-  d.resize(r.nsym * r.ndbps, 0);  // pad bits
+  d.assign(r.nsym * r.ndbps, 0);
+  if (framed) {
+    const unsigned sv = static_cast<unsigned>(serviceField);
+    // SERVICE bits 0..6 synchronise the descrambler and are sent as 0.
+    for (size_t k = 7; k < 16; ++k) d[k] = static_cast<uint8_t>((sv >> k) & 1u);
+  }
+  const uint8_t* u = userData.data();
+  uint8_t* out = d.data() + head;
+  for (size_t k = 0; k < userData.size(); ++k) out[k] = u[k] != 0 ? 1 : 0;
 
   if (scramblerActive != 0) {
     dot11a_seed_bits(scramblerInit);  // checks the seed

@@ -44,10 +44,16 @@ double peak_of(const double* re, const double* im, std::size_t n) {
 class PacketFileReader {
  public:
   PacketFileReader(const std::string& path, std::size_t pkt_size)
-      : in_(std::fopen(path.c_str(), "rb"), &std::fclose), raw_(16 * pkt_size), i_(pkt_size), q_(pkt_size) {}
+      : in_(std::fopen(path.c_str(), "rb"), &std::fclose), pkt_size_(pkt_size) {}
   bool open() const { return in_ != nullptr; }
   bool rewind() { return std::fseek(in_.get(), 0, SEEK_SET) == 0; }
   bool next() {
+    // The packet buffers are made on first use: lanes read on their own.
+    if (raw_.empty()) {
+      raw_.resize(16 * pkt_size_);
+      i_.resize(pkt_size_);
+      q_.resize(pkt_size_);
+    }
     if (std::fread(raw_.data(), 1, raw_.size(), in_.get()) != raw_.size()) return false;
     const uint8_t* b = raw_.data();
     for (std::size_t k = 0; k < i_.size(); ++k, b += 8) i_[k] = std::bit_cast<double>(~exportfile::get_u64le(b));
@@ -59,6 +65,7 @@ class PacketFileReader {
 
  private:
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> in_;
+  std::size_t pkt_size_;
   std::vector<uint8_t> raw_;
   std::vector<double> i_, q_;
 };
@@ -107,7 +114,7 @@ class PacketRangeReader {
 };
 
 // Samples a lane encodes at a time.
-constexpr std::size_t kLanePiece = 16384;
+constexpr std::size_t kLanePiece = 8192;
 
 }  // namespace
 

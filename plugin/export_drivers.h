@@ -34,7 +34,7 @@ bool export_from_memory(TwoPassExportWriter& w, const double* re, const double* 
 // file (negative when not known: one reading pass finds it); either way the
 // output is written in one pass and is the two-pass writer's file. With
 // `lanes` > 1 that many threads each read and encode a run of packets, in
-// pieces of at most 16384 samples; the writer's encoding hooks are then
+// pieces of at most 8192 samples; the writer's encoding hooks are then
 // called from several threads, out of order, which the plain encoding
 // allows.
 bool export_from_packets(TwoPassExportWriter& w, const std::string& packet_file, std::size_t pkt_size,

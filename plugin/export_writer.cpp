@@ -66,10 +66,23 @@ inline void quantise(double v, int32_t& sample, int32_t& residual) {
   residual = int32_t(r);
 }
 
-// Scaled components of a chunk into samples and residuals.
+// Scaled components of a chunk into samples and residuals; on processors
+// with AVX2 four at a time (no fused multiply-add, so the same values).
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target_clones("avx2", "default")))
+#endif
 void quantise_row(const double* __restrict s, std::size_t n, int32_t* __restrict samples,
                   int32_t* __restrict residuals) {
   for (std::size_t k = 0; k < n; ++k) quantise(s[k] * 32767.0, samples[k], residuals[k]);
+}
+
+// out[k] = x[k] / d; on processors with AVX2 four at a time (a division is
+// exact-rounded either way).
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void divide_row(const double* __restrict x, std::size_t n, double d, double* __restrict out) {
+  for (std::size_t k = 0; k < n; ++k) out[k] = x[k] / d;
 }
 
 // Little-endian 32-bit words into bytes.
@@ -322,9 +335,12 @@ TwoPassExportWriter::~TwoPassExportWriter() {
 }
 
 std::size_t TwoPassExportWriter::Scale(const double* i, const double* q, double* si, double* sq, std::size_t n) {
-  for (std::size_t k = 0; k < n; ++k) {
-    si[k] = scale_ > 0 ? i[k] / scale_ : i[k];
-    sq[k] = scale_ > 0 ? q[k] / scale_ : q[k];
+  if (scale_ > 0) {
+    divide_row(i, n, scale_, si);
+    divide_row(q, n, scale_, sq);
+  } else {
+    std::copy(i, i + n, si);
+    std::copy(q, q + n, sq);
   }
   return n;
 }

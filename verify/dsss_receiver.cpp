@@ -51,10 +51,28 @@ unsigned lsb_value(const Bits& b, size_t from, size_t n) {
   return v;
 }
 
-// Phase step in quarter turns 0..3.
+// Phase step in quarter turns 0..3: the nearest of 1, j, -1, -j. Exactly
+// between two of them it takes the one further from 0 radians, as rounding
+// the angle over pi/2 half away from zero does.
 int quarter(cplx step) {
-  const int q = static_cast<int>(std::lround(std::arg(step) / (kPi / 2)));
-  return ((q % 4) + 4) % 4;
+  const double a = std::abs(step.real()), b = std::abs(step.imag());
+  if (a > b || (a == b && step.real() < 0)) return step.real() < 0 ? 2 : 0;
+  return step.imag() > 0 ? 1 : 3;
+}
+
+// The nearest point of the unit circle's 4-point (0, 90, 180, 270 degrees)
+// or 8-point (multiples of 45 degrees) grid.
+cplx grid_point(cplx v, int points) {
+  const double a = std::abs(v.real()), b = std::abs(v.imag());
+  const double re = v.real() < 0 ? -1 : 1, im = v.imag() < 0 ? -1 : 1;
+  if (points == 8) {
+    constexpr double kTan22 = 0.41421356237309503;  // tan(22.5 degrees), sqrt(2) - 1
+    if (b <= a * kTan22) return {re, 0};
+    if (a <= b * kTan22) return {0, im};
+    constexpr double kHalfRoot2 = 0.70710678118654757;
+    return {re * kHalfRoot2, im * kHalfRoot2};
+  }
+  return a >= b ? cplx(re, 0) : cplx(0, im);
 }
 
 // DQPSK phase step to (d0, d1): 00 0, 01 +pi/2, 11 pi, 10 -pi/2.
@@ -65,41 +83,58 @@ void quarter_bits(int q, Bits& out) {
 }
 
 // CCK codewords with phi1 = 0 (18.4.6.5): chip phases phi2+phi3+phi4,
-// phi3+phi4, phi2+phi4, phi4 (negated), phi2+phi3, phi3, phi2 (negated), 0.
-struct CckBook {
-  std::vector<std::array<cplx, 8>> words;
-  std::vector<Bits> bits;  // d2.. of each word
-};
+// phi3+phi4, phi2+phi4, phi4 (negated), phi2+phi3, phi3, phi2 (negated), 0,
+// each phase a multiple of pi/2. 11 Mbit/s: (d2 d3), (d4 d5), (d6 d7) give
+// phi2, phi3, phi4 by QPSK (00 0, 01 pi/2, 10 pi, 11 3pi/2), word number
+// d2..d7 read as a binary number; 5.5 Mbit/s: phi2 = d2 pi + pi/2, phi3 = 0,
+// phi4 = d3 pi, word number 2 d2 + d3.
+//
+// The correlation of chips c0..c7 with the codeword of (phi2, phi3, phi4) is
+//   e^(-j phi4) (c0 e^(-j(phi2+phi3)) + c1 e^(-j phi3) + c2 e^(-j phi2) - c3)
+//     + c4 e^(-j(phi2+phi3)) + c5 e^(-j phi3) - c6 e^(-j phi2) + c7,
+// so the 16 pairs (phi2, phi3) need two sums each, and turning by quarter
+// turns is exact.
 
-std::array<cplx, 8> cck_word(double p2, double p3, double p4) {
-  const double ph[8] = {p2 + p3 + p4, p3 + p4, p2 + p4, p4, p2 + p3, p3, p2, 0};
-  std::array<cplx, 8> c;
-  for (size_t k = 0; k < 8; ++k) c[k] = std::polar((k == 3 || k == 6) ? -1.0 : 1.0, ph[k]);
-  return c;
+// z e^(-j q pi/2), exactly: the product with 0 and +-1 parts rounds nothing.
+inline cplx turn(cplx z, unsigned q) {
+  static constexpr double kRe[4] = {1, 0, -1, 0}, kIm[4] = {0, -1, 0, 1};
+  const double c = kRe[q & 3u], d = kIm[q & 3u];
+  return {z.real() * c - z.imag() * d, z.real() * d + z.imag() * c};
 }
 
-const CckBook& cck_book(bool eleven) {
-  static const CckBook b11 = [] {
-    CckBook b;
-    const double qp[4] = {0, kPi / 2, kPi, 3 * kPi / 2};  // dibit (a, b) -> index 2a + b
-    for (unsigned v = 0; v < 64; ++v) {
-      Bits d(6);
-      for (unsigned i = 0; i < 6; ++i) d[i] = static_cast<uint8_t>((v >> (5 - i)) & 1u);
-      b.words.push_back(cck_word(qp[2 * d[0] + d[1]], qp[2 * d[2] + d[3]], qp[2 * d[4] + d[5]]));
-      b.bits.push_back(d);
+// The codeword (its number) that correlates best with the chips, first in
+// word order on a tie, and the correlation.
+void cck_best(const std::array<cplx, 8>& c, bool eleven, unsigned& best, cplx& bestC) {
+  best = 0;
+  bestC = 0;
+  double bestE = 0;
+  auto try_pair = [&](unsigned i2, unsigned i3, unsigned first, const unsigned* i4s, size_t n4) {
+    const cplx a = turn(c[0], i2 + i3) + turn(c[1], i3) + turn(c[2], i2) - c[3];
+    const cplx b = turn(c[4], i2 + i3) + turn(c[5], i3) - turn(c[6], i2) + c[7];
+    for (size_t k = 0; k < n4; ++k) {
+      const cplx acc = turn(a, i4s[k]) + b;
+      const double e = std::norm(acc);
+      if (e > bestE) {
+        bestE = e;
+        bestC = acc;
+        best = first + static_cast<unsigned>(k);
+      }
     }
-    return b;
-  }();
-  static const CckBook b55 = [] {
-    CckBook b;
-    for (unsigned v = 0; v < 4; ++v) {
-      const uint8_t d2 = (v >> 1) & 1u, d3 = v & 1u;
-      b.words.push_back(cck_word(d2 * kPi + kPi / 2, 0, d3 * kPi));
-      b.bits.push_back({d2, d3});
-    }
-    return b;
-  }();
-  return eleven ? b11 : b55;
+  };
+  if (eleven) {
+    static constexpr unsigned kQuarters[4] = {0, 1, 2, 3};
+    for (unsigned i2 = 0; i2 < 4; ++i2)
+      for (unsigned i3 = 0; i3 < 4; ++i3) try_pair(i2, i3, i2 << 4 | i3 << 2, kQuarters, 4);
+  } else {
+    static constexpr unsigned kHalves[2] = {0, 2};
+    for (unsigned d2 = 0; d2 < 2; ++d2) try_pair(1 + 2 * d2, 0, d2 << 1, kHalves, 2);
+  }
+}
+
+// The bits d2.. of CCK word number w: 6 at 11 Mbit/s, 2 at 5.5.
+void cck_bits(unsigned w, bool eleven, Bits& out) {
+  const unsigned n = eleven ? 6 : 2;
+  for (unsigned i = 0; i < n; ++i) out.push_back(static_cast<uint8_t>((w >> (n - 1 - i)) & 1u));
 }
 
 double rate_of_signal(unsigned s) {
@@ -320,7 +355,6 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
   } else if (!r.pbcc) {
     // CCK: phi1 by DQPSK on the codeword's phase, odd symbols turned by pi more.
     const bool eleven = r.rateMbps == 11;
-    const CckBook& book = cck_book(eleven);
     const size_t nsym = nbits / (eleven ? 8 : 4);
     if (tPay0 + 8 * os * static_cast<double>(nsym) > static_cast<double>(n) + 1) {
       r.error = "burst ended before the PSDU did";
@@ -335,19 +369,12 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
         chips_.push_back(c[j]);
         grid_.push_back(4);
       }
-      size_t bestW = 0;
+      unsigned bestW = 0;
       cplx bestC = 0;
-      for (size_t w = 0; w < book.words.size(); ++w) {
-        cplx acc = 0;
-        for (size_t j = 0; j < 8; ++j) acc += c[j] * std::conj(book.words[w][j]);
-        if (std::norm(acc) > std::norm(bestC)) {
-          bestC = acc;
-          bestW = w;
-        }
-      }
+      cck_best(c, eleven, bestW, bestC);
       const cplx stepPhase = bestC * std::conj(p) * (m % 2 == 1 ? -1.0 : 1.0);
       quarter_bits(quarter(stepPhase), payRaw);
-      payRaw.insert(payRaw.end(), book.bits[bestW].begin(), book.bits[bestW].end());
+      cck_bits(bestW, eleven, payRaw);
       p = bestC;
     }
     tEnd = tPay0 + 8 * os * static_cast<double>(nsym);
@@ -416,6 +443,8 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
       }
       if (spread) ref = -p / std::abs(p);  // the last chip of the section
       tPay = chip_time(spread ? 165 : 15);
+      r.switchStart = static_cast<size_t>(std::max(0.0, std::floor(tPay0)));
+      r.switchEnd = static_cast<size_t>(std::ceil(tPay));
       spacing = post;
       if (spread)
         r.warnings.push_back(
@@ -471,15 +500,14 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
   // burst's phase (found from the SFD symbols), peak over 1000-chip blocks.
   const double theta = std::arg(fourth) / 4;
   double meanMag = 0;
-  for (const cplx& c : chips_) meanMag += std::abs(c);
+  for (const cplx& c : chips_) meanMag += std::sqrt(std::norm(c));
   meanMag /= std::max<size_t>(1, chips_.size());
   EvmSum all, block;
   double peak = 0;
   const cplx rot = std::polar(1.0, -theta);
   for (size_t i = 0; i < chips_.size(); ++i) {
     const cplx v = chips_[i] * rot / meanMag;
-    const double unit = 2 * kPi / grid_[i];
-    const cplx ideal = std::polar(1.0, unit * std::round(std::arg(v) / unit));
+    const cplx ideal = grid_point(v, grid_[i]);
     all.add(v, ideal);
     block.add(v, ideal);
     if (block.count == 1000 || i + 1 == chips_.size()) {

@@ -33,6 +33,10 @@ struct DsssPacket {
   size_t octets = 0;
   ClockSwitch clockSwitch = ClockSwitch::None;
   unsigned clockSwitchBits = 0;  // the 15 bits, first received most significant
+  // 33 Mbit/s: the clock-switch section, samples [switchStart, switchEnd),
+  // between the header at 11 Mchip/s and the payload at 16.5 Mchip/s (both
+  // 0 at the other rates).
+  size_t switchStart = 0, switchEnd = 0;
   PbccConvention pbccConvention;
   Bits psdu;
   bool fcsOk = false;

@@ -41,13 +41,19 @@ struct MaskResult {
   double checkedToHz = 0;  // the mask is checked out to +-fs/2
 };
 
+// The worse of two mask results (both parts of one burst).
+MaskResult worse(const MaskResult& a, const MaskResult& b);
+
 // Welch estimate of the power spectral density (Hann window, no overlap,
 // a resolution near 100 kHz) of one burst, normalised to its peak and
 // compared with the mask of `kind`. One object per sample rate; its
-// buffers are reused from burst to burst.
+// buffers are reused from burst to burst. The DSSS mask's corners, 11 and
+// 22 MHz, are one and two times the chip rate of 11 Mchip/s: for a part
+// sent at `chip_scale` times that rate (1.5 for the 16.5 Mchip/s part of
+// a 33 Mbit/s burst) they move with it.
 class SpectrumMask {
  public:
-  SpectrumMask(double sample_rate, MaskKind kind);
+  SpectrumMask(double sample_rate, MaskKind kind, double chip_scale = 1);
   MaskResult check(const cplx* x, size_t n);
   size_t fft_size() const { return fft_.size(); }
 
@@ -56,7 +62,7 @@ class SpectrumMask {
   MaskKind kind_;
   Fft fft_;
   std::vector<double> window_, psd_, limit_;
-  CVec buf_;
+  std::vector<double> overLimit_;  // 1 / the limit, linear
 };
 
 struct RampTimes {

@@ -8,6 +8,10 @@
 #include <cmath>
 #include <numbers>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "verify/measurements.h"
 #include "verify/psdu_check.h"
 
@@ -17,23 +21,27 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
+// Complex product without the checks for infinite operands of the library
+// operator: the receiver's values are finite.
+inline cplx mul(cplx a, cplx b) {
+  return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
 // Long training symbol on sub-carriers -26..26 (17.3.3).
 constexpr int kLts[53] = {1,  1,  -1, -1, 1,  1, -1, 1,  -1, 1, 1,  1,  1,  1, 1,  -1, -1, 1,
                           1,  -1, 1,  -1, 1,  1, 1,  1,  0,  1, -1, -1, 1,  1, -1, 1,  -1, 1,
                           -1, -1, -1, -1, -1, 1, 1,  -1, -1, 1, -1, 1,  -1, 1, 1,  1,  1};
 
-// Sub-carrier of each of the 48 data values, in the order of the mapper
-// (17.3.5.9): -26..-22, -20..-8, -6..-1, 1..6, 8..20, 22..26.
-const std::array<int, 48>& data_carriers() {
-  static const std::array<int, 48> c = [] {
-    std::array<int, 48> v{};
-    size_t i = 0;
-    for (int k = -26; k <= 26; ++k)
-      if (k != 0 && k != -21 && k != -7 && k != 7 && k != 21) v[i++] = k;
-    return v;
-  }();
-  return c;
-}
+// Index (sub-carrier + 26) of each of the 48 data values, in the order of
+// the mapper (17.3.5.9): sub-carriers -26..-22, -20..-8, -6..-1, 1..6,
+// 8..20, 22..26.
+constexpr std::array<size_t, 48> kDataIndex = [] {
+  std::array<size_t, 48> v{};
+  size_t i = 0;
+  for (int k = -26; k <= 26; ++k)
+    if (k != 0 && k != -21 && k != -7 && k != 7 && k != 21) v[i++] = static_cast<size_t>(k + 26);
+  return v;
+}();
 
 constexpr int kPilots[4] = {-21, -7, 7, 21};
 constexpr double kPilotSign[4] = {1, 1, 1, -1};
@@ -118,10 +126,34 @@ inline void axis_soft(double v, int bits, float w, float* out) {
   if (bits == 3) out[2] = static_cast<float>((2 - std::abs(std::abs(v) - 4)) * w);
 }
 
-// Nearest point of one axis: odd levels up to `top`.
-inline double axis_point(double v, int top) {
-  double p = 2 * std::floor(v / 2) + 1;
-  return std::clamp(p, static_cast<double>(-top), static_cast<double>(top));
+// Nearest point of the square grid of odd levels up to `top` on each axis:
+// per axis 2 floor(v / 2) + 1 of v clamped to [-top, top] (NaN gives
+// -top). Written without branches, both axes at once where SSE2 is there:
+// the received values fall on either side of the decision levels at
+// random, which defeats branch prediction.
+inline cplx grid_point(cplx v, double top) {
+#if defined(__SSE2__)
+  const __m128d t = _mm_set1_pd(top), one = _mm_set1_pd(1.0);
+  // min(t, v) is "t < v ? t : v" and max(c, -t) "c > -t ? c : -t", as
+  // std::min(v, t) and std::max(-t, c) are, NaN included.
+  // (Built from the two parts rather than loaded: the parts are usually in
+  // registers, and a wide load of two narrow stores stalls.)
+  const __m128d c = _mm_max_pd(_mm_min_pd(t, _mm_set_pd(v.imag(), v.real())), _mm_sub_pd(_mm_setzero_pd(), t));
+  const __m128d h = _mm_mul_pd(c, _mm_set1_pd(0.5));
+  const __m128d whole = _mm_cvtepi32_pd(_mm_cvttpd_epi32(h));  // towards zero
+  const __m128d floor = _mm_sub_pd(whole, _mm_and_pd(_mm_cmpgt_pd(whole, h), one));
+  const __m128d p = _mm_add_pd(_mm_add_pd(floor, floor), one);
+  return {_mm_cvtsd_f64(p), _mm_cvtsd_f64(_mm_unpackhi_pd(p, p))};
+#else
+  auto axis = [top](double a) {
+    const double c = std::max(-top, std::min(a, top));
+    const double h = c / 2;
+    const int whole = static_cast<int>(h);
+    const int below = static_cast<double>(whole) > h;
+    return 2.0 * (whole - below) + 1;
+  };
+  return {axis(v.real()), axis(v.imag())};
+#endif
 }
 
 }  // namespace
@@ -138,7 +170,10 @@ double ofdm_evm_limit_db(double rate) {
 }
 
 OfdmReceiver::OfdmReceiver(int oversampling)
-    : os_(oversampling), N_(64 * static_cast<size_t>(std::max(oversampling, 1))), fft_(N_), viterbi_(0x6D, 0x4F) {
+    : os_(oversampling),
+      N_(64 * static_cast<size_t>(std::max(oversampling, 1))),
+      fft_(64, static_cast<size_t>(std::max(oversampling, 1))),
+      viterbi_(0x6D, 0x4F) {
   if (oversampling < 1) throw std::invalid_argument("OfdmReceiver: oversampling must be 1 or more");
   lts_.assign(N_, cplx(0));
   for (size_t n = 0; n < N_; ++n) {
@@ -147,7 +182,14 @@ OfdmReceiver::OfdmReceiver(int oversampling)
       acc += static_cast<double>(kLts[c + 26]) * std::polar(1.0, 2 * kPi * c * static_cast<double>(n) / N_);
     lts_[n] = acc / static_cast<double>(N_);
   }
-  buf_.resize(N_);
+  ramp_.resize(N_);
+  // Bin c of the whole window from the os polyphase rows' 64-point DFTs Y_r:
+  // the sum over r of e^(-j 2 pi r c / N) Y_r(c mod 64).
+  twiddle_.resize(53 * static_cast<size_t>(os_));
+  for (size_t r = 0; r < static_cast<size_t>(os_); ++r)
+    for (int c = -26; c <= 26; ++c)
+      twiddle_[53 * r + static_cast<size_t>(c + 26)] =
+          std::polar(1.0, -2 * kPi * static_cast<double>(r) * c / static_cast<double>(N_));
 }
 
 bool OfdmReceiver::find_ltf(const cplx* x, size_t n, size_t from, size_t searchEnd, size_t& ltf) {
@@ -156,17 +198,34 @@ bool OfdmReceiver::find_ltf(const cplx* x, size_t n, size_t from, size_t searchE
   const size_t last = std::min(searchEnd, n - 2 * N_);
   // Coarse correlation on every os-th sample of the reference.
   auto corr = [&](size_t l, size_t step) {
-    cplx acc = 0;
-    for (size_t k = 0; k < N_; k += step) acc += x[l + k] * std::conj(lts_[k]);
-    return std::norm(acc) * static_cast<double>(step * step);
+    double re = 0, im = 0;
+    for (size_t k = 0; k < N_; k += step) {
+      const cplx a = x[l + k], b = lts_[k];
+      re += a.real() * b.real() + a.imag() * b.imag();
+      im += a.imag() * b.real() - a.real() * b.imag();
+    }
+    return (re * re + im * im) * static_cast<double>(step * step);
   };
+  // The correlation peak is several samples wide at os samples per 50 ns:
+  // search every os-th position first, then every position next to the
+  // best of them.
   size_t best = from;
   double bestV = -1;
-  for (size_t l = from; l <= last; ++l) {
+  for (size_t l = from; l <= last; l += os) {
     const double v = corr(l, os);
     if (v > bestV) {
       bestV = v;
       best = l;
+    }
+  }
+  if (os > 1 && bestV > 0) {
+    const size_t lo = best >= from + os - 1 ? best - (os - 1) : from, hi = std::min(best + os - 1, last);
+    for (size_t l = lo; l <= hi; ++l) {
+      const double v = corr(l, os);
+      if (v > bestV || (v == bestV && l < best)) {
+        bestV = v;
+        best = l;
+      }
     }
   }
   if (bestV <= 0) return false;
@@ -192,24 +251,34 @@ bool OfdmReceiver::find_ltf(const cplx* x, size_t n, size_t from, size_t searchE
   }
   if (!(e1 > 0 && e2 > 0) || std::abs(same) < 0.5 * std::sqrt(e1 * e2)) return false;
   cfoStep_ = std::arg(same) / static_cast<double>(N_);
+  derotate_ = std::abs(cfoStep_) > 1e-12;
+  if (derotate_)
+    for (size_t k = 0; k < N_; ++k) ramp_[k] = std::polar(1.0, -cfoStep_ * static_cast<double>(k));
   return true;
 }
 
 // The 53 sub-carriers -26..26 of the DFT window starting at `at`, with the
-// frequency offset removed (phase referred to the first long symbol).
+// frequency offset removed (phase referred to the first long symbol): the
+// window is derotated by the offset's ramp from its first sample, and the
+// phase the ramp has reached there is taken off the 53 results. Of the
+// 64 os bins only these 53 are wanted, so the window is taken as os rows
+// of 64 points (every os-th sample) whose DFTs are combined.
 void OfdmReceiver::spectrum(const cplx* x, size_t at, double phase0, std::array<cplx, 53>& out) {
-  if (std::abs(cfoStep_) > 1e-12) {
-    cplx rot = std::polar(1.0, -phase0);
-    const cplx step = std::polar(1.0, -cfoStep_);
-    for (size_t k = 0; k < N_; ++k) {
-      buf_[k] = x[at + k] * rot;
-      rot *= step;
-    }
+  cplx* in = fft_.in();
+  if (derotate_) {
+    for (size_t k = 0; k < N_; ++k) in[k] = mul(x[at + k], ramp_[k]);
   } else {
-    std::copy(x + at, x + at + N_, buf_.begin());
+    std::copy(x + at, x + at + N_, in);
   }
-  fft_.forward(buf_.data());
-  for (int c = -26; c <= 26; ++c) out[c + 26] = buf_[c >= 0 ? static_cast<size_t>(c) : N_ - static_cast<size_t>(-c)];
+  fft_.run();
+  const cplx* y = fft_.out();
+  const cplx rot = derotate_ ? std::polar(1.0, -phase0) : cplx(1);
+  for (int c = -26; c <= 26; ++c) {
+    const size_t i = static_cast<size_t>(c + 26), k = static_cast<size_t>(c & 63);
+    cplx acc = y[k];
+    for (size_t r = 1; r < static_cast<size_t>(os_); ++r) acc += mul(twiddle_[53 * r + i], y[64 * r + k]);
+    out[i] = mul(acc, rot);
+  }
 }
 
 OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t searchEnd) {
@@ -259,6 +328,10 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
       weight[i] = static_cast<float>(std::norm(H[i]) / used);
     }
   }
+  // The equaliser: 1/H of every carrier that carries something.
+  std::array<cplx, 53> equaliser{};
+  for (size_t i = 0; i < 53; ++i)
+    if (weight[i] > 0) equaliser[i] = 1.0 / H[i];
   // Flatness (17.3.9.6.2): +-2 dB over -16..16, +2/-4 dB over the outer carriers.
   double inner = 0;
   size_t innerCount = 0;
@@ -291,10 +364,7 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
     if (at + N_ > n) return false;
     spectrum(x, at, phase_at(at), z);
     if (sym > 0) std::copy(z.begin(), z.end(), raw_.begin() + static_cast<long>(53 * (sym - 1)));
-    for (int c = -26; c <= 26; ++c) {
-      const size_t i = static_cast<size_t>(c + 26);
-      z[i] = weight[i] > 0 ? z[i] / H[i] : cplx(0);
-    }
+    for (size_t i = 0; i < 53; ++i) z[i] = mul(z[i], equaliser[i]);
     const double p = pilot_polarity()[sym % 127];
     cplx acc = 0;
     for (int k = 0; k < 4; ++k) {
@@ -302,7 +372,7 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
       acc += z[i] * (p * kPilotSign[k]) * static_cast<double>(weight[i]);
     }
     const cplx rot = std::abs(acc) > 0 ? std::conj(acc) / std::abs(acc) : cplx(1);
-    for (auto& v : z) v *= rot;
+    for (auto& v : z) v = mul(v, rot);
     if (sym > 0) rot_[sym - 1] = rot;
     return true;
   };
@@ -316,7 +386,7 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
     const auto& pos = interleave_positions(1);
     float rx[48], de[48];
     for (size_t k = 0; k < 48; ++k) {
-      const size_t i = static_cast<size_t>(data_carriers()[k] + 26);
+      const size_t i = kDataIndex[k];
       rx[k] = static_cast<float>(z[i].real() * weight[i]);
     }
     for (size_t k = 0; k < 48; ++k) de[k] = rx[pos[k]];
@@ -356,16 +426,17 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
                        : ri.nbpsc == 2 ? std::sqrt(2.0)
                        : ri.nbpsc == 4 ? std::sqrt(10.0)
                                        : std::sqrt(42.0);
-  const int top = ri.nbpsc == 6 ? 7 : ri.nbpsc == 4 ? 3 : 1;
+  const double unscale = 1 / scale;
+  const double top = ri.nbpsc == 6 ? 7 : ri.nbpsc == 4 ? 3 : 1;
   coded_.resize(r.symbols * ncbps);
   raw_.resize(53 * r.symbols);
   rot_.resize(r.symbols);
   ideal_.resize(48 * r.symbols);
-  std::vector<float> rx(ncbps);
+  float rx[48 * 6];
   for (size_t s = 0; s < r.symbols; ++s) {
     equalise(s + 1);
     for (size_t k = 0; k < 48; ++k) {
-      const size_t i = static_cast<size_t>(data_carriers()[k] + 26);
+      const size_t i = kDataIndex[k];
       const cplx v = z[i] * scale;
       const float w = weight[i];
       float* o = &rx[k * static_cast<size_t>(ri.nbpsc)];
@@ -375,7 +446,7 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
       } else {
         axis_soft(v.real(), axisBits, w, o);
         axis_soft(v.imag(), axisBits, w, o + axisBits);
-        ideal_[48 * s + k] = cplx(axis_point(v.real(), top), axis_point(v.imag(), top)) / scale;
+        ideal_[48 * s + k] = grid_point(v, top) * unscale;
       }
     }
     float* dst = &coded_[s * ncbps];
@@ -386,24 +457,26 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
   // training field alone would add its own noise to the figure).
   std::array<cplx, 53> H2{};
   for (size_t k = 0; k < 48; ++k) {
-    const size_t i = static_cast<size_t>(data_carriers()[k] + 26);
+    const size_t i = kDataIndex[k];
     cplx num = 0;
     double den = 0;
     for (size_t sy = 0; sy < r.symbols; ++sy) {
       const cplx d = ideal_[48 * sy + k];
-      num += raw_[53 * sy + i] * rot_[sy] * std::conj(d);
+      num += mul(mul(raw_[53 * sy + i], rot_[sy]), std::conj(d));
       den += std::norm(d);
     }
     H2[i] = den > 0 ? num / den : cplx(0);
   }
+  std::array<cplx, 53> equaliser2{};
+  for (size_t i = 0; i < 53; ++i)
+    if (weight[i] > 0 && std::abs(H2[i]) != 0) equaliser2[i] = 1.0 / H2[i];
   EvmSum evm;
   for (size_t sy = 0; sy < r.symbols; ++sy)
     for (size_t k = 0; k < 48; ++k) {
-      const size_t i = static_cast<size_t>(data_carriers()[k] + 26);
-      if (weight[i] <= 0 || std::abs(H2[i]) == 0) continue;
-      const cplx v = raw_[53 * sy + i] * rot_[sy] / H2[i];
-      const cplx d = ri.nbpsc == 1 ? cplx(v.real() >= 0 ? 1 : -1, 0)
-                                   : cplx(axis_point(v.real() * scale, top), axis_point(v.imag() * scale, top)) / scale;
+      const size_t i = kDataIndex[k];
+      if (equaliser2[i] == cplx(0)) continue;
+      const cplx v = mul(mul(raw_[53 * sy + i], rot_[sy]), equaliser2[i]);
+      const cplx d = ri.nbpsc == 1 ? cplx(v.real() >= 0 ? 1 : -1, 0) : grid_point(v * scale, top) * unscale;
       evm.add(v, d);
     }
   r.evmDb = evm.db();
@@ -413,33 +486,37 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
   // A1 B1 A2 B3 of A1 B1 A2 B2 A3 B3. Stolen bits are zero soft values.
   const size_t steps = r.symbols * ndbps;
   soft_.assign(2 * steps, 0.0f);
-  size_t in = 0;
-  for (size_t k = 0; k < steps && in < coded_.size(); ++k) {
-    if (ri.den == 2) {
-      soft_[2 * k] = coded_[in++];
-      soft_[2 * k + 1] = coded_[in++];
-    } else if (ri.den == 3) {
-      soft_[2 * k] = coded_[in++];
-      if (k % 2 == 0) soft_[2 * k + 1] = coded_[in++];
-    } else {
-      const size_t ph = k % 3;
-      if (ph != 2) soft_[2 * k] = coded_[in++];
-      if (ph != 1) soft_[2 * k + 1] = coded_[in++];
-    }
-  }
+  // One puncturing period at a time: 1, 2 or 3 steps (2, 4 or 6 values)
+  // from 2, 3 or 4 received values; `place` gives each one's position.
+  static constexpr size_t kPlace[3][4] = {{0, 1}, {0, 1, 2}, {0, 1, 2, 5}};
+  const size_t period = ri.den == 2 ? 1 : ri.den == 3 ? 2 : 3, got = period + 1;
+  const size_t* place = kPlace[period - 1];
+  const size_t periods = std::min(steps / period, coded_.size() / got);
+  for (size_t g = 0; g < periods; ++g)
+    for (size_t j = 0; j < got; ++j) soft_[2 * period * g + place[j]] = coded_[got * g + j];
+  for (size_t j = 0; j < got && periods * got + j < coded_.size(); ++j)
+    if (2 * period * periods + place[j] < soft_.size())
+      soft_[2 * period * periods + place[j]] = coded_[got * periods + j];
   viterbi_.decode(soft_.data(), steps, false, decoded_);
 
   // Descrambling (17.3.5.5): the first seven SERVICE bits are zeros before
   // scrambling, so the received ones are the scrambler's register.
+  // The scrambler sequence repeats every 127 bits.
   unsigned reg = 0;  // bit i = delay element i+1
   for (size_t i = 0; i < 7; ++i) reg |= static_cast<unsigned>(decoded_[i]) << (6 - i);
-  for (size_t i = 7; i < steps; ++i) {
-    const unsigned f = ((reg >> 3) ^ (reg >> 6)) & 1u;
+  uint8_t sequence[127];
+  for (auto& f : sequence) {
+    f = static_cast<uint8_t>(((reg >> 3) ^ (reg >> 6)) & 1u);
     reg = ((reg << 1) | f) & 0x7F;
-    decoded_[i] ^= static_cast<uint8_t>(f);
+  }
+  uint8_t* bits = decoded_.data();  // (through a vector, every byte stored would reload its start)
+  for (size_t i = 7; i < steps; i += 127) {
+    const size_t m = std::min<size_t>(127, steps - i);
+    for (size_t j = 0; j < m; ++j) bits[i + j] ^= sequence[j];
   }
   for (size_t i = 0; i < 7; ++i) decoded_[i] = 0;
   for (size_t i = 0; i < 16; ++i) r.service |= static_cast<unsigned>(decoded_[i]) << i;
+  r.psdu.swap(spare_);  // a buffer handed back by recycle(), if any
   r.psdu.assign(decoded_.begin() + 16, decoded_.begin() + 16 + 8 * static_cast<long>(r.length));
   r.fcsOk = fcs_good(r.psdu);
   return r;

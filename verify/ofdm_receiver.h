@@ -55,23 +55,31 @@ class OfdmReceiver {
   // Finds and decodes the first packet whose burst starts at or after
   // `from` in x[0..n) (search up to `searchEnd`, default the whole row).
   OfdmPacket receive(const cplx* x, size_t n, size_t from, size_t searchEnd = static_cast<size_t>(-1));
+  // Hands a packet's PSDU back once it has been checked: the next packet's
+  // is built in its storage.
+  void recycle(Bits&& psdu) {
+    if (psdu.capacity() > spare_.capacity()) spare_ = std::move(psdu);
+  }
 
  private:
   bool find_ltf(const cplx* x, size_t n, size_t from, size_t searchEnd, size_t& ltf);
   void spectrum(const cplx* x, size_t at, double phase0, std::array<cplx, 53>& out);
 
   int os_;
-  size_t N_;  // DFT size, 64 * os
-  Fft fft_;
-  CVec lts_;  // one long training symbol at the oversampled rate (64 * os samples)
-  CVec buf_;
+  size_t N_;      // DFT size, 64 * os
+  Fft fft_;       // 64 points, os rows
+  CVec twiddle_;  // per row r and sub-carrier c: e^(-j 2 pi r c / N)
+  CVec lts_;      // one long training symbol at the oversampled rate (64 * os samples)
   ViterbiK7 viterbi_;
   std::vector<float> soft_, coded_;
   CVec raw_;    // the 53 sub-carriers of every DATA symbol, before equalising
   CVec rot_;    // the common phase correction of every DATA symbol
   CVec ideal_;  // the decided point of every data sub-carrier
   Bits decoded_;
-  double cfoStep_ = 0;  // radians per sample
+  Bits spare_;             // storage for the next PSDU
+  double cfoStep_ = 0;     // radians per sample
+  bool derotate_ = false;  // an offset to take off
+  CVec ramp_;              // e^(-j cfoStep k), k = 0 .. N-1
 };
 
 }  // namespace tarvio::verify

@@ -6,15 +6,29 @@
 
 namespace tarvio::verify {
 
+namespace {
+void pack(const uint8_t* bits, size_t octets, uint8_t* out) {
+  for (size_t o = 0; o < octets; ++o) {
+    const uint8_t* b = bits + 8 * o;
+    unsigned v = 0;
+    for (unsigned i = 0; i < 8; ++i) v |= (b[i] & 1u) << i;
+    out[o] = static_cast<uint8_t>(v);
+  }
+}
+}  // namespace
+
 std::vector<uint8_t> bits_to_octets(const Bits& bits) {
-  std::vector<uint8_t> out(bits.size() / 8, 0);
-  for (size_t i = 0; i < out.size() * 8; ++i) out[i / 8] |= static_cast<uint8_t>((bits[i] & 1u) << (i % 8));
+  std::vector<uint8_t> out(bits.size() / 8);
+  pack(bits.data(), out.size(), out.data());
   return out;
 }
 
 bool fcs_good(const Bits& psdu) {
-  const std::vector<uint8_t> o = bits_to_octets(psdu);
-  if (o.size() < 4 || psdu.size() % 8 != 0) return false;
+  if (psdu.size() < 32 || psdu.size() % 8 != 0) return false;
+  // Octets in a buffer each thread keeps.
+  thread_local std::vector<uint8_t> o;
+  o.resize(psdu.size() / 8);
+  pack(psdu.data(), o.size(), o.data());
   const size_t n = o.size() - 4;
   const uLong crc = crc32(crc32(0L, Z_NULL, 0), o.data(), static_cast<uInt>(n));
   const uint32_t sent = static_cast<uint32_t>(o[n]) | static_cast<uint32_t>(o[n + 1]) << 8 |

@@ -65,7 +65,7 @@ std::string packet_line(const PacketCheck& c) {
     s += " length " + std::to_string(p.length);
     s += std::string(" SIGNAL ") + (p.signalOk ? "ok" : "bad");
     if (p.signalOk) {
-      s += std::string(" FCS ") + (p.fcsOk ? "ok" : "bad");
+      s += c.fcsSent ? std::string(" FCS ") + (p.fcsOk ? "ok" : "bad") : std::string(" no FCS");
       s += " EVM " + num(p.evmDb, 1) + " dB (" + num(p.evmPercent, 2) + " %) limit " + num(p.evmLimitDb, 0) + " dB";
       s += std::string(" flatness ") + (p.flatnessOk ? "ok" : "fail");
     }
@@ -77,7 +77,7 @@ std::string packet_line(const PacketCheck& c) {
     s += " length " + std::to_string(p.octets);
     s += std::string(" header ") + (p.headerCrcOk ? "ok" : "bad");
     if (p.headerCrcOk) {
-      s += std::string(" FCS ") + (p.fcsOk ? "ok" : "bad");
+      s += c.fcsSent ? std::string(" FCS ") + (p.fcsOk ? "ok" : "bad") : std::string(" no FCS");
       s += " EVM " + num(p.evmPercent, 2) + " % (peak " + num(p.evmPeakPercent, 2) + " %) limit " +
            num(kDsssEvmLimitPercent, 0) + " %";
     }
@@ -105,6 +105,7 @@ nlohmann::json to_json(const PacketCheck& c) {
   j["start"] = c.start;
   j["end"] = c.end;
   j["decoded"] = c.decoded;
+  j["fcsSent"] = c.fcsSent;
   j["pass"] = c.pass;
   j["psduEqual"] = c.psduEqual < 0 ? nlohmann::json() : nlohmann::json(c.psduEqual == 1);
   auto finite = [](double v) { return std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(); };

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/types.h"
+#include "verify/burst_finder.h"
 #include "verify/dsss_receiver.h"
 #include "verify/measurements.h"
 #include "verify/ofdm_receiver.h"
@@ -31,7 +32,8 @@ struct PacketCheck {
   Family family = Family::Ofdm;
   OfdmPacket ofdm;  // the receiver's result of the family
   DsssPacket dsss;
-  bool decoded = false;  // header and FCS good
+  bool fcsSent = true;   // the PSDU ends in an FCS (false only when the parameter set says so)
+  bool decoded = false;  // header and FCS good (the header, when no FCS is sent)
   int psduEqual = -1;    // 1 equal to the parameter set's, 0 different, -1 not known
   MaskResult mask;
   bool pass = false;
@@ -39,20 +41,40 @@ struct PacketCheck {
   std::vector<std::string> warnings;  // passed, but an IEEE 802.11 receiver would not take it
 };
 
-// The PSDU without its FCS that packet `index` should carry; false when
-// not known.
+// The PSDU (with its FCS when the parameter set adds one) that packet
+// `index` should carry; false when not known. Called from several threads.
 using ExpectedPsdu = std::function<bool(size_t index, Bits& out)>;
+
+// What the parameter set says of the packets, when the file carries it.
+struct Expected {
+  ExpectedPsdu psdu;  // may be empty
+  bool fcs = true;    // the PSDUs end in an FCS (the MAC FCS can be turned off)
+};
 
 class Verifier {
  public:
   Verifier(double sample_rate, Family family);
   Family family() const { return family_; }
   double sample_rate() const { return fs_; }
-  void set_expected(ExpectedPsdu e) { expected_ = std::move(e); }
+  void set_expected(Expected e) { expected_ = std::move(e); }
   // Decodes every packet found in x[0..n), which starts at sample `offset`
   // of the waveform; packet numbers continue from `first_index`. Returns
   // the number of packets appended.
   size_t scan(const cplx* x, size_t n, size_t offset, size_t first_index, std::vector<PacketCheck>& out);
+
+  // scan() in steps, for work shared among verifiers: the bursts of the
+  // row; the packets of one burst, decoded and measured but without their
+  // number and what depends on it (they keep their PSDU for it); then
+  // finish() for each in order.
+  const std::vector<Burst>& bursts(const cplx* x, size_t n) { return bursts_.find(x, n, fs_); }
+  size_t receive_burst(const cplx* x, size_t n, const Burst& b, std::vector<PacketCheck>& out);
+  // Numbers the packet, compares its PSDU with the parameter set's,
+  // completes the judgement and lets go of the PSDU.
+  void finish(PacketCheck& c, size_t index);
+
+  // A waveform played in a loop, read from an idle point (see BurstFinder):
+  // x is turned in place (through `spare`), and its bursts found.
+  const std::vector<Burst>& turn_and_find(CVec& x, CVec& spare);
 
  private:
   void judge(PacketCheck& c, const cplx* x);
@@ -61,20 +83,32 @@ class Verifier {
   std::unique_ptr<OfdmReceiver> ofdm_;
   std::unique_ptr<DsssReceiver> dsss_;
   SpectrumMask mask_;
-  ExpectedPsdu expected_;
+  std::unique_ptr<SpectrumMask> fastMask_;  // DSSS: the 16.5 Mchip/s part of 33 Mbit/s bursts
+  BurstFinder bursts_;
+  Expected expected_;
   Bits want_;
 };
 
-// Reads packet k of a source into x (called from several threads for
-// different k).
+// Reads packet k of a source into x.
 using PacketReader = std::function<void(size_t k, CVec& x)>;
+// Makes a reader for one thread, with its own file handle and buffers.
+using OpenPacketReader = std::function<PacketReader()>;
 
-// Checks `count` packets, one burst each, on `threads` threads; every
-// packet gets one PacketCheck (a packet without a burst is a failure).
-// `progress` (may be empty) is called from the calling thread with the
-// number of packets done.
-std::vector<PacketCheck> verify_packets(size_t count, const PacketReader& read, double sample_rate, Family family,
-                                        const ExpectedPsdu& expected, unsigned threads,
-                                        const std::function<void(size_t)>& progress = {});
+// Checks `count` packets, one burst each, on `threads` threads, each with
+// its own reader and receivers; every packet gets one PacketCheck (a
+// packet without a burst is a failure). `progress` (may be empty) is called
+// from the calling thread with the number of packets done and `count`.
+std::vector<PacketCheck> verify_packets(size_t count, const OpenPacketReader& open, double sample_rate, Family family,
+                                        const Expected& expected, unsigned threads,
+                                        const std::function<void(size_t, size_t)>& progress = {});
+
+// Checks every packet of the waveform x[0..n): its bursts are shared among
+// `threads` threads, each with its own receivers; the result is the same,
+// in the same order, for any number of threads. `progress` (may be empty)
+// is called from the calling thread with the number of bursts done and
+// their total.
+std::vector<PacketCheck> verify_waveform(const cplx* x, size_t n, double sample_rate, Family family,
+                                         const Expected& expected, unsigned threads,
+                                         const std::function<void(size_t, size_t)>& progress = {});
 
 }  // namespace tarvio::verify

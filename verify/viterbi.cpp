@@ -31,6 +31,10 @@ ViterbiK7::ViterbiK7(unsigned g0, unsigned g1) : g0_(g0), g1_(g1) {
       sign0_[s][u] = parity(r & g0) ? 1.0f : -1.0f;
       sign1_[s][u] = parity(r & g1) ? 1.0f : -1.0f;
     }
+  for (unsigned s = 0; s < 64; ++s) {
+    code0_[s] = static_cast<uint8_t>(parity((s << 1) & g0));
+    code1_[s] = static_cast<uint8_t>(parity((s << 1) & g1));
+  }
 }
 
 void ViterbiK7::encode(const Bits& in, Bits& out) const {
@@ -43,14 +47,45 @@ void ViterbiK7::encode(const Bits& in, Bits& out) const {
   }
 }
 
+// A received sequence whose hard decisions already form a code sequence is
+// its own maximum-likelihood decoding: every soft value then agrees in sign
+// with its code bit, and any other path disagrees with at least one value
+// that is not zero. Both generators tap the newest bit, so the input of a
+// step follows from the state and either received bit of the step; the
+// other bit, when it was sent, checks it. Clean waveforms, the common case
+// in a verification, thus skip the trellis search; any disagreement, a step
+// with no information or, when terminated, a path that does not end in
+// state 0 leaves the decoding to the trellis.
+bool ViterbiK7::decode_error_free(const float* soft, size_t steps, bool terminated, Bits& out) const {
+  uint8_t* bits = out.data();  // (through the vector, every byte stored would reload its start)
+  unsigned s = 0;
+  for (size_t k = 0; k < steps; ++k) {
+    const float x = soft[2 * k], y = soft[2 * k + 1];
+    // Input 1 inverts both code bits of input 0; zero (or NaN) is punctured.
+    unsigned u;
+    if (x > 0 || x < 0) {
+      u = (x > 0) ^ code0_[s];
+      if ((y > 0 || y < 0) && ((y > 0) ^ code1_[s]) != u) return false;
+    } else if (y > 0 || y < 0) {
+      u = (y > 0) ^ code1_[s];
+    } else {
+      return false;
+    }
+    bits[k] = static_cast<uint8_t>(u);
+    s = ((s << 1) | u) & 63u;
+  }
+  return !terminated || s == 0;
+}
+
 // Butterfly form: the two branches leaving state j with input u and the
 // two entering state 2j+u from j and j+32 share one branch metric up to
 // sign, because both generators tap the newest and the oldest bit. Four
 // butterflies run at a time (SSE2 on x86-64, plain code elsewhere);
 // decisions are kept as one 64-bit word per step.
-double ViterbiK7::decode(const float* soft, size_t steps, bool terminated, Bits& out) {
+bool ViterbiK7::decode(const float* soft, size_t steps, bool terminated, Bits& out) {
   out.resize(steps);
-  if (steps == 0) return 0;
+  if (steps == 0) return true;
+  if (decode_error_free(soft, steps, terminated, out)) return true;
   if (decisions_.size() < steps) decisions_.resize(steps);
   alignas(16) float a[32], b[32], m[64], nm[64];
   for (unsigned j = 0; j < 32; ++j) {
@@ -96,12 +131,11 @@ double ViterbiK7::decode(const float* soft, size_t steps, bool terminated, Bits&
     for (unsigned i = 1; i < 64; ++i)
       if (m[i] < m[s]) s = i;
   }
-  const double best = m[s];
   for (size_t k = steps; k-- > 0;) {
     out[k] = static_cast<uint8_t>(s & 1u);
     s = (s >> 1) | (static_cast<unsigned>((decisions_[k] >> s) & 1u) << 5);
   }
-  return best;
+  return false;
 }
 
 TrellisViterbi::TrellisViterbi(Trellis t) : t_(std::move(t)) {

@@ -25,15 +25,19 @@ class ViterbiK7 {
   // Decodes `steps` input bits from soft[0 .. 2*steps) (first and second
   // coded bit of each step). The encoder starts in state 0; with
   // `terminated` the path must also end in state 0 (six zero tail bits).
-  // Returns the path metric difference per step (a quality figure: larger
-  // is better); the bits go to `out` (resized to `steps`).
-  double decode(const float* soft, size_t steps, bool terminated, Bits& out);
+  // The bits go to `out` (resized to `steps`). Returns true when the hard
+  // decisions of the soft values already formed a code sequence, so that
+  // no coded bit was in error and the trellis search was not needed.
+  bool decode(const float* soft, size_t steps, bool terminated, Bits& out);
 
   // Encodes `in` with the same code (used to rebuild the sent coded bits).
   void encode(const Bits& in, Bits& out) const;
 
  private:
-  float sign0_[64][2];  // +1/-1: first coded bit of state s, input u, as 2c-1
+  bool decode_error_free(const float* soft, size_t steps, bool terminated, Bits& out) const;
+
+  uint8_t code0_[64], code1_[64];  // the code bits of input 0 from each state
+  float sign0_[64][2];             // +1/-1: first coded bit of state s, input u, as 2c-1
   float sign1_[64][2];
   unsigned g0_, g1_;
   std::vector<uint64_t> decisions_;  // one bit per state and step

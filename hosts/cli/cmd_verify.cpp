@@ -7,6 +7,7 @@
 #include "hosts/cli/cmd_verify.h"
 
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -54,11 +56,22 @@ const char* kUsage =
     "  --mirrored         the waveform was made with a mirrored spectrum\n"
     "  --threads N        receivers working in parallel (default: the processor count)\n"
     "\n"
-    "Exit code 0 when every packet decodes with a good FCS and passes the limits, 1 otherwise.\n";
+    "Exit code 0 when every packet decodes with a good FCS (packets whose parameter set sends no FCS:\n"
+    "with the parameter set's PSDU) and passes the limits, 1 otherwise.\n";
+
+// Packs bits (first bit the least significant of its octet) into octets.
+void pack_octets(const uint8_t* bits, size_t octets, uint8_t* out) {
+  for (size_t o = 0; o < octets; ++o) {
+    unsigned v = 0;
+    for (unsigned b = 0; b < 8; ++b) v |= (bits[8 * o + b] & 1u) << b;
+    out[o] = static_cast<uint8_t>(v);
+  }
+}
 
 // The PSDUs a calculation of `p` produces, packet by packet, as the
 // calculation builds them: MAC header (with its sequence or fragment
-// number stepping), payload and FCS.
+// number stepping), payload and FCS. The FCS is the IEEE 802.3 CRC-32,
+// from the payload's CRC (taken once) joined to each header's.
 class ExpectedPsdus {
  public:
   ExpectedPsdus(const Parameters& p, size_t packets) {
@@ -81,23 +94,45 @@ class ExpectedPsdus {
         incrementFragNum(hdr, os.osFragBgn, os.osFragEnd);
       }
     }
+    std::vector<uint8_t> octets(data_.size() / 8);
+    pack_octets(data_.data(), octets.size(), octets.data());
+    dataCrc_ = crc32(crc32(0L, Z_NULL, 0), octets.data(), static_cast<uInt>(octets.size()));
   }
   bool has_fcs() const { return fcs_; }
   bool fill(size_t i, Bits& out) const {
     if (i >= headers_.size()) return false;
-    out = headers_[i];
-    out.insert(out.end(), data_.begin(), data_.end());
+    const Bits& h = headers_[i];
+    out.resize(h.size() + data_.size());
+    std::copy(h.begin(), h.end(), out.begin());
+    std::copy(data_.begin(), data_.end(), out.begin() + static_cast<long>(h.size()));
     if (fcs_) {
-      const Bits f = Dot11_CalcMACfcs(out);
-      out.insert(out.end(), f.begin(), f.end());
+      uint32_t crc = 0;
+      uint8_t octets[64];
+      if (h.size() % 8 == 0 && data_.size() % 8 == 0 && h.size() / 8 <= sizeof octets) {
+        pack_octets(h.data(), h.size() / 8, octets);
+        const uLong hc = crc32(crc32(0L, Z_NULL, 0), octets, static_cast<uInt>(h.size() / 8));
+        crc = static_cast<uint32_t>(crc32_combine(hc, dataCrc_, static_cast<z_off_t>(data_.size() / 8)));
+      } else {
+        crc = whole_crc(out);
+      }
+      for (unsigned b = 0; b < 32; ++b) out.push_back(static_cast<uint8_t>((crc >> b) & 1u));
     }
     return true;
   }
 
  private:
+  // CRC-32 of a bit row whose parts are not whole octets: the generator's
+  // own frame check sequence.
+  static uint32_t whole_crc(const Bits& bits) {
+    const Bits f = Dot11_CalcMACfcs(bits);
+    uint32_t crc = 0;
+    for (unsigned b = 0; b < 32 && b < f.size(); ++b) crc |= static_cast<uint32_t>(f[b] & 1u) << b;
+    return crc;
+  }
   bool framed_ = true, fcs_ = true;
   Bits data_;
   std::vector<Bits> headers_;
+  uLong dataCrc_ = 0;
 };
 
 struct Source {
@@ -251,12 +286,13 @@ std::string describe_rate(Family f, double fs) {
   return buf;
 }
 
-// Progress on a terminal's standard error.
-std::function<void(size_t)> progress_line(size_t total) {
+// Progress on a terminal's standard error: "verified D of T packets" (or
+// bursts), cleared at the end.
+std::function<void(size_t, size_t)> progress_line(const char* what) {
   if (isatty(2) != 1) return {};
-  return [total](size_t done) {
+  return [what](size_t done, size_t total) {
     if (done % 16 != 0 && done != total) return;
-    std::fprintf(stderr, "\rverified %zu of %zu packets\x1b[K", done, total);
+    std::fprintf(stderr, "\rverified %zu of %zu %s\x1b[K", done, total, what);
     if (done == total) std::fputs("\r\x1b[K", stderr);
     std::fflush(stderr);
   };
@@ -333,13 +369,16 @@ int run_verify(const std::vector<std::string>& args) {
   std::optional<ExpectedPsdus> expected;
   if (s.parameters && s.parameters->numberOfPackets > 0)
     expected.emplace(*s.parameters, static_cast<size_t>(s.parameters->numberOfPackets));
-  verify::Verifier v(s.sampleRate, *family);
-  if (expected) v.set_expected([&](size_t i, Bits& out) { return expected->fill(i, out); });
-  std::vector<verify::PacketCheck> checks;
+  verify::Expected want;
+  if (expected) {
+    want.psdu = [&](size_t i, Bits& out) { return expected->fill(i, out); };
+    want.fcs = expected->has_fcs();
+  }
   // The waveform plays in a loop: start reading in an idle part.
   const size_t turn = verify::loop_start(s.samples.data(), s.samples.size(), s.sampleRate);
   std::rotate(s.samples.begin(), s.samples.begin() + static_cast<long>(turn), s.samples.end());
-  v.scan(s.samples.data(), s.samples.size(), 0, 0, checks);
+  const std::vector<verify::PacketCheck> checks = verify::verify_waveform(
+      s.samples.data(), s.samples.size(), s.sampleRate, *family, want, threads, progress_line("bursts"));
   const std::string title = file + ": " + s.what + ", " + std::to_string(s.samples.size()) + " samples, " +
                             describe_rate(*family, s.sampleRate) + (s.mirrored ? ", mirrored" : "");
   if (checks.empty()) {
@@ -347,7 +386,6 @@ int run_verify(const std::vector<std::string>& args) {
     std::cout << title << "\nno packet found\n";
     return kExitFailure;
   }
-  (void)threads;
   return print(checks, json, title);
 }
 
@@ -365,16 +403,27 @@ int verify_last_calculation(bool json) {
   const Family family = p.format == 1 ? Family::Ofdm : Family::Dsss;
   const ExpectedPsdus expected(p, src.num_pkts);
   const bool mirrored = p.MirrorSpectrum == 1;
-  auto read = [&](size_t k, CVec& x) {
-    packet_file::Reader reader(src.path, src.pkt_size);
-    std::vector<double> i(src.pkt_size), q(src.pkt_size);
-    reader.read(k, 0, src.pkt_size, i.data(), q.data(), nullptr);
-    x.resize(src.pkt_size);
-    for (size_t n = 0; n < src.pkt_size; ++n) x[n] = mirrored ? cplx(i[n], -q[n]) : cplx(i[n], q[n]);
+  // Each thread reads whole packets through its own file handle into
+  // buffers it keeps.
+  struct PacketFileReader {
+    packet_file::Reader file;
+    std::vector<double> i, q;
+    explicit PacketFileReader(const PacketSource& s) : file(s.path, s.pkt_size), i(s.pkt_size), q(s.pkt_size) {}
+  };
+  auto open = [&]() -> verify::PacketReader {
+    auto r = std::make_shared<PacketFileReader>(src);
+    return [r, mirrored](size_t k, CVec& x) {
+      const size_t n = r->i.size();
+      r->file.read(k, 0, n, r->i.data(), r->q.data(), nullptr);
+      x.resize(n);
+      const double qs = mirrored ? -1 : 1;
+      for (size_t m = 0; m < n; ++m) x[m] = cplx(r->i[m], qs * r->q[m]);
+    };
   };
   const auto checks = verify::verify_packets(
-      src.num_pkts, read, fs, family, [&](size_t k, Bits& out) { return expected.fill(k, out); }, default_threads(),
-      progress_line(src.num_pkts));
+      src.num_pkts, open, fs, family,
+      verify::Expected{[&](size_t k, Bits& out) { return expected.fill(k, out); }, expected.has_fcs()},
+      default_threads(), progress_line("packets"));
   return print(checks, json,
                "calculated waveform: " + std::to_string(src.num_pkts) + " packets, " + describe_rate(family, fs) +
                    (mirrored ? ", mirrored" : ""));

@@ -1,5 +1,5 @@
 // The packet sink writes the same file, log and peaks with and without its
-// writing thread, and hands a writer failure back to the driver.
+// threads, and hands a failure back to the driver with the packets before it.
 #include "control/packet_sink.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 
 #include "instrument/packet_file.h"
 
@@ -37,14 +38,19 @@ struct SinkRun {
   size_t logged = 0;
 };
 
-SinkRun write(const std::string& path, bool threaded) {
+// Twenty packets, most made by the sink's generating threads (if any),
+// some given made, with copies in between.
+SinkRun write(const std::string& path, unsigned generators) {
   packet_file::clear(path);
   PacketLog log;
   SinkRun r;
   {
-    PacketSink sink(path, log, threaded);
+    PacketSink sink(path, log, generators);
     for (int k = 0; k < 20; ++k) {
-      sink.push(frame(100 + size_t(k % 3), 0.1 * (k + 1)));
+      if (k % 5 == 1)
+        sink.push(frame(100 + size_t(k % 3), 0.1 * (k + 1)));
+      else
+        sink.push([k] { return frame(100 + size_t(k % 3), 0.1 * (k + 1)); });
       if (k % 4 == 0) sink.repeat(2);
     }
     r.result = sink.finish();
@@ -66,8 +72,8 @@ class PacketSinkTest : public ::testing::Test {
 };
 
 TEST_F(PacketSinkTest, ThreadedAndInlineWritingGiveTheSameFileAndResults) {
-  const SinkRun a = write((dir / "a.bin").string(), false);
-  const SinkRun b = write((dir / "b.bin").string(), true);
+  const SinkRun a = write((dir / "a.bin").string(), 0);
+  const SinkRun b = write((dir / "b.bin").string(), 3);
   EXPECT_EQ(a.bytes, b.bytes);
   EXPECT_EQ(a.marks, b.marks);
   EXPECT_EQ(a.logged, 30u);
@@ -81,23 +87,30 @@ TEST_F(PacketSinkTest, ThreadedAndInlineWritingGiveTheSameFileAndResults) {
   EXPECT_EQ(b.result.last.waveform, frame(101, 0.1 * 20).waveform);
 }
 
-TEST_F(PacketSinkTest, AWriterFailureReachesTheDriver) {
-  for (bool threaded : {false, true}) {
-    const std::string path = (dir / "f.bin").string();
-    packet_file::clear(path);
-    PacketLog log;
-    PacketSink sink(path, log, threaded);
-    Frame bad = frame(10, 1);
-    bad.markers.row2.pop_back();  // rows of different lengths
-    EXPECT_THROW(
-        {
-          sink.push(bad);
-          for (int k = 0; k < 5; ++k) sink.push(frame(10, 1));
-          sink.finish();
-        },
-        std::invalid_argument)
-        << (threaded ? "threaded" : "inline");
-  }
+TEST_F(PacketSinkTest, AFailureReachesTheDriverAndKeepsThePacketsBeforeIt) {
+  for (unsigned generators : {0u, 2u})
+    for (bool in_writer : {false, true}) {
+      const std::string path = (dir / "f.bin").string();
+      packet_file::clear(path);
+      PacketLog log;
+      PacketSink sink(path, log, generators);
+      EXPECT_THROW(
+          {
+            for (int k = 0; k < 8; ++k)
+              sink.push([k, in_writer] {
+                Frame f = frame(10, 1);
+                if (k == 3 && in_writer) f.markers.row2.pop_back();  // rows of different lengths
+                if (k == 3 && !in_writer) throw std::runtime_error("generator failed");
+                return f;
+              });
+            sink.finish();
+          },
+          std::exception)
+          << generators << " generators, failure in the " << (in_writer ? "writer" : "generator");
+      const PacketSink::Result r = sink.drain();
+      EXPECT_EQ(r.pushed.size(), 3u);
+      EXPECT_EQ(log.packets(), 3u);
+    }
 }
 
 }  // namespace

@@ -69,6 +69,8 @@ TEST(ParameterChecks, ImpossibleValuesAreRefusedWithFieldAndRange) {
        "parameters.idleSamples", "whole for format 1"},
       {"PN9 of 0 bytes", [](Parameters& p) { p.dataSourceType = 5, p.dataLength = 0; }, "parameters.dataLength",
        "at least 1"},
+      {"no filter at oversampling 1.5", [](Parameters& p) { p.FilterType = 0, p.OverSampling = 1.5; },
+       "parameters.FilterType", "whole number"},
   };
   for (const Refused& c : cases) {
     Parameters p = defaults();

@@ -108,5 +108,41 @@ TEST_F(CliVerify, EveryFileKindPassesAndSpoiledOnesFail) {
   EXPECT_FALSE(j["summary"]["pass"].get<bool>());
 }
 
+// Waveforms correct by construction pass: the defaults (11 Mbit/s CCK);
+// 33 Mbit/s, whose part at 16.5 Mchip/s is held to the mask of its own
+// chip rate; and packets without the MAC FCS, whose PSDU is then checked
+// against the parameter set's alone (a spoiled one still fails).
+TEST_F(CliVerify, CorrectWaveformsPass) {
+  for (const char* args : {"", "--rate 33", "--rate 33 --set OverSampling=6", "--rate 54 --set MACfcs.Active=0",
+                           "--set MACfcs.Active=0 --dump dump.mat"}) {
+    const CliRun r = run(std::string("calc ") + args + " --verify");
+    EXPECT_EQ(r.code, 0) << args << "\n" << r.out;
+    EXPECT_NE(r.out.find("mask pass"), std::string::npos) << args << "\n" << r.out;
+  }
+  EXPECT_NE(run("verify dump.mat").out.find("no FCS"), std::string::npos);
+  const std::string conj = spoil("conj.mat", [](CVec& w) {
+    for (auto& v : w) v = std::conj(v);
+  });
+  EXPECT_EQ(run("verify '" + conj + "'").code, 1);
+}
+
+// The bursts of a file are shared among the threads: any count gives the
+// same report, passing packets and failing ones alike.
+TEST_F(CliVerify, ThreadsDoNotChangeTheReport) {
+  ASSERT_EQ(
+      run("calc --rate 24 --set numberOfPackets=6 --set dataLength=100 --set OverSampling=2 --dump dump.mat").code, 0);
+  std::mt19937 gen(5);
+  std::normal_distribution<double> noise(0, 1);
+  const std::string noisy = spoil("noisy.mat", [&](CVec& w) {
+    for (auto& v : w) v += 0.05 * cplx(noise(gen), noise(gen));
+  });
+  for (const char* format : {"", " --json"}) {
+    const CliRun one = run("verify '" + noisy + "' --threads 1" + format);
+    EXPECT_NE(one.out.find(*format ? "\"decoded\": 6" : "6 decoded"), std::string::npos) << one.out;
+    for (const char* threads : {" --threads 2", " --threads 3"})
+      EXPECT_EQ(run("verify '" + noisy + "'" + threads + format).out, one.out) << threads << format;
+  }
+}
+
 }  // namespace
 }  // namespace tarvio

@@ -141,7 +141,8 @@ INSTANTIATE_TEST_SUITE_P(
     Files, UnattendedBadInput,
     ::testing::Values(BadInput{"FewNumbers", {11, 2.4, 100, 0, 0}, true, "holds 5 numbers; 17 are needed"},
                       BadInput{"RateNotListed", numbers(7, 2.4, 100), true, "the data rate 7 Mbit/s"},
-                      BadInput{"NoParameterFile", numbers(11, 2.4, 100), false, "WLAN_varsB.mat"}));
+                      BadInput{"NoParameterFile", numbers(11, 2.4, 100), false, "WLAN_varsB.mat"},
+                      BadInput{"PayloadAboveTheFrameLimit", numbers(54, 2.4, 5000), true, "maxDataLen"}));
 
 TEST_F(Unattended, CalculationStoppedByACheckFailsTheStep) {
   p().MACheader.Contents.SeqCntrl.Active = 0;

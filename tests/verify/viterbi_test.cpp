@@ -51,5 +51,39 @@ TEST(ViterbiTest, CorrectsScatteredErrors) {
   }
 }
 
+// Error-free input, punctured or not, is decoded without the trellis search
+// and exactly; one inverted value sends it through the trellis, which
+// corrects it; an unterminated path is taken as it ends.
+TEST(ViterbiTest, ErrorFreeInputSkipsTheTrellis) {
+  // Sent bits per step over one puncturing period: 1/2, 2/3 and 3/4.
+  const std::vector<std::vector<std::pair<bool, bool>>> puncturings = {
+      {{true, true}}, {{true, true}, {true, false}}, {{true, true}, {true, false}, {false, true}}};
+  for (auto [g0, g1] : {std::pair{0x6Du, 0x4Fu}, std::pair{0x5Bu, 0x7Du}})
+    for (const auto& sent : puncturings)
+      for (bool terminated : {true, false}) {
+        SCOPED_TRACE(testing::Message() << std::hex << g0 << " period " << sent.size() << " terminated " << terminated);
+        ViterbiK7 v(g0, g1);
+        std::mt19937 gen(g0 + static_cast<unsigned>(sent.size()));
+        std::uniform_real_distribution<float> magnitude(0.05f, 3.0f);
+        Bits in(606, 0);
+        for (size_t i = 0; i < (terminated ? 600 : 606); ++i) in[i] = static_cast<uint8_t>(gen() & 1u);
+        Bits coded;
+        v.encode(in, coded);
+        std::vector<float> soft(coded.size(), 0.0f);
+        for (size_t i = 0; i < coded.size(); ++i) {
+          const auto& p = sent[(i / 2) % sent.size()];
+          if (i % 2 == 0 ? p.first : p.second) soft[i] = (coded[i] ? 1.0f : -1.0f) * magnitude(gen);
+        }
+        Bits out;
+        EXPECT_TRUE(v.decode(soft.data(), in.size(), terminated, out));
+        EXPECT_EQ(out, in);
+        size_t flip = 301;
+        while (soft[flip] == 0) ++flip;
+        soft[flip] = -soft[flip];
+        EXPECT_FALSE(v.decode(soft.data(), in.size(), terminated, out));
+        EXPECT_EQ(out, in);
+      }
+}
+
 }  // namespace
 }  // namespace tarvio::verify
