@@ -316,6 +316,19 @@ TEST_F(Desktop, FigureToolsActOnTheProgramsWindows) {
   EXPECT_EQ(planes[2].re()[0], 30);
 }
 
+// At 150 % scaling every window still fits a 1366 x 768 screen with room for
+// a task bar, so no control is ever out of reach on a small laptop.
+TEST_F(Desktop, EveryWindowFitsASmallScreenAt150Percent) {
+  for (const char* tag : {"figMain", "figMACconfig", "figCarriers", "figPhading", "figClkSwitch", "figAdvSettings",
+                          "figIOConfig", "figAbout"}) {
+    QWidget* w = app->view(tag);
+    ASSERT_NE(w, nullptr) << tag;
+    const QSize need = w->minimumSizeHint().expandedTo(w->minimumSize());
+    EXPECT_LE(need.width() * 1.5, 1366) << tag;
+    EXPECT_LE(need.height() * 1.5 + 40, 768) << tag;  // title bar and task bar
+  }
+}
+
 // The offscreen platform's notices about window hints it ignores say
 // nothing about the tests.
 void quiet_platform_notices(QtMsgType type, const QMessageLogContext& context, const QString& message) {
@@ -333,3 +346,4 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
+
