@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "files/output_file.h"
+#include "runtime/output_file.h"
 
 namespace tarvio {
 
