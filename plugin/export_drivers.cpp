@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "export_files.h"
 #include "export_layout.h"
 
 namespace tarvio {
@@ -45,12 +46,19 @@ bool export_from_packets(TwoPassExportWriter& w, const std::string& packet_file,
   if (rows > 0) marker_values_to_bytes(markers, pkt_size * rows, mbytes.data());
   if (!w.Begin(uint32_t(rows))) return false;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(packet_file.c_str(), "rb"), &std::fclose);
-  if (!in) return false;
+  if (!in) {
+    w.fail("cannot open the packet file '" + packet_file + "': " + exportfiles::errno_text());
+    return false;
+  }
   if (num_pkts == 0 || pkt_size == 0) return w.WriteChunk(nullptr, nullptr, nullptr, 0, true);
   std::vector<uint8_t> raw(16 * pkt_size);
   std::vector<double> i(pkt_size), q(pkt_size);
   for (std::size_t p = 0; p < num_pkts; ++p) {
-    if (std::fread(raw.data(), 1, raw.size(), in.get()) != raw.size()) return false;
+    if (std::fread(raw.data(), 1, raw.size(), in.get()) != raw.size()) {
+      w.fail("the packet file '" + packet_file + "' holds " + std::to_string(p) + " of " + std::to_string(num_pkts) +
+             " packets of " + std::to_string(pkt_size) + " samples");
+      return false;
+    }
     const uint8_t* b = raw.data();
     for (std::size_t k = 0; k < pkt_size; ++k, b += 8) i[k] = std::bit_cast<double>(~exportfile::get_u64le(b));
     for (std::size_t k = 0; k < pkt_size; ++k, b += 8) q[k] = std::bit_cast<double>(~exportfile::get_u64le(b));

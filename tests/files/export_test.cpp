@@ -159,7 +159,9 @@ TEST_F(ExportTest, FailedExportRaisesAndLeavesNoFiles) {
     Orv_Export(file("fail.wfm"), {}, markers, state().sigGenSettings, app);
     ADD_FAILURE() << "no error raised";
   } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "File Export Failed!");
+    // The fixed text, then the file and the reason.
+    EXPECT_EQ(std::string(e.what()),
+              "File Export Failed! the packet file '" + file("packets.bin") + "' holds 3 of 5 packets of 120 samples");
   }
   state().parameters.multiFrame.tmpFileName = file("missing.bin");
   EXPECT_THROW(Orv_Export(file("fail.wfm"), {}, markers, state().sigGenSettings, app), std::runtime_error);
