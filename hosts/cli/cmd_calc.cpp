@@ -199,9 +199,7 @@ class PacketFileCleanup {
   explicit PacketFileCleanup(std::string own) : own_(std::move(own)) {}
   ~PacketFileCleanup() {
     if (own_.empty() || state().parameters.multiFrame.tmpFileName != own_) return;
-    std::error_code ec;
-    std::filesystem::remove(own_, ec);
-    std::filesystem::remove(packet_file::marker_path(own_), ec);
+    packet_file::discard(own_);
   }
 
  private:

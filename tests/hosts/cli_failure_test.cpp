@@ -1,0 +1,173 @@
+// tarvio-cli when things go wrong: a full disk (a file-size limit), a full
+// standard output, and interrupts. A failure must give a non-zero exit
+// status and a message naming the file and the reason, keep the old file,
+// and leave no temporary, partial or packet file behind.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "instrument/sim_process.h"
+
+namespace fs = std::filesystem;
+
+namespace tarvio {
+namespace {
+
+struct Options {
+  rlim_t file_size_limit = RLIM_INFINITY;
+  std::string stdout_path;  // empty: a file of the fixture
+};
+
+class CliFailure : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (fs::path* d : {&dir_, &tmp_}) {
+      std::string templ = (fs::temp_directory_path() / "tarvio-cli-failure-XXXXXX").string();
+      ASSERT_NE(::mkdtemp(templ.data()), nullptr);
+      *d = templ;
+    }
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+    fs::remove_all(tmp_, ec);
+  }
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  static std::vector<std::string> entries(const fs::path& d) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(d)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  static std::string contents(const std::string& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+
+  // Starts tarvio-cli with its own temporary folder (TMPDIR, where its
+  // packet file goes) and standard error in a file; returns the process.
+  pid_t start(const std::vector<std::string>& args, const Options& o = {}) const {
+    const std::string out = o.stdout_path.empty() ? path("stdout.txt") : o.stdout_path;
+    const std::string err = path("stderr.txt");
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    ::setenv("TMPDIR", tmp_.c_str(), 1);
+    if (o.file_size_limit != RLIM_INFINITY) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      rlimit r{o.file_size_limit, o.file_size_limit};
+      ::setrlimit(RLIMIT_FSIZE, &r);
+    }
+    const int fo = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int fe = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(fo, 1);
+    ::dup2(fe, 2);
+    std::vector<std::string> all = {cli_};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(cli_.c_str(), argv.data());
+    ::_exit(127);
+  }
+  // The exit status, or 1000 + the signal that ended the process.
+  static int wait_for(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+  }
+  int run(const std::vector<std::string>& args, const Options& o = {}) const { return wait_for(start(args, o)); }
+  std::string err() const { return contents(path("stderr.txt")); }
+
+  // Waits until a file whose name holds `part` appears in `d`.
+  static bool appears(const fs::path& d, const std::string& part, std::chrono::seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+      for (const auto& e : fs::directory_iterator(d))
+        if (e.path().filename().string().find(part) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+  }
+
+  std::string cli_ = std::string(TARVIO_BIN) + "/tarvio-cli";
+  fs::path dir_, tmp_;
+};
+
+TEST_F(CliFailure, ACompletedCommandLeavesNoPacketFile) {
+  ASSERT_EQ(run({"call", "Calculate"}), 0) << err();
+  EXPECT_EQ(entries(tmp_), std::vector<std::string>{});
+  ASSERT_EQ(run({"calc", "--rate", "6", "--raw", path("w.bin")}), 0) << err();
+  EXPECT_EQ(entries(tmp_), std::vector<std::string>{});
+}
+
+TEST_F(CliFailure, AFullStandardOutputIsAFailure) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  Options o;
+  o.stdout_path = "/dev/full";
+  EXPECT_EQ(run({"dump", "parameters"}, o), 1);
+  EXPECT_NE(err().find("cannot write standard output: No space left on device"), std::string::npos) << err();
+}
+
+struct InterruptCase {
+  const char* name;
+  std::vector<std::string> args;  // "@" stands for the output folder
+  const char* wait_for;           // part of a file name that shows the phase has begun
+  bool in_tmp;                    // that file is in the temporary folder, not the output folder
+  int signal;
+};
+
+void PrintTo(const InterruptCase& c, std::ostream* os) { *os << c.name; }
+
+class CliInterrupt : public CliFailure, public ::testing::WithParamInterface<InterruptCase> {};
+
+TEST_P(CliInterrupt, RemovesEveryTemporaryAndPartialFileAndExitsWith128PlusTheSignal) {
+  const InterruptCase& c = GetParam();
+  std::vector<std::string> args;
+  for (const auto& a : c.args) args.push_back(a[0] == '@' ? path(a.substr(1)) : a);
+  const pid_t pid = start(args);
+  const bool seen = appears(c.in_tmp ? tmp_ : dir_, c.wait_for, std::chrono::seconds(20));
+  ::kill(pid, c.signal);
+  EXPECT_EQ(wait_for(pid), 128 + c.signal) << err();
+  ASSERT_TRUE(seen) << "the phase did not begin";
+  EXPECT_EQ(entries(tmp_), std::vector<std::string>{});
+  EXPECT_EQ(entries(dir_), (std::vector<std::string>{"stderr.txt", "stdout.txt"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Phases, CliInterrupt,
+                         ::testing::Values(InterruptCase{"calculation",
+                                                         {"calc", "--rate", "54", "--set", "dataLength=2000", "--set",
+                                                          "numberOfPackets=1500", "--export", "@w.wfm"},
+                                                         "-packets.bin",
+                                                         true,
+                                                         SIGINT},
+                                           InterruptCase{"export",
+                                                         {"calc", "--rate", "54", "--set", "dataLength=2000", "--set",
+                                                          "numberOfPackets=1500", "--export", "@w.wfm"},
+                                                         ".partial",
+                                                         false,
+                                                         SIGTERM}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(CliFailure, AnInterruptedDownloadLeavesNoPacketFile) {
+  testing::SimProcess sim({"--port", "0", "--fault", "silent"});
+  const pid_t pid = start({"download", "--address", sim.address(), "--timeout", "30", "--yes"});
+  ASSERT_TRUE(appears(tmp_, "download", std::chrono::seconds(30)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into the wait for the silent instrument
+  ::kill(pid, SIGINT);
+  EXPECT_EQ(wait_for(pid), 130) << err();
+  EXPECT_EQ(entries(tmp_), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace tarvio
