@@ -46,7 +46,7 @@ Fn host_function(const char* name) {
 
 std::string errno_text() { return std::strerror(errno); }
 
-std::FILE* create_unique(const std::string& near, const char* suffix, bool readable, std::string& name,
+std::FILE* create_unique(const std::string& near, const char* suffix, bool readable, std::string& name, int& cleanup,
                          std::string& error) {
   const std::string dir = folder_prefix(near);
   const std::string base = base_name(near);
@@ -59,10 +59,14 @@ std::FILE* create_unique(const std::string& near, const char* suffix, bool reada
   const std::string stem = dir + "." + base.substr(0, 200) + ".";
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string candidate = stem + random_word() + suffix;
+    cleanup = host_cleanup_register(candidate);
     const int fd = ::open(candidate.c_str(), (readable ? O_RDWR : O_WRONLY) | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
-      if (errno == EEXIST) continue;
-      error = errno_text();
+      const int err = errno;
+      host_cleanup_forget(cleanup);  // the name is someone else's, or nothing was made
+      cleanup = -1;
+      if (err == EEXIST) continue;
+      error = std::strerror(err);
       return nullptr;
     }
     std::FILE* f = ::fdopen(fd, readable ? "w+b" : "wb");
@@ -70,6 +74,8 @@ std::FILE* create_unique(const std::string& near, const char* suffix, bool reada
       error = errno_text();
       ::close(fd);
       ::unlink(candidate.c_str());
+      host_cleanup_forget(cleanup);
+      cleanup = -1;
       return nullptr;
     }
     name = std::move(candidate);
@@ -80,9 +86,19 @@ std::FILE* create_unique(const std::string& near, const char* suffix, bool reada
 }
 
 std::FILE* open_scratch(const std::string& near, std::string& error) {
+  const std::string dir = folder_prefix(near);
+  const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    if (std::FILE* f = ::fdopen(fd, "w+b")) return f;
+    ::close(fd);
+  }
+  // No nameless files here: a named one, on the clean-up table until it is
+  // unlinked.
   std::string name;
-  std::FILE* f = create_unique(near, ".scratch", true, name, error);
+  int cleanup = -1;
+  std::FILE* f = create_unique(near, ".scratch", true, name, cleanup, error);
   if (f != nullptr) ::unlink(name.c_str());
+  host_cleanup_forget(cleanup);
   return f;
 }
 

@@ -16,12 +16,16 @@ namespace tarvio::exportfiles {
 
 // Creates a unique file in the folder of `near` for writing (and reading
 // when `readable`); returns it open, or null with `error` set to the reason.
-// `name` receives the file's name.
-std::FILE* create_unique(const std::string& near, const char* suffix, bool readable, std::string& name,
+// `name` receives the file's name and `cleanup` its handle on the host's
+// clean-up table, where it is put before it is created (so an interrupt at
+// any moment removes it); host_cleanup_forget() takes it off again.
+std::FILE* create_unique(const std::string& near, const char* suffix, bool readable, std::string& name, int& cleanup,
                          std::string& error);
 
-// An anonymous scratch file beside `near`, open for writing and reading;
-// null with `error` set when it cannot be created.
+// An anonymous scratch file in the folder of `near`, open for writing and
+// reading: a file without a name where the system offers that (O_TMPFILE),
+// else a unique one unlinked at once; null with `error` set when it cannot
+// be created.
 std::FILE* open_scratch(const std::string& near, std::string& error);
 
 // The host's interrupt clean-up table (looked up by name in the running

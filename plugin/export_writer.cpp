@@ -50,12 +50,11 @@ void put_text(uint8_t* dst, std::size_t size, const std::string& text) {
 ExportWriterBase::ExportWriterBase(const std::string& file_name, const std::string& option, const ExportHeader& header)
     : header_(header), option_(option), file_name_(file_name) {
   std::string why;
-  out_ = exportfiles::create_unique(file_name_, ".partial", false, partial_name_, why);
+  out_ = exportfiles::create_unique(file_name_, ".partial", false, partial_name_, cleanup_handle_, why);
   if (out_ == nullptr) {
     fail("cannot create '" + file_name_ + "': " + why);
     return;
   }
-  cleanup_handle_ = exportfiles::host_cleanup_register(partial_name_);
   if (header_.ResidualMode != 0) {
     resi_ = exportfiles::open_scratch(file_name_, why);
     if (resi_ != nullptr) resq_ = exportfiles::open_scratch(file_name_, why);

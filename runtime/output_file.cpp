@@ -82,7 +82,8 @@ void check_output_path(const std::string& path) {
                              " bytes long; this file system allows at most " + std::to_string(limit));
 }
 
-int create_unique_temp(const std::string& path, const std::string& suffix, int open_flags, std::string& temp) {
+int create_unique_temp(const std::string& path, const std::string& suffix, int open_flags, std::string& temp,
+                       CleanupGuard& guard) {
   check_output_path(path);
   const std::string dir = folder_of(path);
   const std::string name = fs::path(path).filename().string();
@@ -94,19 +95,21 @@ int create_unique_temp(const std::string& path, const std::string& suffix, int o
   if (!stem.empty() && stem.back() != '/') stem += '/';
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string t = stem + "." + name.substr(0, keep) + "." + random_word(kRandom) + suffix;
+    guard = CleanupGuard(t);
     const int fd = ::open(t.c_str(), open_flags | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       temp = std::move(t);
       return fd;
     }
-    if (errno != EEXIST) throw std::runtime_error("cannot create '" + path + "': " + reason(errno));
+    const int err = errno;
+    guard.release();  // the name is someone else's, or nothing was made
+    if (err != EEXIST) throw std::runtime_error("cannot create '" + path + "': " + reason(err));
   }
   throw std::runtime_error("cannot create '" + path + "': no unused temporary name in its folder");
 }
 
 OutputFile::OutputFile(const std::string& path) : path_(path) {
-  fd_ = create_unique_temp(path, ".partial", O_WRONLY, temp_);
-  guard_ = CleanupGuard(temp_);
+  fd_ = create_unique_temp(path, ".partial", O_WRONLY, temp_, guard_);
   buf_.reserve(kBufferBytes);
 }
 

@@ -57,10 +57,13 @@ class OutputFile {
 
 // A unique temporary name in the folder of `path`, created exclusively with
 // `open_flags` | O_CREAT | O_EXCL (mode 0666 less the umask). Returns the
-// open descriptor and sets `temp`; throws std::runtime_error naming `path`
+// open descriptor, sets `temp` and puts the file on the clean-up table
+// (`guard`) before it is created, so that no moment exists in which an
+// interrupt would leave it behind. Throws std::runtime_error naming `path`
 // when no file can be created there. The name starts with a dot, holds the
 // beginning of the final name and ends in `suffix`.
-int create_unique_temp(const std::string& path, const std::string& suffix, int open_flags, std::string& temp);
+int create_unique_temp(const std::string& path, const std::string& suffix, int open_flags, std::string& temp,
+                       CleanupGuard& guard);
 
 // Checks that `path` can name a file: not empty, not a folder name, and
 // within the system's limits for a name and a path. Throws

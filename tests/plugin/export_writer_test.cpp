@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -301,7 +302,8 @@ TEST(ExportTemporaryFiles, UnwritableFolderFailsCleanly) {
 
 // The host's clean-up table as the plug-in sees it: these stand in for the
 // library's functions, which the writer finds by name.
-std::vector<std::string> g_registered;
+std::map<int, std::string> g_registered;
+int g_next_handle = 0;
 
 TEST(ExportTemporaryFiles, ThePartialOutputIsOnTheHostsCleanupTableWhileItExists) {
   TempDir dir;
@@ -309,7 +311,7 @@ TEST(ExportTemporaryFiles, ThePartialOutputIsOnTheHostsCleanupTableWhileItExists
   {
     TwoPassExportWriter w(dir.file("t.wfm"), "", default_header());
     ASSERT_EQ(g_registered.size(), 1u);
-    EXPECT_EQ(g_registered[0], w.partial_name());
+    EXPECT_EQ(g_registered.begin()->second, w.partial_name());
     EXPECT_EQ(fs::path(w.partial_name()).parent_path(), fs::path(dir.file("t.wfm")).parent_path());
     const double x = 0.5;
     ASSERT_TRUE(export_from_memory(w, &x, &x, 1, nullptr, 0));
@@ -382,11 +384,10 @@ TEST(ExportFileNames, ALongPathIsTakenWhole) {
 }  // namespace tarvio
 
 extern "C" __attribute__((visibility("default"))) int tarvio_cleanup_register(const char* path) {
-  tarvio::g_registered.emplace_back(path);
-  return int(tarvio::g_registered.size()) - 1;
+  tarvio::g_registered[tarvio::g_next_handle] = path;
+  return tarvio::g_next_handle++;
 }
 
 extern "C" __attribute__((visibility("default"))) void tarvio_cleanup_forget(int handle) {
-  if (handle >= 0 && size_t(handle) < tarvio::g_registered.size())
-    tarvio::g_registered.erase(tarvio::g_registered.begin() + handle);
+  tarvio::g_registered.erase(handle);
 }
