@@ -21,7 +21,7 @@ const char* kLoadTitle = "Error Loading File";
 std::optional<std::pair<Parameters, SigGenSettings>> read_parameter_file(const std::string& filename) {
   // The file is read in place: any name or extension is accepted as long as
   // the contents are a MAT container.
-  const MatVars vars = mat_read(filename);
+  const MatVars vars = mat_read(filename, {kSettingsFileMaxBytes});
   const Value* f = nullptr;
   const Value* sg = nullptr;
   for (const auto& [name, v] : vars) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "instrument/sim_process.h"
+#include "mat5_craft.h"
 
 namespace fs = std::filesystem;
 
@@ -111,6 +112,48 @@ TEST_F(CliFailure, ACompletedCommandLeavesNoPacketFile) {
   EXPECT_EQ(entries(tmp_), std::vector<std::string>{});
 }
 
+struct FullDiskCase {
+  const char* name;
+  std::vector<std::string> args;  // "@" stands for the output file
+};
+
+void PrintTo(const FullDiskCase& c, std::ostream* os) { *os << c.name; }
+
+class CliFullDisk : public CliFailure, public ::testing::WithParamInterface<FullDiskCase> {};
+
+TEST_P(CliFullDisk, FailsNamingTheFileAndKeepsTheOldOne) {
+  const std::string out = path("out.file");
+  std::ofstream(out) << "the old file";
+  std::vector<std::string> args;
+  for (const auto& a : GetParam().args) args.push_back(a == "@" ? out : a);
+  Options o;
+  o.file_size_limit = 512;  // the packet file of a calculation is larger than any output: the unit tests cover those
+  EXPECT_EQ(run(args, o), 1) << err();
+  EXPECT_NE(err().find(out), std::string::npos) << err();
+  EXPECT_NE(err().find("File too large"), std::string::npos) << err();
+  EXPECT_EQ(contents(out), "the old file");
+  EXPECT_EQ(entries(dir_), (std::vector<std::string>{"out.file", "stderr.txt", "stdout.txt"}));
+  EXPECT_EQ(entries(tmp_), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, CliFullDisk,
+    ::testing::Values(FullDiskCase{"DumpOut", {"dump", "parameters", "SigGenSettings", "--out", "@"}},
+                      FullDiskCase{"CallOut", {"call", "PNgenerator", "9", "20000", "--out", "@"}}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(CliFailure, ACraftedParameterFileIsRefusedNotACrash) {
+  namespace m5 = testing::mat5;
+  const std::string field = m5::matrix(m5::mxDOUBLE, {1, 1}, "", m5::doubles(1, 5));
+  m5::save(path("crafted.mat"), m5::header() + m5::matrix(m5::mxSTRUCT, {100000, 100000}, "fileParameters",
+                                                          m5::struct_names({"a"}) + field));
+  EXPECT_EQ(run({"calc", path("crafted.mat")}), 1);
+  EXPECT_NE(err().find("Error Loading File"), std::string::npos) << err();
+  EXPECT_NE(err().find("claims 10000000000 elements"), std::string::npos) << err();
+  EXPECT_EQ(run({"call", "ByteSwap", "@" + path("crafted.mat") + ":fileParameters"}), 1);
+  EXPECT_NE(err().find("claims 10000000000 elements"), std::string::npos) << err();
+}
+
 TEST_F(CliFailure, AFullStandardOutputIsAFailure) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   Options o;
@@ -156,7 +199,13 @@ INSTANTIATE_TEST_SUITE_P(Phases, CliInterrupt,
                                                           "numberOfPackets=1500", "--export", "@w.wfm"},
                                                          ".partial",
                                                          false,
-                                                         SIGTERM}),
+                                                         SIGTERM},
+                                           InterruptCase{"dump",
+                                                         {"calc", "--rate", "54", "--set", "dataLength=2000", "--set",
+                                                          "numberOfPackets=1500", "--dump", "@d.mat"},
+                                                         ".partial",
+                                                         false,
+                                                         SIGHUP}),
                          [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(CliFailure, AnInterruptedDownloadLeavesNoPacketFile) {
