@@ -21,6 +21,7 @@
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/cli_command.h"
 #include "instrument/packet_file.h"
+#include "instrument/siggen_entry.h"
 #include "mac/mac_header.h"
 #include "records/field_path.h"
 #include "records/record_value.h"
@@ -154,9 +155,16 @@ void set_parameter(const std::string& text) {
   update_lengths(p);
 }
 
+// A SigGenSettings field through the settings dialogs' entry rules, so the
+// instrument is never sent what no entry could give (a NaN scaling, a
+// negative frequency); each change the rules make is shown.
 void set_sig_gen(const std::string& text) {
   auto [path, valueText] = split_assignment("--sig", text);
-  set_field(state().sigGenSettings, path, parse_value(valueText), "SigGenSettings");
+  SigGenSettings& sg = state().sigGenSettings;
+  const SigGenSettings before = sg;
+  set_field(sg, path, parse_value(valueText), "SigGenSettings");
+  for (const std::string& note : apply_entry_rules(sg, before))
+    std::fprintf(stderr, "tarvio-cli: --sig %s: %s\n", text.c_str(), note.c_str());
   update_lengths(state().parameters);
 }
 

@@ -208,6 +208,28 @@ INSTANTIATE_TEST_SUITE_P(Phases, CliInterrupt,
                                                          SIGHUP}),
                          [](const auto& p) { return std::string(p.param.name); });
 
+TEST_F(CliFailure, PlaybackSettingsKeepToTheEntryRulesAndInstrumentErrorsFail) {
+  const std::string log = path("sim.log");
+  testing::SimProcess sim({"--port", "0", "--log", log});
+  ASSERT_EQ(run({"download", "--address", sim.address(), "--yes", "--sig", "Scaling=NaN", "--sig", "Frequency=-5",
+                 "--sig", "Amplitude=1e9"}),
+            0)
+      << err();
+  EXPECT_NE(err().find("--sig Scaling=NaN: Scaling is not a number: 85 % is used"), std::string::npos) << err();
+  EXPECT_NE(err().find("--sig Frequency=-5: Frequency -5 Hz is outside 100 kHz to 1e12 Hz: 100000 Hz is used"),
+            std::string::npos)
+      << err();
+  const std::string sent = contents(log);
+  for (const char* command : {" :source:rad:ARB:rscaling 85\n", " :source:freq:fix 100000Hz\n",
+                              " :source:power:level:immediate:amplitude 30dbm\n"})
+    EXPECT_NE(sent.find(command), std::string::npos) << command;
+  // The calculation's own rate (OFDM at 8 times oversampling: 160 MHz) is
+  // above what this instrument plays: it says so, and the download fails.
+  EXPECT_EQ(run({"download", "--address", sim.address(), "--yes", "--rate", "6", "--set", "OverSampling=8"}), 1);
+  EXPECT_NE(err().find("Error Occured During Instrument Setup"), std::string::npos) << err();
+  EXPECT_NE(err().find("-222,\"Data out of range;value clipped to limit\""), std::string::npos) << err();
+}
+
 TEST_F(CliFailure, AnInterruptedDownloadLeavesNoPacketFile) {
   testing::SimProcess sim({"--port", "0", "--fault", "silent"});
   const pid_t pid = start({"download", "--address", sim.address(), "--timeout", "30", "--yes"});

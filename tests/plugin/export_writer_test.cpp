@@ -225,6 +225,35 @@ INSTANTIATE_TEST_SUITE_P(Values, HeaderFieldTest,
                                            HeaderCase{{1e9, 20e6, 0, 70, 0, 0, 2}, 2, 0x0000, 0},
                                            HeaderCase{{1e9, 20e6}, -1, 0xFF00, -1}));  // later fields keep defaults
 
+struct RuleCase {
+  std::vector<double> values;
+  double frequency, sample_rate, scaling, mod_atten;
+};
+
+void PrintTo(const RuleCase& c, std::ostream* os) {
+  for (double v : c.values) *os << v << " ";
+}
+
+class HeaderEntryRuleTest : public ::testing::TestWithParam<RuleCase> {};
+
+TEST_P(HeaderEntryRuleTest, SettingsKeepToTheDialogsRanges) {
+  const RuleCase& c = GetParam();
+  const ExportHeader h = make_export_header(c.values.data(), c.values.size(), "");
+  EXPECT_EQ(h.Frequency, c.frequency);
+  EXPECT_EQ(h.SampleRate, c.sample_rate);
+  EXPECT_EQ(h.Scaling, c.scaling);
+  EXPECT_EQ(h.ModAtten, c.mod_atten);
+}
+
+const double kNaN = std::nan("");
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, HeaderEntryRuleTest,
+    ::testing::Values(RuleCase{{2.4e9, 160e6, 0, 85.555, 12.4}, 2.4e9, 160e6, 85.56, 12},  // rounded, rate kept
+                      RuleCase{{-5, -1, 0, 500, 99}, 100e3, 1, 100, 40},                   // clamped
+                      RuleCase{{kNaN, kNaN, 0, kNaN, kNaN}, 4e9, 100e6, 70, -1},           // NaN keeps the default
+                      RuleCase{{1e13, 44e6, 0, -5, -2}, 1e12, 44e6, 1, -2}));              // -2: automatic
+
 TEST(ExportWriterState, BeginTwiceAndChunksBeforeBeginAreRefused) {
   TempDir dir;
   TwoPassExportWriter w(dir.file("s.wfm"), "", default_header());
