@@ -191,10 +191,13 @@ HwResult KORPlay_c(const std::string& FileName, const SigGenSettings& setting, c
   }
   // Errors the instrument queued (a value it clipped or refused) mean the
   // set-up did not do what was asked, even though every command went out.
-  const bool queue_bad = check_error_queue(config, clipped, problems);
+  // (Not when the instrument stopped answering: the queries' failure says it.)
+  const bool queue_bad = last_query.status == 0 && check_error_queue(config, clipped, problems);
   guarded([&] { return hwReturnLocal(config); });
 
-  HwResult result{last_query.status, last_send.response};
+  // The status of the last query and the text of the last command sent; a
+  // failed query gives its own text, which says why (a send's text is empty).
+  HwResult result{last_query.status, last_query.status != 0 ? last_query.response : last_send.response};
   // A read-back that is no number, or errors in the queue: the set-up did
   // not end as it should.
   if (readback_bad || queue_bad) return with_problems(result, problems);
@@ -208,7 +211,7 @@ HwResult KORPlay(const std::string& FileName, const SigGenSettings& setting, con
   for (const std::string& cmd : korplay_commands(FileName, setting, recon_filter))
     last = guarded([&] { return hwSend(config, cmd); });
   std::vector<std::string> problems;
-  check_error_queue(config, 0, problems);
+  if (last.status == 0) check_error_queue(config, 0, problems);
   guarded([&] { return hwReturnLocal(config); });
   return with_problems(last, problems);
 }

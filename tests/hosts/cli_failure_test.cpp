@@ -154,6 +154,77 @@ TEST_F(CliFailure, ACraftedParameterFileIsRefusedNotACrash) {
   EXPECT_NE(err().find("claims 10000000000 elements"), std::string::npos) << err();
 }
 
+struct RefusalCase {
+  const char* name;
+  std::vector<std::string> args;
+  int code;
+  const char* message;  // part of standard error
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
+
+class CliRefusal : public CliFailure, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(CliRefusal, IsAnErrorNamingTheValueAndTheReason) {
+  EXPECT_EQ(run(GetParam().args), GetParam().code) << err();
+  EXPECT_NE(err().find(GetParam().message), std::string::npos) << err();
+}
+
+// Sizes far beyond any machine's memory, so the refusal does not depend on it.
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, CliRefusal,
+    ::testing::Values(
+        RefusalCase{
+            "PNgeneratorText", {"call", "PNgenerator", "abc", "32"}, 1, "n must be a number, not a text ('abc')"},
+        RefusalCase{"PNgeneratorNegative",
+                    {"call", "PNgenerator", "9", "-32"},
+                    1,
+                    "dataLength must be a whole number of bits, not -32"},
+        RefusalCase{"PNgeneratorHuge", {"call", "PNgenerator", "9", "1e15"}, 1, "1000000000000000 elements of 9 bytes"},
+        RefusalCase{
+            "HexStringHuge", {"call", "HexString", "5", "1e13"}, 1, "20000000000000 elements of 2 bytes (40 TB)"},
+        RefusalCase{"UpsampleHuge",
+                    {"call", "Upsample", "[1 2 3]", "1e12"},
+                    1,
+                    "3000000000000 elements of 32 bytes (96 TB) are more than the"},
+        RefusalCase{"EmptyExport", {"calc", "--export", ""}, 2, "--export needs a value, not an empty text"},
+        RefusalCase{"EmptyOut", {"dump", "parameters", "--out", ""}, 2, "--out needs a value, not an empty text"},
+        RefusalCase{"EmptyAddress", {"ping", "--address", ""}, 2, "--address needs a value, not an empty text"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(CliFailure, AFilterFileWithoutEndIsReadInConstantMemory) {
+  if (!fs::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero";
+  ASSERT_EQ(run({"call", "LoadUserFilterFile", "/dev/zero"}), 0) << err();
+  EXPECT_NE(err().find("File Format Error"), std::string::npos) << err();
+  EXPECT_EQ(contents(path("stdout.txt")), "out1 = -1\nout2 = []\n");
+}
+
+TEST_F(CliFailure, RefreshAgainstASilentInstrumentNamesTheTimeOut) {
+  testing::SimProcess sim({"--port", "0", "--fault", "silent"});
+  EXPECT_EQ(run({"refresh", "--address", sim.address(), "--timeout", "0.3"}), 1);
+  EXPECT_NE(err().find("Error Occured During Instrument Setup: LAN " + sim.address() + ": no answer within 0.3 s"),
+            std::string::npos)
+      << err();
+}
+
+TEST_F(CliFailure, InspectEscapesTheFilesTextFields) {
+  // An export file of one sample (docs/export-file.md) whose comment would
+  // clear the screen and ring the bell.
+  std::string file(192 + 13, '\0');
+  file.replace(0, 8, "TVWFXPRT");
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int k = 0; k < 4; ++k) file[at + size_t(k)] = char(v >> (8 * k));
+  };
+  put32(8, 192);  // header size
+  put32(12, 1);   // layout version
+  put32(16, 1);   // one sample
+  file.replace(108, 9, std::string("A\x1b[2J\x07\"\\z", 9));
+  std::ofstream(path("t.wfm"), std::ios::binary) << file;
+  ASSERT_EQ(run({"inspect", path("t.wfm")}), 0) << err();
+  EXPECT_NE(contents(path("stdout.txt")).find("Comment            \"A\\x1B[2J\\x07\\\"\\\\z\"\n"), std::string::npos)
+      << contents(path("stdout.txt"));
+}
+
 TEST_F(CliFailure, AFullStandardOutputIsAFailure) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   Options o;
