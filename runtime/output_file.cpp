@@ -147,12 +147,18 @@ void OutputFile::write(const void* data, size_t n) {
   written_ += n;
 }
 
-void OutputFile::commit() {
+void OutputFile::close() {
   if (fd_ < 0) fail("the file is closed");
   flush();
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) fail(reason(errno));
+  closed_ = true;
+}
+
+void OutputFile::commit() {
+  if (!closed_) close();
+  if (committed_) return;
   if (::rename(temp_.c_str(), path_.c_str()) != 0)
     throw std::runtime_error("cannot replace '" + path_ + "': " + reason(errno));
   committed_ = true;

@@ -35,9 +35,13 @@ class OutputFile {
   void write(const std::string& text) { write(text.data(), text.size()); }
   // Bytes written so far.
   uint64_t size() const { return written_; }
-  // Writes what is buffered, closes the file and checks both, then renames
-  // it to the final name (replacing any old file); throws
-  // std::runtime_error on failure, the old file then stays as it was.
+  // Writes what is buffered and closes the file, checking both; throws
+  // std::runtime_error on failure. For outputs of several files: close all,
+  // then commit all, so that none is renamed while another may still fail.
+  void close();
+  // close() when not done yet, then renames the file to the final name
+  // (replacing any old file); throws std::runtime_error on failure, the old
+  // file then stays as it was.
   void commit();
 
   const std::string& path() const { return path_; }
@@ -52,6 +56,7 @@ class OutputFile {
   CleanupGuard guard_;
   std::vector<uint8_t> buf_;
   uint64_t written_ = 0;
+  bool closed_ = false;
   bool committed_ = false;
 };
 

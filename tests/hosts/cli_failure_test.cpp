@@ -250,7 +250,7 @@ TEST_P(CliInterrupt, RemovesEveryTemporaryAndPartialFileAndExitsWith128PlusTheSi
   std::vector<std::string> args;
   for (const auto& a : c.args) args.push_back(a[0] == '@' ? path(a.substr(1)) : a);
   const pid_t pid = start(args);
-  const bool seen = appears(c.in_tmp ? tmp_ : dir_, c.wait_for, std::chrono::seconds(20));
+  const bool seen = appears(c.in_tmp ? tmp_ : dir_, c.wait_for, std::chrono::seconds(120));
   ::kill(pid, c.signal);
   EXPECT_EQ(wait_for(pid), 128 + c.signal) << err();
   ASSERT_TRUE(seen) << "the phase did not begin";
@@ -261,19 +261,19 @@ TEST_P(CliInterrupt, RemovesEveryTemporaryAndPartialFileAndExitsWith128PlusTheSi
 INSTANTIATE_TEST_SUITE_P(Phases, CliInterrupt,
                          ::testing::Values(InterruptCase{"calculation",
                                                          {"calc", "--rate", "54", "--set", "dataLength=2000", "--set",
-                                                          "numberOfPackets=1500", "--export", "@w.wfm"},
+                                                          "numberOfPackets=800", "--export", "@w.wfm"},
                                                          "-packets.bin",
                                                          true,
                                                          SIGINT},
                                            InterruptCase{"export",
                                                          {"calc", "--rate", "54", "--set", "dataLength=2000", "--set",
-                                                          "numberOfPackets=1500", "--export", "@w.wfm"},
+                                                          "numberOfPackets=800", "--export", "@w.wfm"},
                                                          ".partial",
                                                          false,
                                                          SIGTERM},
                                            InterruptCase{"dump",
                                                          {"calc", "--rate", "54", "--set", "dataLength=2000", "--set",
-                                                          "numberOfPackets=1500", "--dump", "@d.mat"},
+                                                          "numberOfPackets=800", "--dump", "@d.mat"},
                                                          ".partial",
                                                          false,
                                                          SIGHUP}),
