@@ -168,6 +168,16 @@ TEST_F(ExportTest, FailedExportRaisesAndLeavesNoFiles) {
   EXPECT_EQ(entries(), fixture_entries());
 }
 
+TEST_F(ExportTest, APathOverTwoHundredFiftyThreeCharactersIsTakenWhole) {
+  const std::string folder = file(std::string(120, 'f') + "/" + std::string(120, 'g'));
+  fs::create_directories(folder);
+  const std::string out = folder + "/" + std::string(100, 'w') + ".wfm";
+  ASSERT_GT(out.size(), 253u);
+  WriteExportFile(out);
+  EXPECT_EQ(ExportFileReader(out).header().sample_count, kPkt * kPackets);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
 TEST_F(ExportTest, RegisteredOperationTakesValuesAndReturnsStatusAndText) {
   AppInfo app;
   app.ApplicationFunction = "faceless";
