@@ -16,6 +16,7 @@
 #include <stdexcept>
 
 #include "runtime/mat_check.h"
+#include "runtime/memory_check.h"
 #include "runtime/utf16.h"
 
 namespace tarvio {
@@ -222,9 +223,7 @@ struct OpenFile {
 };
 
 uint64_t memory_bound(const MatReadLimits& limits) {
-  if (limits.max_bytes != 0) return limits.max_bytes;
-  const long pages = ::sysconf(_SC_PHYS_PAGES), page = ::sysconf(_SC_PAGESIZE);
-  return pages > 0 && page > 0 ? uint64_t(pages) * uint64_t(page) : (uint64_t(8) << 30);
+  return limits.max_bytes != 0 ? limits.max_bytes : memory_available();
 }
 
 // The file is checked whole (runtime/mat_check.h) before the MAT library

@@ -67,7 +67,7 @@ class MatWriter {
 // stream. `max_bytes` bounds the memory the variables may claim (their
 // elements at 8 bytes a number, or 16 complex), compressed or not.
 struct MatReadLimits {
-  uint64_t max_bytes = 0;  // 0: the machine's physical memory
+  uint64_t max_bytes = 0;  // 0: the memory available now (runtime/memory_check.h)
 };
 
 // The bound for parameter and configuration files: far above what any
