@@ -7,10 +7,15 @@
 
 #include <cmath>
 #include <cstdio>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "control/packet_log.h"
+#include "control/packet_sink.h"
 #include "control/sequence_control.h"
 #include "dsp/fading.h"
 #include "dsp/filter_design.h"
@@ -37,30 +42,6 @@ double sample_memory_limit(const std::string& bbgType) {
   return 8000000;
 }
 
-// Appends packets to the packet file through the transport module; the
-// arguments of one packet are built once and reused for its copies.
-class PacketAppender {
- public:
-  explicit PacketAppender(const std::string& file) : file_(file) {}
-  void set(const CVec& w, const Markers& m) {
-    args_.clear();
-    args_.reserve(4);
-    args_.emplace_back(std::string());
-    args_.push_back(Value::complex_row(w));
-    args_.push_back(Value::markers(m));
-    args_.emplace_back(file_);
-  }
-  // The packet's peak value as the module reports it.
-  double append() const {
-    std::vector<Value> r = hwio::call(11, args_);
-    return r.empty() || r[0].is_empty() ? 0.0 : r[0].to_double();
-  }
-
- private:
-  std::string file_;
-  std::vector<Value> args_;
-};
-
 // The header bit row always ends a run with the bits it had at the start,
 // also when a called operation raises an error in between.
 struct HeaderRestore {
@@ -78,27 +59,39 @@ void append_bits(Bits& out, const std::vector<double>& row) {
 }
 
 // Runs the frame generator of the parameter set's format.
-void generate_frame(const Parameters& p, const Bits& databits, State& s) {
+Frame generate_frame(const Parameters& p, const Bits& databits) {
   const double taps = p.FilterTaps * p.OverSampling;
-  Frame fr;
-  if (p.format == 1) {
-    fr = Dot11a_FRAME(p.generationMode, databits, p.serviceField, p.dataRate, p.modulation, p.encoderRate,
-                      p.scramblerActive, p.scramblerInit, p.interleaverActive, p.SubCarriers, p.OverSampling,
-                      p.WindowingLength, p.idleSamples, p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, 0,
-                      p.filterCoeffs);
-  } else if (p.format == 2) {
-    fr = Dot11b_FRAME(databits, p.dataRate, p.highRateMod, p.preambleType, p.clkLocked, p.scramblerActive,
+  if (p.format == 1)
+    return Dot11a_FRAME(p.generationMode, databits, p.serviceField, p.dataRate, p.modulation, p.encoderRate,
+                        p.scramblerActive, p.scramblerInit, p.interleaverActive, p.SubCarriers, p.OverSampling,
+                        p.WindowingLength, p.idleSamples, p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, 0,
+                        p.filterCoeffs);
+  if (p.format == 2)
+    return Dot11b_FRAME(databits, p.dataRate, p.highRateMod, p.preambleType, p.clkLocked, p.scramblerActive,
+                        p.encoderActive, p.generationMode, p.idleSamples, p.rampType, p.rampLength, p.OverSampling,
+                        p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, p.filterCoeffs);
+  return Dot11g_FRAME(databits, p.clkStruct, p.dataRate, p.highRateMod, p.preambleType, p.clkLocked, p.scramblerActive,
                       p.encoderActive, p.generationMode, p.idleSamples, p.rampType, p.rampLength, p.OverSampling,
                       p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, p.filterCoeffs);
-  } else if (p.format == 3) {
-    fr = Dot11g_FRAME(databits, p.clkStruct, p.dataRate, p.highRateMod, p.preambleType, p.clkLocked, p.scramblerActive,
-                      p.encoderActive, p.generationMode, p.idleSamples, p.rampType, p.rampLength, p.OverSampling,
-                      p.FilterType, p.FilterFactor, taps, p.MirrorSpectrum, p.filterCoeffs);
-  } else {
-    return;  // no generator: waveform and markers stay as they are
+}
+
+// Takes over what the packets written so far leave behind: the last one as
+// `waveform` and `markers`, the running peak and the packet length.
+void take_result(PacketSink::Result r, State& s) {
+  Parameters& p = s.parameters;
+  for (size_t k = 0; k < r.pushed.size(); ++k) {
+    const PacketSink::Written& w = r.pushed[k];
+    // The packet length is recorded for every run, also one whose packets
+    // are all idle (peak 0).
+    if (w.peak > p.multiFrame.max || k == 0) {
+      if (w.peak > p.multiFrame.max) p.multiFrame.max = w.peak;
+      p.multiFrame.pktSize = static_cast<double>(w.samples);
+    }
   }
-  s.waveform = std::move(fr.waveform);
-  s.markers = std::move(fr.markers);
+  if (!r.pushed.empty()) {
+    s.waveform = std::move(r.last.waveform);
+    s.markers = std::move(r.last.markers);
+  }
 }
 
 bool is_multiple(double p, double freq) { return std::fmod(p, freq) == 0; }
@@ -158,64 +151,86 @@ bool Calculate() {
 
   const SeqCtrlOffsets os = calcSeqCtnrlOffsets(hdr);
   HeaderRestore restore(hdr.BitStream);
-  PacketAppender appender(file);
-  Bits databits, last_bits;
-  bool have_last = false;
-  CVec faded;
   const bool framed = p.generationMode == 1;
   const double packets = std::floor(p.numberOfPackets);
   // The waveform's own sample period: 20 MHz (OFDM) or 11 MHz (DSSS, ERP)
   // times the oversampling.
   const double samplePeriodUsec = 1.0 / ((p.format == 1 ? 20.0 : 11.0) * p.OverSampling);
-
-  for (double pk = 1; pk <= packets; ++pk) {
-    reporter().status("Creating frame " + Num2Str(pk) + " ...");
-
-    databits.clear();
-    if (p.MACheader.Active == 1 && framed) append_bits(databits, hdr.BitStream);
-    databits.insert(databits.end(), data.begin(), data.end());
-    if (p.MACfcs.Active == 1 && framed) {
-      const Bits fcs = Dot11_CalcMACfcs(databits);
-      p.MACfcs.Contents.assign(fcs.begin(), fcs.end());
-      databits.insert(databits.end(), fcs.begin(), fcs.end());
+  const bool generated = p.format == 1 || p.format == 2 || p.format == 3;
+  // What the frame generators read, fixed for the run: the header and FCS
+  // fields that change between packets are not among it.
+  const Parameters gen = p;
+  const auto make_frame = [&gen, samplePeriodUsec](const Bits& bits) {
+    Frame fr = generate_frame(gen, bits);
+    if (gen.FadingState != 0) {
+      CVec faded;
+      ApplyFading(fr.waveform, samplePeriodUsec, gen.Fading, faded);
+      fr.waveform.swap(faded);
     }
+    return fr;
+  };
+  // With more than one core, frames are made on one thread per core and
+  // written on another; the first is made here, so that the FFT plans of
+  // the run exist before any other thread needs them. The file is the same
+  // either way.
+  const unsigned cores = std::thread::hardware_concurrency();
+  PacketSink sink(file, log, cores > 1 ? cores : 0);
+  Bits databits, last_bits;
+  bool have_last = false;
 
-    // A packet whose bits equal the previous one's is the same waveform:
-    // append the held samples again instead of regenerating them.
-    if (!have_last || databits != last_bits) {
-      generate_frame(p, databits, s);
-      if (p.FadingState != 0) {
-        reporter().status("Apply multipoint reflection");
-        ApplyFading(s.waveform, samplePeriodUsec, p.Fading, faded);
-        s.waveform.swap(faded);
+  try {
+    for (double pk = 1; pk <= packets; ++pk) {
+      reporter().status("Creating frame " + Num2Str(pk) + " ...");
+
+      databits.clear();
+      if (p.MACheader.Active == 1 && framed) append_bits(databits, hdr.BitStream);
+      databits.insert(databits.end(), data.begin(), data.end());
+      if (p.MACfcs.Active == 1 && framed) {
+        const Bits fcs = Dot11_CalcMACfcs(databits);
+        p.MACfcs.Contents.assign(fcs.begin(), fcs.end());
+        databits.insert(databits.end(), fcs.begin(), fcs.end());
       }
-      appender.set(s.waveform, s.markers);
-      last_bits = databits;
-      have_last = true;
-    }
 
-    const double peak = appender.append();
-    log.add(s.markers);
-    // The packet length is recorded for every run, also one whose packets
-    // are all idle (peak 0).
-    if (peak > p.multiFrame.max || pk == 1) {
-      if (peak > p.multiFrame.max) p.multiFrame.max = peak;
-      p.multiFrame.pktSize = static_cast<double>(s.waveform.size());
-    }
+      // A packet whose bits equal the previous one's is the same waveform:
+      // append the held samples again instead of regenerating them.
+      if (!have_last || databits != last_bits) {
+        if (p.FadingState != 0) reporter().status("Apply multipoint reflection");
+        if (!generated)
+          sink.push(Frame{s.waveform, s.markers});  // no generator: the held waveform
+        else if (!have_last)
+          sink.push(make_frame(databits));
+        else
+          sink.push([&make_frame, bits = databits] { return make_frame(bits); });
+        last_bits.swap(databits);
+        have_last = true;
+      } else {
+        sink.repeat(1);
+      }
 
-    if (p.incrSeqCtrl == 1 && is_multiple(pk, p.seqCtrlFreq)) {
-      incrementSequenceControl(hdr, os.osSeqBgn, os.osSeqEnd);
-      for (size_t i = os.osFragBgn; i <= os.osFragEnd; ++i) hdr.BitStream[i] = 0;
-    } else if (p.incrFragNum == 1) {
-      incrementFragNum(hdr, os.osFragBgn, os.osFragEnd);
-    } else if (is_multiple(pk, p.seqCtrlFreq)) {
-      // Nothing changes from here on: the remaining packets are copies,
-      // so that the file holds exactly numberOfPackets packets.
-      for (double k = pk + 1; k <= packets; ++k) appender.append();
-      log.add(s.markers, static_cast<size_t>(packets - pk));
-      break;
+      if (p.incrSeqCtrl == 1 && is_multiple(pk, p.seqCtrlFreq)) {
+        incrementSequenceControl(hdr, os.osSeqBgn, os.osSeqEnd);
+        for (size_t i = os.osFragBgn; i <= os.osFragEnd; ++i) hdr.BitStream[i] = 0;
+      } else if (p.incrFragNum == 1) {
+        incrementFragNum(hdr, os.osFragBgn, os.osFragEnd);
+      } else if (is_multiple(pk, p.seqCtrlFreq)) {
+        // Nothing changes from here on: the remaining packets are copies,
+        // so that the file holds exactly numberOfPackets packets.
+        sink.repeat(static_cast<size_t>(packets - pk));
+        break;
+      }
     }
+  } catch (...) {
+    // The packets made before the failure stay in the file and their
+    // results are kept, as when they are written one by one.
+    take_result(sink.drain(), s);
+    throw;
   }
+  take_result(sink.finish(), s);
+#if defined(__GLIBC__)
+  // The threads' heaps keep what they freed; hand it back, so that what
+  // follows (an export, a display) starts from the memory of one packet.
+  if (cores > 1) malloc_trim(0);
+#endif
   return true;
 }
 

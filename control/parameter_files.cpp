@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 
+#include "control/parameter_checks.h"
 #include "instrument/siggen_entry.h"
 #include "records/record_value.h"
 #include "records/state.h"
@@ -36,8 +37,14 @@ std::optional<std::pair<Parameters, SigGenSettings>> read_parameter_file(const s
   Value sgv = *sg;
   // Files written before automatic modulator attenuation existed.
   if (sgv.is_record() && !sgv.record().has("ModAttenAuto")) sgv.record().set("ModAttenAuto", Value(0.0));
-  return std::make_pair(record_from_value<Parameters>(*f, "fileParameters"),
-                        record_from_value<SigGenSettings>(sgv, "sigGenParameters"));
+  Parameters loaded = record_from_value<Parameters>(*f, "fileParameters");
+  // A file edited elsewhere may hold values no generator can make. They are
+  // checked on a copy with the derived fields recomputed (a stored
+  // maxDataLen or ProjectedLength may be stale); the set itself is restored
+  // as it was saved, and the window's redraw, or the host, recomputes them.
+  Parameters probe = loaded;
+  check_and_derive(probe, "fileParameters");
+  return std::make_pair(std::move(loaded), record_from_value<SigGenSettings>(sgv, "sigGenParameters"));
 }
 
 }  // namespace

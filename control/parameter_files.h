@@ -21,7 +21,10 @@ bool saveParameters(const std::string& filename, const Parameters& parameters, c
 // Loads a parameter file into the program-wide `parameters` and
 // `SigGenSettings`. The file is accepted only when its
 // fileParameters.ParameterFileFormat_ID equals the running parameter set's;
-// a SigGenSettings saved without ModAttenAuto gets ModAttenAuto = 0. Every
+// a SigGenSettings saved without ModAttenAuto gets ModAttenAuto = 0. The
+// loaded parameters are checked against what the generators can make
+// (control/parameter_checks.h); they are restored as saved, derived fields
+// included, which the window's redraw or the host recomputes. Every
 // variable is checked before anything is replaced: a refused or unreadable
 // file changes nothing. The running program's packet temporary file name
 // (multiFrame.tmpFileName) is kept. After a load whose parameters are not marked

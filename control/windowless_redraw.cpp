@@ -13,7 +13,8 @@ void redraw_format_records(Parameters& p, SigGenSettings& sg, const std::optiona
     if (p.faceless == 1) p.MirrorSpectrum = 1;
     p.preambleType = 2;
   } else {
-    p.preambleType = 0;
+    // A DSSS preamble (long 0, short 1) stays; the OFDM type 2 becomes long.
+    if (p.preambleType != 0 && p.preambleType != 1) p.preambleType = 0;
     if (p.dataRate == 22 || p.dataRate == 33) p.highRateMod = 1;
   }
   update_lengths(p);

@@ -12,7 +12,8 @@ namespace tarvio {
 // The redraw of the format-dependent controls: the playback sample rate; for
 // format 1 the OFDM set-up (scrambler "On" at most, preamble type 2,
 // mirrored spectrum when unattended); for formats 2 and 3 the DSSS set-up
-// (long preamble), and PBCC at 22 and 33 Mbit/s; then update_lengths.
+// (the long preamble unless a DSSS preamble is chosen), and PBCC at 22 and
+// 33 Mbit/s; then update_lengths.
 void redraw_format_records(Parameters& p, SigGenSettings& sg, const std::optional<double>& dontSetSampleRate);
 
 // totalLength = dataLength + the active MAC header and FCS bytes (for

@@ -19,5 +19,8 @@ CVec circular_filter(const CVec& x, const RVec& h);
 // circular_filter(Upsample(x, L), h) to rounding; the result has x.size()*L
 // samples.
 CVec upsample_circular_filter(const CVec& x, size_t L, const RVec& h);
+// The same, with room reserved after the result for `spare` more samples,
+// so that a caller who appends to it (an idle interval) does not move it.
+CVec upsample_circular_filter(const CVec& x, size_t L, const RVec& h, size_t spare);
 
 }  // namespace tarvio

@@ -94,7 +94,8 @@ Frame Dot11b_FRAME(const Bits& databits, double dataRate, double highRateMod, do
   const DsssRamp ramped = dsss_power_ramp(modSignal, rampType, rampLength, OverSampling, generationMode);
 
   // Steps 8-10: oversampling, circular filtering with rotation, mean removal.
-  CVec samples = dsss_upsample_filter(ramped.signal, os.samplesPerChip, h);
+  CVec samples =
+      dsss_upsample_filter(ramped.signal, os.samplesPerChip, h, dsss_burst_spare(idleSamples, generationMode));
   dsss_remove_mean(samples);
 
   // Steps 11-15: decimation, idle interval, pad, mirroring, markers.

@@ -89,9 +89,19 @@ Bits dot11b_assemble_header(const Bits& signal, const Bits& service, const Bits&
   return out;
 }
 
+void dot11b_check_length_field(const Dot11bLength& len, double numberOfBITS, double DATArate, const char* op) {
+  if (len.lengthField.size() <= 16) return;
+  uint64_t us = 0;
+  for (size_t k = len.lengthField.size(); k-- > 0;) us = 2 * us + len.lengthField[k];
+  throw std::invalid_argument(std::string(op) + ": a PSDU of " + Num2Str(numberOfBITS / 8) + " bytes lasts " +
+                              std::to_string(us) + " us at " + Num2Str(DATArate) +
+                              " Mbit/s, more than the 16-bit LENGTH field holds (65535 us).");
+}
+
 Bits Dot11b_HEADER(double numberOfBITS, double DATArate, double highRateMod, double locked) {
   const Bits signal = Dot11b_SIGNAL(DATArate);
   const Dot11bLength len = Dot11b_LENGTH(numberOfBITS, DATArate, highRateMod);
+  dot11b_check_length_field(len, numberOfBITS, DATArate, "Dot11b_HEADER");
   const Bits service = Dot11b_SERVICE(locked, highRateMod, len.b5, len.b6, len.b7);
   return dot11b_assemble_header(signal, service, len.lengthField);
 }

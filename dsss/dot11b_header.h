@@ -31,7 +31,13 @@ Bits Dot11b_SERVICE(double locked, double mod, double b5, double b6, double b7);
 Dot11bLength Dot11b_LENGTH(double numberOfBITS, double DATArate, double mod);
 
 // [SIGNAL, SERVICE, LENGTH, CRC-16] (48 bits) for a PSDU of numberOfBITS bits.
+// A PSDU whose duration needs more than the 16-bit LENGTH field holds
+// (65535 us) is refused with std::invalid_argument.
 Bits Dot11b_HEADER(double numberOfBITS, double DATArate, double highRateMod, double locked);
+
+// Throws std::invalid_argument when the LENGTH of a PSDU of numberOfBITS
+// bits at DATArate needs more than 16 bits; `op` names the header.
+void dot11b_check_length_field(const Dot11bLength& len, double numberOfBITS, double DATArate, const char* op);
 
 // Assembles a header from its first three fields: [signal, service, length]
 // followed by their CRC-16. Shared by the 802.11b and 802.11g headers.

@@ -108,7 +108,7 @@ Frame Dot11g_FRAME(const Bits& databits, double clkStruct, double dataRate, doub
   if (!clockSwitch) {
     const RVec h =
         dsss_filter_taps(FilterType, taps, FilterFactor, OverSampling, double(os.samplesPerChip), filterCoeffs);
-    filtered = dsss_upsample_filter(ramped.signal, os.samplesPerChip, h);
+    filtered = dsss_upsample_filter(ramped.signal, os.samplesPerChip, h, dsss_burst_spare(idleSamples, generationMode));
     dsss_remove_mean(filtered);
   } else {
     // Change of symbol clock after the third clock-switch bit: every chip is

@@ -41,6 +41,7 @@ Dot11bLength Dot11g_LENGTH(double numberOfBITS, double DATArate, double mod) {
 Bits Dot11g_HEADER(double numberOfBITS, double DATArate, double highRateMod, double locked) {
   const Bits signal = Dot11g_SIGNAL(DATArate);
   const Dot11bLength len = Dot11g_LENGTH(numberOfBITS, DATArate, highRateMod);
+  dot11b_check_length_field(len, numberOfBITS, DATArate, "Dot11g_HEADER");
   const Bits service = Dot11g_SERVICE(locked, highRateMod, len.b5, len.b6, len.b7);
   return dot11b_assemble_header(signal, service, len.lengthField);
 }

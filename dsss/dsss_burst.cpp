@@ -84,7 +84,15 @@ RVec dsss_filter_taps(double filterType, double filterTaps, double filterFactor,
   return taps;
 }
 
-CVec dsss_upsample_filter(const CVec& chips, size_t samplesPerChip, const RVec& taps) {
+size_t dsss_burst_spare(double idleSamples, double generationMode) {
+  if (generationMode == 0) return 1;
+  // Beyond this the room is not reserved; such an interval is rare enough.
+  constexpr double kMaxSpare = 1 << 24;
+  if (!std::isfinite(idleSamples) || idleSamples < 0 || idleSamples > kMaxSpare) return 0;
+  return static_cast<size_t>(round_half_away(idleSamples)) + 1;
+}
+
+CVec dsss_upsample_filter(const CVec& chips, size_t samplesPerChip, const RVec& taps, size_t spare) {
   if (taps.empty()) throw std::invalid_argument("The baseband filter has no coefficients.");
   if (samplesPerChip == 0) throw std::invalid_argument("The upsampling factor must be 1 or more.");
   if (chips.empty()) return {};
@@ -101,7 +109,7 @@ CVec dsss_upsample_filter(const CVec& chips, size_t samplesPerChip, const RVec& 
                    rotated.begin());
   RVec delayed(d + taps.size(), 0.0);
   std::copy(taps.begin(), taps.end(), delayed.begin() + static_cast<std::ptrdiff_t>(d));
-  return upsample_circular_filter(rotated, p, delayed);
+  return upsample_circular_filter(rotated, p, delayed, spare);
 }
 
 void dsss_remove_mean(CVec& samples) {

@@ -56,8 +56,14 @@ RVec dsss_filter_taps(double filterType, double filterTaps, double filterFactor,
 // without a seam), then rotation left by floor(L/2) (L = number of taps) so
 // the result is centred on the filter's middle tap:
 //   y[n] = sum_k taps[k] * up[(n + floor(L/2) - k) mod N].
-// No work is spent on the inserted zeros.
-CVec dsss_upsample_filter(const CVec& chips, size_t samplesPerChip, const RVec& taps);
+// No work is spent on the inserted zeros. `spare` samples of room are
+// reserved after the result (see dsss_burst_spare).
+CVec dsss_upsample_filter(const CVec& chips, size_t samplesPerChip, const RVec& taps, size_t spare = 0);
+
+// The room dsss_finish_burst appends after a burst (idle interval and pad),
+// reserved up front so that the burst is not moved to make it; 0 when the
+// idle interval is not a usable count (dsss_finish_burst reports that).
+size_t dsss_burst_spare(double idleSamples, double generationMode);
 
 // Subtracts the arithmetic (complex) mean from every sample.
 void dsss_remove_mean(CVec& samples);

@@ -33,8 +33,8 @@ std::vector<Value> multi_scramble_op(const Args& in, int) {
 
 }  // namespace
 
-TARVIO_OP("Multi_scramble_740mx", 2, 1, multi_scramble_op,
-          "out = Multi_scramble_740mx(bits, initState): 802.11b scrambler from a 7-bit state");
+TARVIO_OP_VARARGS("Multi_scramble_740mx", 2, 1, multi_scramble_op,
+                  "out = Multi_scramble_740mx(bits, initState): 802.11b scrambler from a 7-bit state");
 TARVIO_OP("multi_scramble_740mx", 2, 1, multi_scramble_op,
           "out = multi_scramble_740mx(bits, initState): 802.11b scrambler from a 7-bit state");
 

@@ -38,7 +38,7 @@ std::vector<Value> oct2dec_op(const Args& in, int) {
 
 }  // namespace
 
-TARVIO_OP("Oct2dec", 1, 1, oct2dec_op, "d = Oct2dec(octal): octal digits written as decimal to their value");
+TARVIO_OP_VARARGS("Oct2dec", 1, 1, oct2dec_op, "d = Oct2dec(octal): octal digits written as decimal to their value");
 TARVIO_OP("oct2dec", 1, 1, oct2dec_op, "d = oct2dec(octal): octal digits written as decimal to their value");
 
 }  // namespace tarvio

@@ -1,5 +1,4 @@
-// Loading of the export plug-in and conversion between Values and the
-// plug-in's argument arrays.
+// Loading of the export plug-in and the call of its entry point.
 #include "files/export_plugin.h"
 
 #include <dlfcn.h>
@@ -8,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "files/mx_value.h"
 #include "plugin/mxarray/mxarray.h"
 
 namespace tarvio {
@@ -57,64 +57,12 @@ const Plugin& plugin() {
   return loaded;
 }
 
-struct ArrayDeleter {
-  void operator()(mxArray* a) const { mx_destroy(a); }
-};
-using ArrayPtr = std::unique_ptr<mxArray, ArrayDeleter>;
-
-ArrayPtr checked(mxArray* a) {
-  if (a == nullptr) throw std::bad_alloc();
-  return ArrayPtr(a);
-}
-
-ArrayPtr to_array(const Value& v) {
-  switch (v.kind()) {
-    case Value::Kind::Real:
-    case Value::Kind::Logical: {
-      ArrayPtr a = checked(mx_create_double(v.rows(), v.cols(), 0));
-      const std::vector<double> re = v.to_reals();
-      std::copy(re.begin(), re.end(), mx_real(a.get()));
-      return a;
-    }
-    case Value::Kind::Complex: {
-      ArrayPtr a = checked(mx_create_double(v.rows(), v.cols(), 1));
-      std::copy(v.re().begin(), v.re().end(), mx_real(a.get()));
-      std::copy(v.im().begin(), v.im().end(), mx_imag(a.get()));
-      return a;
-    }
-    case Value::Kind::Text:
-      return checked(mx_create_text(v.str().c_str()));
-    case Value::Kind::Int32: {
-      ArrayPtr a = checked(mx_create_int32(v.rows(), v.cols()));
-      std::copy(v.ints().begin(), v.ints().end(), mx_int32(a.get()));
-      return a;
-    }
-    default:
-      throw std::invalid_argument(std::string("the export plug-in takes matrices and texts only, not a ") +
-                                  v.kind_name());
-  }
-}
-
-Value from_array(const mxArray* a) {
-  const size_t rows = mx_rows(a), cols = mx_cols(a), n = mx_numel(a);
-  switch (mx_class_of(a)) {
-    case MX_CHAR: {
-      std::string s(n + 1, '\0');
-      mx_text(a, s.data(), s.size());
-      s.resize(n);
-      return Value::text(s);
-    }
-    case MX_INT32:
-      return Value::int32(rows, cols, std::vector<int32_t>(mx_int32(a), mx_int32(a) + n));
-    case MX_DOUBLE:
-    default:
-      if (mx_is_complex(a)) {
-        std::vector<cplx> c(n);
-        for (size_t k = 0; k < n; ++k) c[k] = cplx(mx_real(a)[k], mx_imag(a)[k]);
-        return Value::complex(rows, cols, std::move(c));
-      }
-      return Value::real(rows, cols, std::vector<double>(mx_real(a), mx_real(a) + n));
-  }
+// The plug-in takes matrices and texts only.
+ArrayPtr plugin_array(const Value& v) {
+  if (v.is_record() || v.is_list())
+    throw std::invalid_argument(std::string("the export plug-in takes matrices and texts only, not a ") +
+                                v.kind_name());
+  return to_array(v);
 }
 
 }  // namespace
@@ -127,7 +75,7 @@ std::vector<Value> call_export_plugin(const std::vector<Value>& args, int nout) 
   std::vector<const mxArray*> in;
   owned.reserve(args.size());
   for (const Value& v : args) {
-    owned.push_back(to_array(v));
+    owned.push_back(plugin_array(v));
     in.push_back(owned.back().get());
   }
   const int slots = nout > 0 ? nout : 1;

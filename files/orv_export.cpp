@@ -70,6 +70,9 @@ ExportStatus export_packet_file(const std::string& file_name, const std::vector<
   args.push_back(Value::text(p.multiFrame.tmpFileName));
   args.push_back(Value(p.multiFrame.pktSize));
   args.push_back(Value(p.numberOfPackets));
+  // The peak kept while the packets were written spares the plug-in a
+  // reading pass; it checks it against the samples it reads.
+  args.push_back(Value(p.multiFrame.max));
   return to_status(call_export_plugin(args, 2));
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "instrument/packet_file.h"
+#include "runtime/report.h"
 
 namespace tarvio {
 
@@ -32,7 +33,9 @@ void check_packets(const PacketSource& src);
 
 // Calls f(i, q, markers, n, first_sample) for consecutive blocks of at most
 // `block` samples, packet after packet; first_sample counts from the start
-// of the waveform. markers holds one byte per sample (bit r-1 = row r).
+// of the waveform. markers holds one byte per sample (bit r-1 = row r). The
+// status line follows the walk ("Writing samples K of N") and is cleared at
+// its end.
 template <class F>
 void walk_packets(const PacketSource& src, F&& f, size_t block = 65536) {
   packet_file::Reader reader(src.path, src.pkt_size);
@@ -45,8 +48,11 @@ void walk_packets(const PacketSource& src, F&& f, size_t block = 65536) {
       reader.read(p, first, n, i.data(), q.data(), m.data());
       f(static_cast<const double*>(i.data()), static_cast<const double*>(q.data()),
         static_cast<const uint8_t*>(m.data()), n, p * src.pkt_size + first);
+      reporter().status("Writing samples " + std::to_string(p * src.pkt_size + first + n) + " of " +
+                        std::to_string(src.total()));
     }
   }
+  reporter().status("");
 }
 
 }  // namespace tarvio

@@ -95,14 +95,16 @@ void write_raw_from_packets(const PacketSource& src, const std::string& filename
   out.commit();
 }
 
-TARVIO_OP(
-    "saveBriscaWaveform", 4, 1,
-    [](const Args& in, int) -> std::vector<Value> {
-      const CVec wave = arg_required(in, 0, "saveBriscaWaveform").to_complex();
-      const std::string name = arg_required(in, 1, "saveBriscaWaveform").str();
-      const bool ok = SaveBriscaWaveform(wave, name, arg_text(in, 2, "KOR-C"), arg_double(in, 3, 1));
-      return {Value(ok ? 1.0 : 0.0)};
-    },
-    "success = saveBriscaWaveform(wave, filename, model, scale): raw 16-bit I/Q file, high byte first");
+static std::vector<Value> save_brisca_op(const Args& in, int) {
+  const CVec wave = arg_required(in, 0, "SaveBriscaWaveform").to_complex();
+  const std::string name = arg_required(in, 1, "SaveBriscaWaveform").str();
+  const bool ok = SaveBriscaWaveform(wave, name, arg_text(in, 2, "KOR-C"), arg_double(in, 3, 1));
+  return {Value(ok ? 1.0 : 0.0)};
+}
+
+TARVIO_OP("SaveBriscaWaveform", 4, 1, save_brisca_op,
+          "success = SaveBriscaWaveform(wave, filename, model, scale): raw 16-bit I/Q file, high byte first");
+// The name the window's special save has always called it by.
+TARVIO_OP("saveBriscaWaveform", 4, 1, save_brisca_op, "success = saveBriscaWaveform(...): as SaveBriscaWaveform");
 
 }  // namespace tarvio

@@ -68,7 +68,7 @@ namespace {
 
 // HwIO(code, ...): the module's operation by code; the code may be any
 // numeric scalar (it is converted to a 32-bit integer).
-TARVIO_OP(
+TARVIO_OP_VARARGS(
     "HwIO", 10, 2,
     [](const Args& in, int) -> std::vector<Value> {
       const Value& c = arg_required(in, 0, "HwIO");

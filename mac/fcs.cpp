@@ -59,7 +59,7 @@ TARVIO_OP(
     },
     "fcs = Dot11_CalcMACfcs(data): the IEEE 802.11 frame check sequence bits of a packet");
 
-TARVIO_OP(
+TARVIO_OP_VARARGS(
     "Ccitt_crc32mx", 1, 1,
     [](const Args& in, int) -> std::vector<Value> {
       const std::vector<double> vals = arg_required(in, 0, "Ccitt_crc32mx").to_reals();

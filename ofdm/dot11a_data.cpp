@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "ofdm/dot11a_bit_kernel.h"
 #include "ofdm/dot11a_convol_encode.h"
 #include "ofdm/dot11a_interleave.h"
 #include "ofdm/dot11a_mapping.h"
@@ -36,8 +37,9 @@ size_t data_bits_per_symbol(size_t ncbps, double rate) {
 
 }  // namespace
 
-Dot11aDataBits dot11a_data_bits(double generationMode, const Bits& userData, double serviceField, double modulation,
-                                double encoderRate, double scramblerActive, double scramblerInit) {
+Dot11aDataBits dot11a_scrambled_bits(double generationMode, const Bits& userData, double serviceField,
+                                     double modulation, double encoderRate, double scramblerActive,
+                                     double scramblerInit) {
   const double rate = dot11a_encoder_rate(encoderRate);
   Dot11aDataBits r;
   r.ncbps = 48 * static_cast<size_t>(dot11a_bits_per_subcarrier(modulation));
@@ -45,33 +47,42 @@ Dot11aDataBits dot11a_data_bits(double generationMode, const Bits& userData, dou
   const bool framed = generationMode != 0;
 
   Bits& d = r.data;
-  if (framed) {
-    if (!(serviceField >= 0 && serviceField <= 65535) || serviceField != std::floor(serviceField))
-      throw std::invalid_argument("serviceField must be a whole number from 0 to 65535, got " +
-                                  std::to_string(serviceField));
-    const unsigned sv = static_cast<unsigned>(serviceField);
-    d.reserve(userData.size() + 22 + r.ndbps);
-    // SERVICE bits 0..6 synchronise the descrambler and are sent as 0.
-    for (int k = 0; k < 16; ++k) d.push_back(k < 7 ? 0 : ((sv >> k) & 1u));
-    for (uint8_t b : userData) d.push_back(b ? 1 : 0);
-    d.insert(d.end(), 6, 0);  // tail
-  } else {
-    d.reserve(userData.size() + r.ndbps);
-    for (uint8_t b : userData) d.push_back(b ? 1 : 0);
-  }
-  const size_t used = d.size();
+  if (framed && (!(serviceField >= 0 && serviceField <= 65535) || serviceField != std::floor(serviceField)))
+    throw std::invalid_argument("serviceField must be a whole number from 0 to 65535, got " +
+                                std::to_string(serviceField));
+  // Framed: SERVICE (16 bits), the user bits, the tail (6 zeros); then the
+  // pad bits (zeros) up to whole symbols.
+  const size_t head = framed ? 16 : 0;
+  const size_t used = head + userData.size() + (framed ? 6 : 0);
   r.nsym = (used + r.ndbps - 1) / r.ndbps;
-  d.resize(r.nsym * r.ndbps, 0);  // pad bits
+  d.assign(r.nsym * r.ndbps, 0);
+  if (framed) {
+    const unsigned sv = static_cast<unsigned>(serviceField);
+    // SERVICE bits 0..6 synchronise the descrambler and are sent as 0.
+    for (size_t k = 7; k < 16; ++k) d[k] = static_cast<uint8_t>((sv >> k) & 1u);
+  }
+  const uint8_t* u = userData.data();
+  uint8_t* out = d.data() + head;
+  for (size_t k = 0; k < userData.size(); ++k) out[k] = u[k] != 0 ? 1 : 0;
 
   if (scramblerActive != 0) {
-    d = Dot11a_Scramble(d, dot11a_seed_bits(scramblerInit));
+    dot11a_seed_bits(scramblerInit);  // checks the seed
+    dot11a_scramble_in_place(d.data(), d.size(), static_cast<unsigned>(scramblerInit));
     // The six bits ending just before the pad (the tail when framed) return
     // to zero so the decoder ends in the zero state. A row shorter than six
     // bits has all of its bits zeroed.
     std::fill(d.begin() + static_cast<std::ptrdiff_t>(used - std::min<size_t>(used, 6)),
               d.begin() + static_cast<std::ptrdiff_t>(used), uint8_t(0));
   }
-  r.coded = rate == 1.0 ? d : Dot11a_ConvolEncode(d, rate);
+  return r;
+}
+
+Dot11aDataBits dot11a_data_bits(double generationMode, const Bits& userData, double serviceField, double modulation,
+                                double encoderRate, double scramblerActive, double scramblerInit) {
+  Dot11aDataBits r = dot11a_scrambled_bits(generationMode, userData, serviceField, modulation, encoderRate,
+                                           scramblerActive, scramblerInit);
+  const double rate = dot11a_encoder_rate(encoderRate);
+  r.coded = rate == 1.0 ? r.data : Dot11a_ConvolEncode(r.data, rate);
   return r;
 }
 
@@ -79,26 +90,20 @@ CVec Dot11a_DATA(double generationMode, const Bits& userData, double serviceFiel
                  double modulation, double encoderRate, double scramblerActive, double scramblerInit,
                  double interleaverActive, double oversamplingRate, double windowLength, const RVec& subCarrierMask,
                  double sincCompensation) {
-  const Dot11aDataBits bits =
-      dot11a_data_bits(generationMode, userData, serviceField, modulation, encoderRate, scramblerActive, scramblerInit);
-  const std::string& format = dot11a_format_name(modulation);
+  const Dot11aDataBits bits = dot11a_scrambled_bits(generationMode, userData, serviceField, modulation, encoderRate,
+                                                    scramblerActive, scramblerInit);
+  Dot11aBitKernel kernel(modulation, encoderRate, interleaverActive != 0);
   Dot11aSymbolBuilder builder(oversamplingRate, windowLength, subCarrierMask, sincCompensation);
   const size_t os = builder.oversampling(), W = builder.window();
 
   CVec out;
   if (bits.nsym == 0) return out;
   out.reserve(bits.nsym * 80 * os + W);
-  Bits block(bits.ncbps);
   cplx mapped[48];
   CVec sym;
   sym.reserve(80 * os + W);
   for (size_t i = 0; i < bits.nsym; ++i) {
-    const uint8_t* src = bits.coded.data() + i * bits.ncbps;
-    if (interleaverActive != 0) {
-      dot11a_interleave_block(src, bits.ncbps, block.data());
-      src = block.data();
-    }
-    dot11a_map_bits(src, bits.ncbps, format, mapped);
+    kernel.symbol(bits.data.data() + i * bits.ndbps, mapped);
     builder.symbol(mapped, Dot11a_Pilot(static_cast<double>(i + 1)), sym);
     dot11a_stitch_append(out, sym.data(), sym.size(), W);
   }

@@ -25,6 +25,12 @@ struct Dot11aDataBits {
 Dot11aDataBits dot11a_data_bits(double generationMode, const Bits& userData, double serviceField, double modulation,
                                 double encoderRate, double scramblerActive, double scramblerInit);
 
+// The same without the encoder (`coded` stays empty): the frame builder
+// codes the symbols with Dot11aBitKernel.
+Dot11aDataBits dot11a_scrambled_bits(double generationMode, const Bits& userData, double serviceField,
+                                     double modulation, double encoderRate, double scramblerActive,
+                                     double scramblerInit);
+
 // All DATA symbols joined with Dot11a_StitchSubFrames: N_SYM*80*OS + W
 // samples (empty when there are no bits). dataRate is not used.
 CVec Dot11a_DATA(double generationMode, const Bits& userData, double serviceField, double dataRate, double modulation,

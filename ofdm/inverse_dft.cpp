@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "runtime/fftw_planner.h"
+
 namespace tarvio {
 
 static_assert(sizeof(cplx) == sizeof(fftw_complex), "std::complex<double> must match fftw_complex");
@@ -50,14 +52,9 @@ struct BackwardPlan {
   }
 };
 
-std::mutex& planner_mutex() {
-  static std::mutex m;
-  return m;
-}
-
 fftw_plan backward_plan(size_t n) {
   static std::map<size_t, std::unique_ptr<BackwardPlan>> plans;
-  std::lock_guard<std::mutex> lock(planner_mutex());  // the FFTW planner is not re-entrant
+  std::lock_guard<std::mutex> lock(fftw_planner_mutex());
   auto it = plans.find(n);
   if (it != plans.end()) return it->second->plan;
   // Planning on scratch buffers of the same alignment as every DftBuffer, so

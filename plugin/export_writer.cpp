@@ -2,7 +2,15 @@
 // to 16-bit samples with residuals, marker bytes and file assembly.
 #include "export_writer.h"
 
+#include <unistd.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
+#include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -16,19 +24,75 @@ namespace el = exportfile;
 
 namespace {
 
-// Truncation toward zero into a 16-bit integer: in-range values convert
-// directly (the conversion truncates); out-of-range values saturate and NaN
-// gives 0.
-inline int16_t trunc16(double v) {
-  if (v >= -32768.0 && v <= 32767.0) return int16_t(v);
-  return v > 0 ? int16_t(32767) : v < 0 ? int16_t(-32768) : int16_t(0);
+// The largest |x[k]| of n values and `peak`, NaN never raising it (as
+// "if (|x| > peak) peak = |x|" does, in any order). Two SSE2 lanes on
+// x86-64: MAXPD(a, b) is "a > b ? a : b", the same comparison.
+inline double abs_peak(const double* x, std::size_t n, double peak) {
+  std::size_t k = 0;
+#if defined(__SSE2__)
+  const __m128d sign = _mm_set1_pd(-0.0);
+  __m128d m0 = _mm_set1_pd(peak), m1 = m0;
+  for (; k + 4 <= n; k += 4) {
+    m0 = _mm_max_pd(_mm_andnot_pd(sign, _mm_loadu_pd(x + k)), m0);
+    m1 = _mm_max_pd(_mm_andnot_pd(sign, _mm_loadu_pd(x + k + 2)), m1);
+  }
+  double lanes[4];
+  _mm_storeu_pd(lanes, m0);
+  _mm_storeu_pd(lanes + 2, m1);
+  for (double v : lanes) peak = v > peak ? v : peak;
+#endif
+  for (; k < n; ++k) {
+    const double a = std::fabs(x[k]);
+    peak = a > peak ? a : peak;
+  }
+  return peak;
 }
 
-// The residual of v over its truncated integer t, in units of 1/2147483647;
-// |v - t| < 1 keeps it in range, and a non-finite v gives 0.
-inline int32_t residual32(double v, int16_t t) {
-  const double r = (v - t) * 2147483647.0;
-  return r > -2147483648.0 && r < 2147483648.0 ? int32_t(r) : 0;
+// The 16-bit sample and the 32-bit residual of one scaled component v (the
+// scaled value times 32767): the sample is v truncated toward zero, out-of-
+// range values saturated and NaN giving 0; the residual is (v - sample) in
+// units of 1/2147483647, which |v - sample| < 1 keeps in range, and 0 for a
+// saturated or non-finite v. Written as selects, not branches, so that the
+// loop over a chunk vectorises (this file is built without floating-point
+// trap semantics for that; the values are the same).
+inline void quantise(double v, int32_t& sample, int32_t& residual) {
+  double c = v < -32768.0 ? -32768.0 : v;
+  c = c > 32767.0 ? 32767.0 : c;
+  c = v == v ? c : 0.0;
+  const int32_t t = int32_t(c);
+  double r = (v - double(t)) * 2147483647.0;
+  r = r > -2147483648.0 ? r : 0.0;
+  r = r < 2147483648.0 ? r : 0.0;
+  sample = t;
+  residual = int32_t(r);
+}
+
+// Scaled components of a chunk into samples and residuals; on processors
+// with AVX2 four at a time (no fused multiply-add, so the same values).
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void quantise_row(const double* __restrict s, std::size_t n, int32_t* __restrict samples,
+                  int32_t* __restrict residuals) {
+  for (std::size_t k = 0; k < n; ++k) quantise(s[k] * 32767.0, samples[k], residuals[k]);
+}
+
+// out[k] = x[k] / d; on processors with AVX2 four at a time (a division is
+// exact-rounded either way).
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void divide_row(const double* __restrict x, std::size_t n, double d, double* __restrict out) {
+  for (std::size_t k = 0; k < n; ++k) out[k] = x[k] / d;
+}
+
+// Little-endian 32-bit words into bytes.
+void put_words_le(const uint32_t* words, std::size_t n, uint8_t* out) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out, words, 4 * n);
+  } else {
+    for (std::size_t k = 0; k < n; ++k) el::put_u32le(out + 4 * k, words[k]);
+  }
 }
 
 bool close_file(std::FILE*& f) {
@@ -131,41 +195,107 @@ bool ExportWriterBase::write_header(uint64_t n, uint32_t m) {
   return ok_ && write_bytes(out_, bytes.data(), bytes.size(), "the export file");
 }
 
+void ExportWriterBase::encode_buffers(EncodeBuffers& b, const double* i, const double* q, const uint8_t* markers,
+                                      std::size_t n, uint32_t rows, bool last) {
+  b.si.resize(n);
+  b.sq.resize(n);
+  n = Scale(i, q, b.si.data(), b.sq.data(), n);
+  b.samples.resize(n * el::kSampleBytes);
+  b.markers.resize(n * el::kMarkerBytes);
+  b.resi.resize(n * el::kResidualBytes);
+  b.resq.resize(n * el::kResidualBytes);
+  b.ti.resize(n);
+  b.tq.resize(n);
+  b.ri.resize(n);
+  b.rq.resize(n);
+  quantise_row(b.si.data(), n, b.ti.data(), b.ri.data());
+  quantise_row(b.sq.data(), n, b.tq.data(), b.rq.data());
+  b.words.resize(n);
+  for (std::size_t k = 0; k < n; ++k) b.words[k] = uint32_t(b.ri[k]);
+  put_words_le(b.words.data(), n, b.resi.data());
+  for (std::size_t k = 0; k < n; ++k) b.words[k] = uint32_t(b.rq[k]);
+  put_words_le(b.words.data(), n, b.resq.data());
+  // Sample words: I high, I low, Q high, Q low.
+  const int32_t* ti = b.ti.data();
+  const int32_t* tq = b.tq.data();
+  uint32_t* words = b.words.data();
+  for (std::size_t k = 0; k < n; ++k) {
+    const uint32_t ui = uint16_t(ti[k]), uq = uint16_t(tq[k]);
+    words[k] = (ui >> 8) | ((ui & 0xFFu) << 8) | ((uq >> 8) << 16) | ((uq & 0xFFu) << 24);
+  }
+  put_words_le(words, n, b.samples.data());
+  const uint32_t used_rows = std::min<uint32_t>(rows, 4);
+  uint8_t* mb = b.markers.data();
+  if (rows == 2) {
+    for (std::size_t k = 0; k < n; ++k)
+      mb[k] = uint8_t((markers[2 * k] != 0 ? 1u : 0u) | (markers[2 * k + 1] != 0 ? 2u : 0u));
+  } else {
+    for (std::size_t k = 0; k < n; ++k) {
+      uint8_t m = 0;
+      for (uint32_t r = 0; r < used_rows; ++r)
+        if (markers[k * rows + r] != 0) m = uint8_t(m | (1u << r));
+      mb[k] = m;
+    }
+  }
+  EncodeSamples(b.samples, n, last);
+  EncodeMarkers(b.markers, n, last);
+}
+
 bool ExportWriterBase::encode_chunk(const double* i, const double* q, const uint8_t* markers, std::size_t n,
                                     uint32_t rows, std::FILE* marker_file, bool last) {
   if (!ok_) return false;
-  si_.resize(n);
-  sq_.resize(n);
-  n = Scale(i, q, si_.data(), sq_.data(), n);
-  sample_bytes_.resize(n * el::kSampleBytes);
-  marker_bytes_.resize(n * el::kMarkerBytes);
-  resi_bytes_.resize(n * el::kResidualBytes);
-  resq_bytes_.resize(n * el::kResidualBytes);
-  const uint32_t used_rows = std::min<uint32_t>(rows, 4);
-  for (std::size_t k = 0; k < n; ++k) {
-    const double vi = si_[k] * 32767.0, vq = sq_[k] * 32767.0;
-    const int16_t ti = trunc16(vi), tq = trunc16(vq);
-    const int32_t ri = residual32(vi, ti), rq = residual32(vq, tq);
-    uint8_t* s = &sample_bytes_[k * el::kSampleBytes];
-    const uint16_t ui = uint16_t(ti), uq = uint16_t(tq);
-    s[0] = uint8_t(ui >> 8);
-    s[1] = uint8_t(ui);
-    s[2] = uint8_t(uq >> 8);
-    s[3] = uint8_t(uq);
-    el::put_u32le(&resi_bytes_[k * el::kResidualBytes], uint32_t(ri));
-    el::put_u32le(&resq_bytes_[k * el::kResidualBytes], uint32_t(rq));
-    uint8_t mb = 0;
-    for (uint32_t r = 0; r < used_rows; ++r)
-      if (markers[k * rows + r] != 0) mb = uint8_t(mb | (1u << r));
-    marker_bytes_[k] = mb;
-  }
-  EncodeSamples(sample_bytes_, n, last);
-  EncodeMarkers(marker_bytes_, n, last);
-  write_bytes(out_, sample_bytes_.data(), sample_bytes_.size(), "the export file") &&
-      write_bytes(marker_file, marker_bytes_.data(), marker_bytes_.size(), "the marker bytes") &&
-      (resi_ == nullptr || write_bytes(resi_, resi_bytes_.data(), resi_bytes_.size(), "the residuals")) &&
-      (resq_ == nullptr || write_bytes(resq_, resq_bytes_.data(), resq_bytes_.size(), "the residuals"));
+  encode_buffers(bufs_, i, q, markers, n, rows, last);
+  write_bytes(out_, bufs_.samples.data(), bufs_.samples.size(), "the export file") &&
+      write_bytes(marker_file, bufs_.markers.data(), bufs_.markers.size(), "the marker bytes") &&
+      (resi_ == nullptr || write_bytes(resi_, bufs_.resi.data(), bufs_.resi.size(), "the residuals")) &&
+      (resq_ == nullptr || write_bytes(resq_, bufs_.resq.data(), bufs_.resq.size(), "the residuals"));
   return ok_;
+}
+
+bool ExportWriterBase::write_at(const std::vector<uint8_t>& bytes, uint64_t offset) const {
+  if (out_ == nullptr) return false;
+  const int fd = fileno(out_);
+  const uint8_t* p = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t w = ::pwrite(fd, p, left, static_cast<off_t>(offset));
+    if (w < 0 && errno == EINTR) continue;
+    if (w == 0) errno = ENOSPC;  // no progress: as a full device
+    if (w <= 0) return false;
+    p += w;
+    left -= std::size_t(w);
+    offset += uint64_t(w);
+  }
+  return true;
+}
+
+std::size_t ExportWriterBase::write_header_in_place(uint64_t n, uint32_t m) {
+  if (!ok_) return 0;
+  std::vector<uint8_t> bytes;
+  EncodeHeader(bytes, n, m);
+  return write_at(bytes, 0) ? bytes.size() : 0;
+}
+
+bool ExportWriterBase::encode_chunk_in_place(EncodeBuffers& b, const double* i, const double* q, const uint8_t* markers,
+                                             std::size_t n, uint32_t rows, uint64_t first, uint64_t total,
+                                             std::size_t header_bytes, bool last) {
+  if (!ok_) return false;
+  encode_buffers(b, i, q, markers, n, rows, last);
+  // The blocks' places follow from the sample total; an encoding that
+  // changed a block's size would not fit them.
+  const bool residuals = header_.ResidualMode != 0;
+  if (b.samples.size() != n * el::kSampleBytes || b.markers.size() != n * el::kMarkerBytes) {
+    errno = 0;  // not a write: the encoding changed a block's size
+    return false;
+  }
+  const uint64_t h = header_bytes;
+  const uint64_t markers_at = h + total * el::kSampleBytes;
+  const uint64_t resi_at = markers_at + total * el::kMarkerBytes;
+  const uint64_t resq_at = resi_at + total * el::kResidualBytes;
+  return write_at(b.samples, h + first * el::kSampleBytes) &&
+         write_at(b.markers, markers_at + first * el::kMarkerBytes) &&
+         (!residuals || (write_at(b.resi, resi_at + first * el::kResidualBytes) &&
+                         write_at(b.resq, resq_at + first * el::kResidualBytes)));
 }
 
 bool ExportWriterBase::append_scratch(std::FILE*& f, const char* what) {
@@ -221,9 +351,12 @@ TwoPassExportWriter::~TwoPassExportWriter() {
 }
 
 std::size_t TwoPassExportWriter::Scale(const double* i, const double* q, double* si, double* sq, std::size_t n) {
-  for (std::size_t k = 0; k < n; ++k) {
-    si[k] = scale_ > 0 ? i[k] / scale_ : i[k];
-    sq[k] = scale_ > 0 ? q[k] / scale_ : q[k];
+  if (scale_ > 0) {
+    divide_row(i, n, scale_, si);
+    divide_row(q, n, scale_, sq);
+  } else {
+    std::copy(i, i + n, si);
+    std::copy(q, q + n, sq);
   }
   return n;
 }
@@ -240,8 +373,93 @@ bool TwoPassExportWriter::Begin(uint32_t marker_rows) {
   return ok();
 }
 
+bool TwoPassExportWriter::BeginKnown(uint32_t marker_rows, uint64_t total, double peak) {
+  if ((begun_ && !mismatch_) || !ok()) return false;
+  begun_ = true;
+  known_ = true;
+  mismatch_ = false;
+  lane_.reset();
+  peak_ = 0;
+  total_ = 0;
+  rows_ = marker_rows;
+  given_total_ = total;
+  scale_ = peak > 0 && std::isfinite(peak) ? peak : 0;
+  header_bytes_ = write_header_in_place(total, marker_rows);
+  if (header_bytes_ == 0 && ok())
+    fail("cannot write the export file '" + file_name() + "': " + exportfiles::errno_text());
+  return ok();
+}
+
+bool TwoPassExportWriter::Lane::Write(uint64_t first, const double* i, const double* q, const uint8_t* markers,
+                                      std::size_t n) {
+  TwoPassExportWriter& w = w_;
+  if (failed_ || !w.known_ || !w.begun_ || w.finished_ || w.mismatch_ || first + n > w.given_total_) {
+    failed_ = true;
+    return false;
+  }
+  if (!w.encode_chunk_in_place(bufs_, i, q, markers, n, w.rows_, first, w.given_total_, w.header_bytes_,
+                               first + n == w.given_total_)) {
+    errno_ = errno;  // this thread's: why the write failed
+    failed_ = true;
+    return false;
+  }
+  peak_ = abs_peak(q, n, abs_peak(i, n, peak_));
+  written_ += n;
+  return true;
+}
+
+bool TwoPassExportWriter::FinishLanes(const std::vector<const Lane*>& lanes) {
+  if (!known_ || !begun_ || finished_ || mismatch_ || !ok()) return false;
+  uint64_t written = 0;
+  double peak = 0;
+  for (const Lane* l : lanes) {
+    if (l->failed_) {
+      fail(l->errno_ != 0 ? "cannot write the export file '" + file_name() + "': " + std::strerror(l->errno_)
+                          : "the export of '" + file_name() + "' was not written whole");
+      return false;
+    }
+    written += l->written_;
+    peak = l->peak_ > peak ? l->peak_ : peak;
+  }
+  total_ = written;
+  peak_ = peak;
+  if (written != given_total_) {
+    fail("the export of '" + file_name() + "' received " + std::to_string(written) + " of " +
+         std::to_string(given_total_) + " samples");
+    return false;
+  }
+  // The scale used must be the one the waveform's own peak gives.
+  const double seen = peak_ > 0 && std::isfinite(peak_) ? peak_ : 0;
+  if (seen != scale_) {
+    mismatch_ = true;
+    return false;
+  }
+  if (!commit()) return false;
+  finished_ = true;
+  return true;
+}
+
 bool TwoPassExportWriter::WriteChunk(const double* i, const double* q, const uint8_t* markers, std::size_t n,
                                      bool last) {
+  if (known_) {
+    if (!begun_ || finished_ || mismatch_ || !ok()) return false;
+    if (!lane_) lane_ = std::make_unique<Lane>(*this);
+    if (last && total_ + n != given_total_) {
+      fail("the export of '" + file_name() + "' received " + std::to_string(total_ + n) + " of " +
+           std::to_string(given_total_) + " samples");
+      return false;
+    }
+    if (!lane_->Write(total_, i, q, markers, n)) {
+      fail(lane_->errno_ != 0 ? "cannot write the export file '" + file_name() + "': " + std::strerror(lane_->errno_)
+                              : "the export of '" + file_name() + "' was not written whole");
+      return false;
+    }
+    total_ += n;
+    if (!last) return true;
+    const bool done = FinishLanes({lane_.get()});
+    lane_.reset();
+    return done;
+  }
   if (!begun_ || finished_ || !ok() || tmp_ == nullptr) return false;
   if (n > std::numeric_limits<uint32_t>::max()) {
     fail("a chunk of " + std::to_string(n) + " samples is larger than a chunk record holds");

@@ -12,17 +12,27 @@
 // Files: the output is assembled under a unique temporary name in its
 // folder and renamed into place only when every byte has been written and
 // the file closed without error. The chunk records, marker bytes and the two
-// residual blocks go to anonymous scratch files in the same folder (see
-// export_files.h), which vanish when closed. The destructor removes the
-// partial output unless it was committed, so an export that stops early
-// leaves neither temporary files nor a partial output behind, and the old
-// output, if any, stays as it was. The first failure is kept as a readable
-// reason (error()).
+// residual blocks of the two-pass path go to anonymous scratch files in the
+// same folder (see export_files.h), which vanish when closed. The first
+// failure is kept as a readable reason (error()).
+//
+// When the sample total and the peak are known before the first chunk
+// (BeginKnown: a packet file whose peak was kept while it was written, or
+// samples in memory), there is one pass: each chunk is scaled and encoded at
+// once and its sample, marker and residual bytes are written straight to
+// their final places in the output, so every byte is written once and no
+// chunk, marker or residual file is needed. The peak seen is compared with
+// the one given; when they differ the export is not finished and the driver
+// begins again with the peak seen, so the file is always the two-pass one.
+// The destructor removes the partial output unless it was committed, so an
+// export that stops early leaves neither temporary files nor a partial
+// output behind, and the old output, if any, stays as it was.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -65,6 +75,23 @@ class ExportWriterBase {
   // to `marker_file`.
   bool encode_chunk(const double* i, const double* q, const uint8_t* markers, std::size_t n, uint32_t rows,
                     std::FILE* marker_file, bool last);
+  // Work buffers of the encoding step: one set per thread that encodes.
+  struct EncodeBuffers {
+    std::vector<double> si, sq;
+    std::vector<int32_t> ti, tq, ri, rq;
+    std::vector<uint32_t> words;
+    std::vector<uint8_t> samples, markers, resi, resq;
+  };
+  // Encodes one chunk the same way and writes its bytes in place: the chunk
+  // starts at sample `first` of a waveform of `total` samples whose header
+  // record takes `header_bytes`. Chunks of disjoint ranges may be written
+  // from different threads, each with its own buffers; false on a failure
+  // (ok() is left to the caller).
+  bool encode_chunk_in_place(EncodeBuffers& b, const double* i, const double* q, const uint8_t* markers, std::size_t n,
+                             uint32_t rows, uint64_t first, uint64_t total, std::size_t header_bytes, bool last);
+  // Writes the header record at the start of the output; returns its size
+  // (0 on failure).
+  std::size_t write_header_in_place(uint64_t n, uint32_t m);
   // Writes the header record to the output.
   bool write_header(uint64_t n, uint32_t m);
   // Appends a whole scratch file to the output, then closes it.
@@ -88,9 +115,13 @@ class ExportWriterBase {
   bool ok_ = true;
   bool committed_ = false;
   std::string error_;
+  // Scales and encodes a chunk into `b` (hooks included).
+  void encode_buffers(EncodeBuffers& b, const double* i, const double* q, const uint8_t* markers, std::size_t n,
+                      uint32_t rows, bool last);
+  bool write_at(const std::vector<uint8_t>& bytes, uint64_t offset) const;
+
   // Encoded-output buffers, reused from chunk to chunk.
-  std::vector<double> si_, sq_;
-  std::vector<uint8_t> sample_bytes_, marker_bytes_, resi_bytes_, resq_bytes_;
+  EncodeBuffers bufs_;
 };
 
 class TwoPassExportWriter : public ExportWriterBase {
@@ -105,6 +136,36 @@ class TwoPassExportWriter : public ExportWriterBase {
   // Starts an export with `marker_rows` marker bytes per sample; refused
   // when already begun or when a file could not be created.
   bool Begin(uint32_t marker_rows);
+  // Starts a one-pass export of `total` samples whose waveform peak is
+  // `peak` (see above). Refused when already begun, unless the last try
+  // ended in peak_mismatch().
+  bool BeginKnown(uint32_t marker_rows, uint64_t total, double peak);
+  // After a one-pass export: the peak seen differed from the one given, so
+  // nothing was finished; begin again with peak().
+  bool peak_mismatch() const { return mismatch_; }
+
+  // A part of a one-pass export written by one thread: chunks of a range of
+  // samples that no other lane writes. Lanes keep their own buffers and
+  // peak; FinishLanes checks and commits what they wrote together.
+  class Lane {
+   public:
+    explicit Lane(TwoPassExportWriter& w) : w_(w) {}
+    // Encodes n samples starting at sample `first` and writes them in place.
+    bool Write(uint64_t first, const double* i, const double* q, const uint8_t* markers, std::size_t n);
+
+   private:
+    friend class TwoPassExportWriter;
+    TwoPassExportWriter& w_;
+    EncodeBuffers bufs_;
+    double peak_ = 0;
+    uint64_t written_ = 0;
+    bool failed_ = false;
+    int errno_ = 0;  // of the write that failed, if one did
+  };
+  // After every lane has written: true when they wrote the announced total,
+  // their peak is the one given and the output is in place. On a different
+  // peak, peak_mismatch() and peak() tell the driver to begin again.
+  bool FinishLanes(const std::vector<const Lane*>& lanes);
   // First pass: appends the chunk (n samples, n * marker_rows marker bytes,
   // column by column) to the chunk file; on the last chunk runs the second
   // pass. False on any I/O failure or when not begun.
@@ -125,6 +186,11 @@ class TwoPassExportWriter : public ExportWriterBase {
   double scale_ = 0;
   bool begun_ = false;
   bool finished_ = false;
+  bool known_ = false;     // one-pass export
+  bool mismatch_ = false;  // its peak was not the one given
+  uint64_t given_total_ = 0;
+  std::size_t header_bytes_ = 0;
+  std::unique_ptr<Lane> lane_;  // the chunks given to WriteChunk in a one-pass export
   std::vector<uint8_t> record_;
   std::vector<double> ri_, rq_;
 };

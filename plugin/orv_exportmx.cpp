@@ -1,9 +1,11 @@
 // Entry point of the export plug-in Orv_ExportMx: checks the arguments of
 // its two modes, builds the header and the writer, runs the matching driver
 // and returns 0 and "Succeeded", or raises an error with a fixed message.
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "export_drivers.h"
 #include "export_header.h"
@@ -124,11 +126,21 @@ extern "C" __attribute__((visibility("default"))) void mexFunction(int nlhs, mxA
     // the writer read past it or drop markers.
     if (mx_cols(c.marker) != pkt_size && mx_numel(c.marker) != 0) mx_raise(kMarkerLength);
     const std::size_t rows = mx_numel(c.marker) == 0 ? 0 : mx_rows(c.marker);
+    // An optional tenth argument: the packet file's peak, kept by the caller
+    // while the file was written, so that the file is read only once.
+    double peak = -1;
+    if (nrhs >= 10) {
+      const mxArray* a = double_arg(prhs[9], kUsage2);
+      if (mx_numel(a) != 1) mx_raise(kUsage2);
+      peak = mx_real(a)[0];
+    }
     bool good = false;
     std::string reason;
     {
       TwoPassExportWriter writer(c.file_name, c.option, c.header);
-      good = export_from_packets(writer, packet_file, pkt_size, num_pkts, mx_real(c.marker), rows);
+      // The plain encoding of this writer lets every core encode a part.
+      const std::size_t lanes = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
+      good = export_from_packets(writer, packet_file, pkt_size, num_pkts, mx_real(c.marker), rows, peak, lanes);
       reason = writer.error();
     }
     if (!good) raise_failed(reason);

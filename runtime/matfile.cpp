@@ -290,4 +290,16 @@ Value mat_read_var(const std::string& path, const std::string& name, const MatRe
   return checked_variable(path, mv.get(), name);
 }
 
+std::vector<std::string> mat_var_names(const std::string& path) {
+  OpenFile of = open_for_read(path, {});
+  std::vector<std::string> names;
+  // Reads each variable's header only, not its data.
+  while (matvar_t* raw = Mat_VarReadNextInfo(of.mat.get())) {
+    VarPtr mv(raw);
+    names.push_back(mv->name ? mv->name : "");
+  }
+  if (!last_matio_message.empty()) fail(path, "is damaged" + matio_detail());
+  return names;
+}
+
 }  // namespace tarvio

@@ -87,6 +87,10 @@ MatVars mat_read(const std::string& path, const MatReadLimits& limits = {});
 // One variable by name; throws when the file has no such variable.
 Value mat_read_var(const std::string& path, const std::string& name, const MatReadLimits& limits = {});
 
+// The names of the file's variables, in file order, without reading their
+// data.
+std::vector<std::string> mat_var_names(const std::string& path);
+
 // True when `name` can be a MAT variable or field name: a letter, then
 // letters, digits or underscores, at most 63 characters.
 bool mat_valid_name(const std::string& name);

@@ -55,6 +55,12 @@ OpRegistrar::OpRegistrar(std::string name, int max_in, int max_out, OpBody body,
   Registry::instance().add(OpInfo{std::move(name), max_in, max_out, std::move(body), std::move(help)});
 }
 
+OpRegistrar::OpRegistrar(VariableLists, std::string name, int max_in, int max_out, OpBody body, std::string help) {
+  OpInfo op{std::move(name), max_in, max_out, std::move(body), std::move(help)};
+  op.variable = true;
+  Registry::instance().add(std::move(op));
+}
+
 const Value& arg_required(const Args& in, size_t i, const std::string& op) {
   if (i >= in.size()) throw std::runtime_error(op + ": input " + std::to_string(i + 1) + " is required.");
   return in[i];

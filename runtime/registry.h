@@ -25,6 +25,10 @@ struct OpInfo {
   int max_out = 0;  // declared number of outputs
   OpBody body;
   std::string help;  // one line: what it does and its arguments
+  // The input or output list is variable (a command name and its arguments,
+  // an optional record): the library boundary adds the calling forms that
+  // take explicit counts.
+  bool variable = false;
 };
 
 // Raised when a call exceeds the declared counts.
@@ -49,8 +53,11 @@ class Registry {
 
 // Registers an operation at load time; use one static instance per operation
 // (the core library is shared, so its static registrars always run).
+struct VariableLists {};
+inline constexpr VariableLists kVariableLists{};
 struct OpRegistrar {
   OpRegistrar(std::string name, int max_in, int max_out, OpBody body, std::string help = "");
+  OpRegistrar(VariableLists, std::string name, int max_in, int max_out, OpBody body, std::string help = "");
 };
 
 // Argument helpers for registered bodies: a trailing argument that is absent
@@ -68,3 +75,6 @@ const Value& arg_required(const Args& in, size_t i, const std::string& op);
 #define TARVIO_CONCAT(a, b) TARVIO_CONCAT_(a, b)
 // TARVIO_OP("Name", max_in, max_out, body [, help]) inside a .cpp file.
 #define TARVIO_OP(...) static const ::tarvio::OpRegistrar TARVIO_CONCAT(tarvio_op_, __LINE__)(__VA_ARGS__)
+// The same for an operation whose input or output list is variable.
+#define TARVIO_OP_VARARGS(...) \
+  static const ::tarvio::OpRegistrar TARVIO_CONCAT(tarvio_op_, __LINE__)(::tarvio::kVariableLists, __VA_ARGS__)

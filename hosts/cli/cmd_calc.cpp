@@ -13,20 +13,27 @@
 #include "control/initialize.h"
 #include "control/packet_log.h"
 #include "control/param_set_ops.h"
+#include "control/parameter_checks.h"
 #include "control/parameter_files.h"
 #include "control/sequence_control.h"
 #include "control/windowless_redraw.h"
 #include "dsp/filter_design.h"
 #include "files/waveform_outputs.h"
+#include "hosts/cli/calc_entries.h"
+#include "hosts/cli/calc_options.h"
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/cli_command.h"
+#include "hosts/cli/cli_reporter.h"
+#include "hosts/cli/cmd_verify.h"
 #include "instrument/packet_file.h"
 #include "instrument/siggen_entry.h"
 #include "mac/mac_header.h"
+#include "records/field_catalog.h"
 #include "records/field_path.h"
 #include "records/record_value.h"
 #include "records/state.h"
 #include "runtime/matfile.h"
+#include "runtime/number_text.h"
 #include "runtime/report.h"
 
 namespace tarvio::cli {
@@ -35,8 +42,10 @@ namespace {
 
 const char* kUsage =
     "usage: tarvio-cli calc [PARAMFILE] [--rate R] [--set FIELD=VALUE ...] [--sig FIELD=VALUE ...]\n"
-    "                       [--save-params FILE] [--dump FILE.mat] [--export FILE] [--raw FILE]\n"
-    "                       [--save-wave FILE.mat] [--sigmf BASE]\n"
+    "                       [--idle-us T] [--ramp-us T] [--payload-file FILE [--bit-order ORDER]]\n"
+    "                       [--memory MEM-A|MEM-B|MEM-C] [--save-params FILE] [--dump FILE.mat]\n"
+    "                       [--export FILE] [--raw FILE] [--save-wave FILE.mat] [--sigmf BASE]\n"
+    "                       [--verify] [--json]\n"
     "\n"
     "Calculates the waveform of a parameter set: the defaults, or PARAMFILE (a parameter\n"
     "file), changed by the options in the order given.\n"
@@ -47,19 +56,34 @@ const char* kUsage =
     "                      OverSampling 3\n"
     "  --set FIELD=VALUE   a field of parameters by dotted name, e.g. dataLength=1500,\n"
     "                      MACheader.Contents.Address1.Contents=0x123456789ABC, Fading.delay=[0.1 0 ...];\n"
-    "                      stored as given (no clamping); what depends on it is updated\n"
+    "                      stored as given (no clamping, but a value no generator can make is\n"
+    "                      refused); what depends on it is updated (tarvio-cli fields lists them)\n"
     "  --sig FIELD=VALUE   a field of SigGenSettings, e.g. Scaling=70\n"
+    "  --idle-us T         idle interval after each frame in microseconds (0 to 100000), as the\n"
+    "                      window's entry takes it (idleSamples at the format's sample rate)\n"
+    "  --ramp-us T         power ramp length in microseconds (0 to 1000), as the window's entry\n"
+    "  --payload-file FILE the payload of every packet read from FILE (source 7), at most\n"
+    "                      maxDataLen bytes; dataLength follows the file\n"
+    "  --bit-order ORDER   left-msb (each byte most significant bit first; the default) or\n"
+    "                      right-msb, for --payload-file\n"
+    "  --memory OPTION     the instrument's baseband memory, MEM-A (8 Msamples), MEM-B (32) or\n"
+    "                      MEM-C (64, the default); a larger waveform is refused\n"
     "  --save-params FILE  save the parameter set (after the calculation) as a parameter file\n"
     "  --dump FILE.mat     waveform (all packets), markers, parameters, SigGenSettings, sampleRate\n"
     "  --export FILE       the instrument's waveform export file\n"
     "  --raw FILE          raw 16-bit sample file\n"
     "  --save-wave FILE    MAT file with samplePoints, sampleRate, wave\n"
-    "  --sigmf BASE        BASE.sigmf-data and BASE.sigmf-meta\n"
+    "  --sigmf BASE        BASE.sigmf-data and BASE.sigmf-meta (BASE.sigmf-meta names the same)\n"
+    "  --verify            demodulate and check every packet as tarvio-cli verify does (exit code 1\n"
+    "                      when a packet fails); --json prints its results as JSON\n"
     "\n"
+    "The default payload is all zeros: --set dataSourceType=5 gives PN9, 6 PN15, and\n"
+    "--payload-file a file. tarvio-cli fields lists every field, its values and default.\n"
     "VALUE is written as for tarvio-cli call: 12, 0x1F, [1 0 1], 'text', @file.mat:var.\n"
-    "Messages go to standard error; a check that stops the calculation gives exit code 1.\n";
+    "Messages go to standard error, with a progress line on a terminal and one line per file\n"
+    "written (--quiet: errors only); a check that stops the calculation gives exit code 1.\n";
 
-enum class StepKind { Rate, Set, Sig };
+enum class StepKind { Rate, Set, Sig, IdleUs, RampUs, PayloadFile, Memory };
 struct Step {
   StepKind kind;
   std::string text;
@@ -69,118 +93,7 @@ struct Outputs {
   std::string saveParams, dump, exportFile, raw, saveWave, sigmf;
 };
 
-// Shows dialogs through the host's reporter and the status line as a
-// progress line on a terminal's standard error.
-class ProgressReporter : public Reporter {
- public:
-  explicit ProgressReporter(std::shared_ptr<Reporter> inner) : inner_(std::move(inner)), tty_(isatty(2) == 1) {}
-  void show(const Message& m) override {
-    end_line();
-    inner_->show(m);
-  }
-  std::string ask(const std::string& title, const std::string& text, const std::vector<std::string>& buttons,
-                  const std::string& def) override {
-    end_line();
-    return inner_->ask(title, text, buttons, def);
-  }
-  void status(const std::string& text) override {
-    if (!tty_) return;
-    if (text.empty()) {
-      end_line();
-      return;
-    }
-    std::fprintf(stderr, "\r%s\x1b[K", text.c_str());
-    std::fflush(stderr);
-    open_ = true;
-  }
-  void end_line() {
-    if (!open_) return;
-    std::fputs("\r\x1b[K", stderr);
-    std::fflush(stderr);
-    open_ = false;
-  }
-
- private:
-  std::shared_ptr<Reporter> inner_;
-  bool tty_;
-  bool open_ = false;
-};
-
-// Installs the progress reporter for the command's lifetime.
-class ReporterScope {
- public:
-  ReporterScope() {
-    // set_reporter hands back the reporter it replaces; put it back behind
-    // the progress line.
-    auto tmp = std::make_shared<StderrReporter>();
-    previous_ = set_reporter(tmp);
-    set_reporter(std::make_shared<ProgressReporter>(previous_));
-  }
-  ~ReporterScope() { set_reporter(previous_); }
-
- private:
-  std::shared_ptr<Reporter> previous_;
-};
-
-std::pair<std::string, std::string> split_assignment(const std::string& opt, const std::string& text) {
-  const size_t eq = text.find('=');
-  if (eq == std::string::npos || eq == 0) throw UsageError(opt + " needs FIELD=VALUE, got '" + text + "'");
-  return {text.substr(0, eq), text.substr(eq + 1)};
-}
-
 bool starts_with(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
-
-// A parameters field as the window enters it, but without its clamping;
-// then whatever depends on the field.
-void set_parameter(const std::string& text) {
-  auto [path, valueText] = split_assignment("--set", text);
-  State& s = state();
-  Parameters& p = s.parameters;
-  const double oldOverSampling = p.OverSampling;
-  set_field(p, path, parse_value(valueText), "parameters");
-  if (path == "OverSampling") {
-    if (oldOverSampling > 0) {
-      const double ratio = p.OverSampling / oldOverSampling;
-      p.idleSamples = round_half_away(p.idleSamples * ratio);
-      p.rampLength = round_half_away(p.rampLength * ratio);
-    }
-    SetSampleRate(p, s.sigGenSettings, s.dontSetSampleRate);
-  }
-  if (path == "OverSampling" || path == "FilterType" || path == "FilterTaps" || path == "FilterFactor")
-    p.filterCoeffs = GenFilterCoeffs(p.FilterType, p.FilterTaps, p.FilterFactor, p.OverSampling, p.filterCoeffs);
-  if (starts_with(path, "MACheader.Contents.") && path != "MACheader.Contents.BitStream") {
-    RecalcBitStream(p.MACheader.Contents);
-    p.MACheader.Length = static_cast<double>(p.MACheader.Contents.BitStream.size()) / 8;
-  }
-  update_lengths(p);
-}
-
-// A SigGenSettings field through the settings dialogs' entry rules, so the
-// instrument is never sent what no entry could give (a NaN scaling, a
-// negative frequency); each change the rules make is shown.
-void set_sig_gen(const std::string& text) {
-  auto [path, valueText] = split_assignment("--sig", text);
-  SigGenSettings& sg = state().sigGenSettings;
-  const SigGenSettings before = sg;
-  set_field(sg, path, parse_value(valueText), "SigGenSettings");
-  for (const std::string& note : apply_entry_rules(sg, before))
-    std::fprintf(stderr, "tarvio-cli: --sig %s: %s\n", text.c_str(), note.c_str());
-  update_lengths(state().parameters);
-}
-
-void select_rate(const std::string& text) {
-  auto v = parse_number(text);
-  const int position = v && v->imag() == 0 ? data_rate_position(v->real()) : 0;
-  if (position == 0)
-    throw UsageError("--rate " + text + ": the data rate must be one of 1 2 5.5 6 9 11 12 18 22 24 33 36 48 54");
-  State& s = state();
-  // The 33 Mbit/s sample-rate list's first entry: 3 samples per chip.
-  UpdateDataRate(s.parameters, s.sigGenSettings, position, 1, s.dontSetSampleRate);
-  redraw_format_records(s.parameters, s.sigGenSettings, s.dontSetSampleRate);
-  // The data-rate list's own step: the payload limit of the new format.
-  setMaxDataLen(s.parameters);
-  update_lengths(s.parameters);
-}
 
 double waveform_sample_rate() {
   const State& s = state();
@@ -212,26 +125,62 @@ void write_dump(const std::string& path) {
   w.commit();
 }
 
-// Removes this run's packet temporary file and its marker side file when
-// the command ends; a file named with --set multiFrame.tmpFileName stays.
-class PacketFileCleanup {
- public:
-  explicit PacketFileCleanup(std::string own) : own_(std::move(own)) {}
-  ~PacketFileCleanup() {
-    if (own_.empty() || state().parameters.multiFrame.tmpFileName != own_) return;
-    packet_file::discard(own_);
+// Writes the requested files, each followed by its line (path, size,
+// samples, sample rate). False when the parameter file was not written
+// (its error has been shown).
+bool write_outputs(const Outputs& out) {
+  State& s = state();
+  const double samples = static_cast<double>(last_packet_log().samples());
+  const double rate = waveform_sample_rate();
+  if (!out.saveParams.empty()) {
+    if (!saveParameters(out.saveParams, s.parameters, s.sigGenSettings)) return false;
+    report_written(out.saveParams);
   }
-
- private:
-  std::string own_;
-};
+  // The status line names the file being written (the sample counts of a
+  // streamed file follow it).
+  auto writing = [](const std::string& path) { reporter().status("Writing " + path + " ..."); };
+  if (!out.dump.empty()) {
+    writing(out.dump);
+    write_dump(out.dump);
+    report_written(out.dump, samples, rate);
+  }
+  if (!out.exportFile.empty()) {
+    writing(out.exportFile);
+    WriteExportFile(out.exportFile);
+    report_written(out.exportFile, samples, rate);
+  }
+  if (!out.raw.empty()) {
+    writing(out.raw);
+    WriteRawWaveform(out.raw);
+    report_written(out.raw, samples, rate);
+  }
+  if (!out.saveWave.empty()) {
+    writing(out.saveWave);
+    WriteSaveWave(out.saveWave);
+    report_written(out.saveWave, samples, rate);
+  }
+  if (!out.sigmf.empty()) {
+    writing(out.sigmf + ".sigmf-data");
+    WriteSigmf(out.sigmf);
+    report_written(out.sigmf + ".sigmf-data", samples, rate);
+    report_written(out.sigmf + ".sigmf-meta");
+  }
+  reporter().status("");
+  return true;
+}
 
 int run_calc(const std::vector<std::string>& args) {
   std::string paramFile;
   std::vector<Step> steps;
   Outputs out;
+  std::string bitOrder = "left-msb";
+  bool verify = false, json = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    if (a == "--verify" || a == "--json") {
+      (a == "--verify" ? verify : json) = true;
+      continue;
+    }
     if (!starts_with(a, "--")) {
       if (!paramFile.empty())
         throw UsageError("only one parameter file can be given, got '" + paramFile + "' and '" + a + "'");
@@ -265,19 +214,33 @@ int run_calc(const std::vector<std::string>& args) {
     else if (name == "--save-wave")
       out.saveWave = value;
     else if (name == "--sigmf")
-      out.sigmf = value;
+      out.sigmf = sigmf_base(value);
+    else if (name == "--idle-us")
+      steps.push_back({StepKind::IdleUs, value});
+    else if (name == "--ramp-us")
+      steps.push_back({StepKind::RampUs, value});
+    else if (name == "--payload-file")
+      steps.push_back({StepKind::PayloadFile, value});
+    else if (name == "--bit-order")
+      bitOrder = value;
+    else if (name == "--memory")
+      steps.push_back({StepKind::Memory, value});
     else
       throw UsageError("unknown option " + name);
   }
 
-  ReporterScope reporterScope;
+  CliReporterScope reporterScope;
   InitializeAll();
   State& s = state();
   PacketFileCleanup cleanup(s.parameters.multiFrame.tmpFileName);
   // As at the window's start: the playback sample rate follows the format.
   s.dontSetSampleRate = 0;
   SetSampleRate();
-  if (!paramFile.empty() && !LoadParameters(paramFile)) return kExitFailure;
+  if (!paramFile.empty()) {
+    if (!LoadParameters(paramFile)) return kExitFailure;
+    // The file's own derived fields may be stale (edited elsewhere).
+    recompute_derived(s.parameters);
+  }
 
   for (const Step& st : steps) {
     try {
@@ -291,24 +254,41 @@ int run_calc(const std::vector<std::string>& args) {
         case StepKind::Sig:
           set_sig_gen(st.text);
           break;
+        case StepKind::IdleUs:
+          set_idle_us(st.text);
+          break;
+        case StepKind::RampUs:
+          set_ramp_us(st.text);
+          break;
+        case StepKind::PayloadFile:
+          load_payload_file(st.text, bitOrder);
+          break;
+        case StepKind::Memory:
+          set_memory(st.text);
+          break;
       }
     } catch (const FieldError& e) {
       throw UsageError(std::string(st.kind == StepKind::Sig ? "--sig " : "--set ") + st.text + ": " + e.what());
     }
   }
 
+  // The options together: the rules between fields (rate and format,
+  // payload and maxDataLen, ...).
+  try {
+    check_and_derive(s.parameters);
+  } catch (const FieldError& e) {
+    throw UsageError(e.what());
+  }
   if (!CalculateCommand()) return kExitFailure;
 
-  if (!out.saveParams.empty() && !saveParameters(out.saveParams, s.parameters, s.sigGenSettings)) return kExitFailure;
-  if (!out.dump.empty()) write_dump(out.dump);
-  if (!out.exportFile.empty()) WriteExportFile(out.exportFile);
-  if (!out.raw.empty()) WriteRawWaveform(out.raw);
-  if (!out.saveWave.empty()) WriteSaveWave(out.saveWave);
-  if (!out.sigmf.empty()) WriteSigmf(out.sigmf);
+  if (!write_outputs(out)) return kExitFailure;
+  if (verify) return verify_last_calculation(json);
   return kExitOk;
 }
 
 }  // namespace
+
+void apply_sig_setting(const std::string& text) { set_sig_gen(text); }
 
 TARVIO_CLI_COMMAND({"calc", "calculate a waveform from the defaults or a parameter file and write outputs", kUsage,
                     &run_calc});

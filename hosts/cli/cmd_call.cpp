@@ -6,6 +6,7 @@
 
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/cli_command.h"
+#include "hosts/cli/cli_reporter.h"
 #include "runtime/matfile.h"
 #include "runtime/registry.h"
 
@@ -26,6 +27,7 @@ int run_call(const std::vector<std::string>& args) {
     MatVars vars;
     for (size_t i = 0; i < out.size(); ++i) vars.emplace_back("out" + std::to_string(i + 1), out[i]);
     mat_write(pa.get("--out"), vars);
+    report_written(pa.get("--out"));
     return kExitOk;
   }
   for (size_t i = 0; i < out.size(); ++i) std::fputs(to_display(out[i], "out" + std::to_string(i + 1)).c_str(), stdout);

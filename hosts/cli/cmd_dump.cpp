@@ -6,6 +6,7 @@
 
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/cli_command.h"
+#include "hosts/cli/cli_reporter.h"
 #include "records/record_value.h"
 #include "records/state.h"
 #include "runtime/matfile.h"
@@ -38,6 +39,7 @@ int run_dump(const std::vector<std::string>& args) {
   for (const auto& name : pa.positional) vars.emplace_back(name, variable(name));
   if (pa.has("--out")) {
     mat_write(pa.get("--out"), vars);
+    report_written(pa.get("--out"));
     return kExitOk;
   }
   for (const auto& [name, v] : vars) std::fputs(to_display(v, name).c_str(), stdout);

@@ -1,16 +1,25 @@
 // tarvio-cli: runs Tarvio from the command line. Builds the default records,
-// then dispatches to the subcommand named by the first argument.
+// then dispatches to the subcommand named by the first argument. --quiet
+// (anywhere before "--") leaves only errors on standard error; --version
+// names the version and the libraries in use.
+#include <fftw3.h>
+#include <matio.h>
+#include <zlib.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "control/initialize.h"
 #include "hosts/cli/cli_command.h"
+#include "hosts/cli/cli_reporter.h"
 #include "instrument/packet_file.h"
+#include "records/defaults.h"
 #include "records/state.h"
 #include "runtime/cleanup.h"
 #include "runtime/report.h"
@@ -25,10 +34,43 @@ using tarvio::cli::UsageError;
 
 void print_command_list(FILE* out) {
   std::fprintf(out,
-               "usage: tarvio-cli COMMAND [ARG ...]\n"
-               "       tarvio-cli COMMAND --help\n\n"
+               "usage: tarvio-cli [--quiet] COMMAND [ARG ...]\n"
+               "       tarvio-cli COMMAND --help\n"
+               "       tarvio-cli --version\n\n"
                "Commands:\n");
   for (const CliCommand* c : all_commands()) std::fprintf(out, "  %-10s %s\n", c->name.c_str(), c->summary.c_str());
+}
+
+void print_version() {
+  const tarvio::AppInfo a = tarvio::DefaultAppInfo();
+  int major = 0, minor = 0, release = 0;
+  Mat_GetLibraryVersion(&major, &minor, &release);
+  std::printf("tarvio-cli %s (%s)\n", a.Rev.c_str(), a.Date.c_str());
+  std::printf("libraries: %s, matio %d.%d.%d, zlib %s, nlohmann_json %d.%d.%d, %s\n", fftw_version, major, minor,
+              release, zlibVersion(), NLOHMANN_JSON_VERSION_MAJOR, NLOHMANN_JSON_VERSION_MINOR,
+              NLOHMANN_JSON_VERSION_PATCH,
+#if defined(__clang__)
+              "clang " __clang_version__
+#elif defined(__GNUC__)
+              "GCC " __VERSION__
+#else
+              "an unknown compiler"
+#endif
+  );
+}
+
+// Takes --quiet (and -q) out of the arguments before any "--".
+bool take_quiet(std::vector<std::string>& args) {
+  bool quiet = false;
+  for (size_t i = 0; i < args.size() && args[i] != "--";) {
+    if (args[i] == "--quiet" || args[i] == "-q") {
+      quiet = true;
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+    } else {
+      ++i;
+    }
+  }
+  return quiet;
 }
 
 // Standard output is buffered: a full disk or a closed pipe shows only when
@@ -45,20 +87,25 @@ bool stdout_written(const std::string& command) {
 // Runs the command; the process's own packet temporary file does not
 // outlive it, whatever way the command ends.
 int run_command(const CliCommand& cmd, const std::vector<std::string>& rest) {
+  using tarvio::cli::kExitOk;
+  using tarvio::cli::write_held_warnings;
   std::string own_packets;
   try {
     tarvio::InitializeAll();
     own_packets = tarvio::state().parameters.multiFrame.tmpFileName;
     const int rc = cmd.run(rest);
     tarvio::packet_file::discard(own_packets);
+    if (rc != kExitOk) write_held_warnings();
     return rc;
   } catch (const UsageError& e) {
     tarvio::packet_file::discard(own_packets);
+    write_held_warnings();
     std::fprintf(stderr, "tarvio-cli %s: %s\n(tarvio-cli %s --help shows the usage)\n", cmd.name.c_str(), e.what(),
                  cmd.name.c_str());
     return kExitUsage;
   } catch (const std::exception& e) {
     tarvio::packet_file::discard(own_packets);
+    write_held_warnings();
     std::fprintf(stderr, "tarvio-cli %s: error: %s\n", cmd.name.c_str(), e.what());
     return kExitFailure;
   }
@@ -78,6 +125,11 @@ int main(int argc, char** argv) {
   using namespace tarvio::cli;
   tarvio::set_reporter(std::make_shared<tarvio::StderrReporter>());
   std::vector<std::string> args(argv + 1, argv + argc);
+  quiet_mode() = take_quiet(args);
+  if (!args.empty() && args[0] == "--version") {
+    print_version();
+    return kExitOk;
+  }
   if (args.empty()) {
     print_command_list(stderr);
     return kExitUsage;

@@ -5,8 +5,10 @@
 
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct mxArray {
@@ -16,6 +18,8 @@ struct mxArray {
   std::vector<double> re, im;
   std::vector<int32_t> ints;
   std::string text;
+  std::vector<std::pair<std::string, std::unique_ptr<mxArray>>> fields;  // a record's
+  std::vector<std::unique_ptr<mxArray>> cells;                           // a list's
 };
 
 namespace {
@@ -30,6 +34,21 @@ void copy_message(const std::string& msg, char* err, size_t errlen) {
   const size_t n = msg.size() < errlen - 1 ? msg.size() : errlen - 1;
   std::memcpy(err, msg.data(), n);
   err[n] = '\0';
+}
+
+std::unique_ptr<mxArray> copy_of(const mxArray& a) {
+  auto c = std::make_unique<mxArray>();
+  c->cls = a.cls;
+  c->rows = a.rows;
+  c->cols = a.cols;
+  c->complex = a.complex;
+  c->re = a.re;
+  c->im = a.im;
+  c->ints = a.ints;
+  c->text = a.text;
+  for (const auto& [name, v] : a.fields) c->fields.emplace_back(name, copy_of(*v));
+  for (const auto& v : a.cells) c->cells.push_back(copy_of(*v));
+  return c;
 }
 
 }  // namespace
@@ -89,7 +108,86 @@ mxArray* mx_create_int32(size_t rows, size_t cols) {
   return a;
 }
 
+mxArray* mx_create_struct(void) {
+  auto* a = new (std::nothrow) mxArray;
+  if (a == nullptr) return nullptr;
+  a->cls = MX_STRUCT;
+  a->rows = a->cols = 1;
+  return a;
+}
+
+mxArray* mx_create_cell(size_t n) {
+  auto* a = new (std::nothrow) mxArray;
+  if (a == nullptr) return nullptr;
+  try {
+    a->cls = MX_CELL;
+    a->rows = 1;
+    a->cols = n;
+    for (size_t k = 0; k < n; ++k) a->cells.emplace_back(new mxArray);
+  } catch (const std::bad_alloc&) {
+    delete a;
+    return nullptr;
+  }
+  return a;
+}
+
+mxArray* mx_duplicate(const mxArray* a) {
+  if (a == nullptr) return nullptr;
+  try {
+    return copy_of(*a).release();
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
 void mx_destroy(mxArray* a) { delete a; }
+
+int mx_set_field(mxArray* a, const char* name, mxArray* value) {
+  std::unique_ptr<mxArray> owned(value);
+  if (a == nullptr || a->cls != MX_STRUCT || name == nullptr || value == nullptr) return -1;
+  try {
+    for (auto& [n, v] : a->fields)
+      if (n == name) {
+        v = std::move(owned);
+        return 0;
+      }
+    a->fields.emplace_back(name, std::move(owned));
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+  return 0;
+}
+
+int mx_field_count(const mxArray* a) { return a->cls == MX_STRUCT ? static_cast<int>(a->fields.size()) : -1; }
+
+const char* mx_field_name(const mxArray* a, int k) {
+  if (a->cls != MX_STRUCT || k < 0 || k >= static_cast<int>(a->fields.size())) return nullptr;
+  return a->fields[static_cast<size_t>(k)].first.c_str();
+}
+
+mxArray* mx_field_at(const mxArray* a, int k) {
+  if (a->cls != MX_STRUCT || k < 0 || k >= static_cast<int>(a->fields.size())) return nullptr;
+  return a->fields[static_cast<size_t>(k)].second.get();
+}
+
+mxArray* mx_get_field(const mxArray* a, const char* name) {
+  if (a->cls != MX_STRUCT || name == nullptr) return nullptr;
+  for (const auto& [n, v] : a->fields)
+    if (n == name) return v.get();
+  return nullptr;
+}
+
+int mx_set_cell(mxArray* a, size_t k, mxArray* value) {
+  std::unique_ptr<mxArray> owned(value);
+  if (a == nullptr || a->cls != MX_CELL || k >= a->cells.size() || value == nullptr) return -1;
+  a->cells[k] = std::move(owned);
+  return 0;
+}
+
+mxArray* mx_get_cell(const mxArray* a, size_t k) {
+  if (a->cls != MX_CELL || k >= a->cells.size()) return nullptr;
+  return a->cells[k].get();
+}
 
 mx_class mx_class_of(const mxArray* a) { return a->cls; }
 size_t mx_rows(const mxArray* a) { return a->rows; }

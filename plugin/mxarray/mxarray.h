@@ -1,10 +1,13 @@
-/* The argument arrays passed between the library and the export plug-in: a
- * tiny C interface (sizes, real and imaginary parts, texts, the 32-bit
- * integer class, error raising) that the plug-in links against instead of
- * anything of the library.
+/* The argument arrays passed between the library and the export plug-in, and
+ * between the library and a host program through the library's C interface
+ * (include/tarvio/tarvio.h): a tiny C interface (sizes, real and imaginary
+ * parts, texts, the 32-bit integer class, records and lists, error raising)
+ * that the plug-in links against instead of anything of the library.
  *
  * Arrays are column-major matrices of one class: double (real, or complex
- * with a separate imaginary part), char (a text, 1 x length) or int32.
+ * with a separate imaginary part), char (a text, 1 x length) or int32; or a
+ * record (1 x 1, named fields in order, each holding an array) or a list
+ * (1 x n, each item an array).
  *
  * Error raising. mx_raise() does not return: it unwinds to the mx_call()
  * that started the plug-in by throwing a C++ exception private to this
@@ -31,7 +34,7 @@ extern "C" {
 
 typedef struct mxArray mxArray;
 
-typedef enum { MX_DOUBLE = 1, MX_CHAR = 2, MX_INT32 = 3 } mx_class;
+typedef enum { MX_DOUBLE = 1, MX_CHAR = 2, MX_INT32 = 3, MX_STRUCT = 4, MX_CELL = 5 } mx_class;
 
 /* Entry point of a plug-in: nlhs results wanted, nrhs inputs. */
 typedef void (*mx_entry)(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
@@ -41,7 +44,24 @@ mxArray* mx_create_double(size_t rows, size_t cols, int complex_flag);
 mxArray* mx_create_scalar(double x);
 mxArray* mx_create_text(const char* text);
 mxArray* mx_create_int32(size_t rows, size_t cols);
-void mx_destroy(mxArray* a); /* NULL is allowed */
+mxArray* mx_create_struct(void);         /* a record without fields */
+mxArray* mx_create_cell(size_t n);       /* a list of n empty matrices */
+mxArray* mx_duplicate(const mxArray* a); /* a deep copy */
+void mx_destroy(mxArray* a);             /* NULL is allowed; a record or list with all it holds */
+
+/* Records. mx_set_field adds the field at the end, or replaces the value
+ * of a field of that name; the record takes ownership of value (also when
+ * it fails). Return 0, or -1 when a is no record or memory ran out. The
+ * getters return arrays the record still owns, or NULL. */
+int mx_set_field(mxArray* a, const char* name, mxArray* value);
+int mx_field_count(const mxArray* a);               /* -1 when a is no record */
+const char* mx_field_name(const mxArray* a, int k); /* 0-based */
+mxArray* mx_field_at(const mxArray* a, int k);
+mxArray* mx_get_field(const mxArray* a, const char* name);
+
+/* Lists: the same ownership rules; k is 0-based. */
+int mx_set_cell(mxArray* a, size_t k, mxArray* value);
+mxArray* mx_get_cell(const mxArray* a, size_t k);
 
 /* Shape and class. */
 mx_class mx_class_of(const mxArray* a);

@@ -117,6 +117,22 @@ TEST(Dot11bHeader, ServiceBitsAndRejectedRates) {
 // The scrambler against the polynomial definition: descrambling the output
 // with s[n] xor s[n-4] xor s[n-7] (register history from the seed) gives the
 // input back.
+// LENGTH counts microseconds in 16 bits: 8191 octets at 1 Mbit/s (65528 us)
+// fit, 8192 (65536 us) do not and are refused instead of giving a longer
+// field and a 49-bit header.
+TEST(Dot11bHeader, LengthBeyondSixteenBitsIsRefused) {
+  EXPECT_EQ(tarvio::Dot11b_HEADER(8 * 8191, 1, 0, 0).size(), 48u);
+  EXPECT_EQ(tarvio::Dot11b_HEADER(8 * 45045, 11, 0, 0).size(), 48u);  // 32760 us
+  for (double octets : {8192.0, 9034.0})
+    EXPECT_THROW(tarvio::Dot11b_HEADER(8 * octets, 1, 0, 0), std::invalid_argument) << octets;
+  try {
+    tarvio::Dot11b_HEADER(8 * 9034, 1, 0, 0);
+  } catch (const std::invalid_argument& e) {
+    EXPECT_NE(std::string(e.what()).find("72272 us"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("65535"), std::string::npos) << e.what();
+  }
+}
+
 TEST(Dot11bScrambler, InvertsWithSelfSynchronisingDescrambler) {
   Bits data(300);
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>((i * 7 + i / 3) % 2);

@@ -111,6 +111,13 @@ TEST(Dot11gHeader, FieldsAndCrc) {
       }
 }
 
+// At 22 Mbit/s PBCC the 16-bit LENGTH holds 65535 us: 180220 octets plus
+// the tail octet fit, 180221 do not.
+TEST(Dot11gHeader, LengthBeyondSixteenBitsIsRefused) {
+  EXPECT_EQ(tarvio::Dot11g_HEADER(8 * 180220, 22, 1, 0).size(), 48u);
+  EXPECT_THROW(tarvio::Dot11g_HEADER(8 * 180221, 22, 1, 0), std::invalid_argument);
+}
+
 TEST(Dot11gHeader, RegisteredFormsKeepTheirCounts) {
   const Registry& reg = Registry::instance();
   const std::pair<const char*, std::pair<int, int>> ops[] = {

@@ -1,0 +1,40 @@
+// The CCDF display: how often the instantaneous power exceeds each level
+// above the average power, with the curve of Gaussian noise for comparison.
+#pragma once
+
+#include <string>
+
+#include "displays/figure.h"
+#include "runtime/types.h"
+
+namespace tarvio {
+
+struct Ccdf {
+  RVec level_db;             // 201 levels 0, step, ..., max in dB above average
+  RVec percent;              // share of samples at or above each level, in %
+  RVec reference;            // the same for Gaussian noise, in %
+  bool real_valued = false;  // every sample had a zero imaginary part
+  // The measured curve as drawn: up to its last non-zero point and the zero
+  // after it, which drops to the axis floor.
+  size_t drawn = 0;
+  Limits axis_percent;  // logarithmic vertical axis
+};
+
+// Instantaneous power p = |x|^2 (1e-300 added to every sample when one is
+// exactly 0) relative to the average power (1e-300 when that is 0), in dB.
+// The level axis ends at the largest relative level, but at least 20 dB;
+// beyond 20 dB it is extended by 1 %. Levels x(i) = i * max/200; the count at
+// x(i) is the number of samples whose relative level is >= x(i). The
+// reference is 100 exp(-10^(x/10)) for complex samples and
+// 100 erfc(10^(x/20)/sqrt(2)) for real-valued ones. The vertical axis runs
+// from the smallest non-zero percentage, but at most 0.001 %, to 100 %.
+// Throws std::invalid_argument for an empty waveform.
+Ccdf ccdf(const CVec& x);
+
+// Window "CCDF " + title: the measured and the reference curve on one axes,
+// "dB above Average" from 0 to the last level, logarithmic
+// "Frequency of occurence (%)", dotted grid. An empty waveform shows
+// "No Data".
+Figure ccdf_figure(const CVec& x, const std::string& title);
+
+}  // namespace tarvio

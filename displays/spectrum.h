@@ -1,0 +1,38 @@
+// The magnitude spectrum display: the discrete Fourier transform of the
+// whole waveform (no window, no averaging), zero frequency in the middle,
+// levels in dB relative to the strongest bin.
+#pragma once
+
+#include <string>
+
+#include "displays/figure.h"
+#include "runtime/types.h"
+
+namespace tarvio {
+
+struct Spectrum {
+  RVec level_db;     // one value per bin, lowest frequency first, peak at 0 dB
+  double f0_hz = 0;  // frequency of level_db[0]
+  double df_hz = 0;  // bin spacing fs/N
+  Limits axis_db;    // the vertical axis
+};
+
+// The spectrum of `x` sampled at `fs` Hz. Bin k (frequency k * fs/N for
+// k = -floor(N/2) ... ceil(N/2) - 1) is placed at that frequency, so zero
+// frequency sits at f = 0 for odd and even N. Power is |X|^2; when a bin is
+// exactly 0, 1e-20 times the largest power (1e-20 when everything is 0) is
+// added to every bin so that the logarithm is finite. The axis runs from the
+// lowest level rounded down to 10 dB, but not below -100 dB, to the highest
+// rounded up to 10 dB; a flat spectrum gets the 10 dB below its level.
+// Takes the samples by value and transforms them in place: pass an rvalue
+// to hold a long waveform only once. Throws std::invalid_argument for an
+// empty waveform, a sample rate that is not positive or a waveform too long
+// for one transform.
+Spectrum magnitude_spectrum(CVec x, double fs);
+
+// The display: window "Magnitude Spectrum " + title, one axes from -fs/2 to
+// fs/2 in the frequency unit of fs/2, labels "Frequency (unit)" and
+// "LogMag (dB)", grid lines. An empty waveform shows "No Data".
+Figure spectrum_figure(CVec x, double fs, const std::string& title);
+
+}  // namespace tarvio

@@ -1,0 +1,34 @@
+// The command-line changes to the parameter set that `calc` and `window`
+// share (--set, --sig, --rate), and the removal of a run's packet file.
+#pragma once
+
+#include <string>
+
+namespace tarvio::cli {
+
+// --set FIELD=VALUE: a field of parameters by its dotted name, stored as
+// given (no clamping; a value no generator can make, or a computed field, is
+// refused with FieldError), then what depends on it (oversampling-scaled
+// counts, filter taps, the MAC header's bit stream, the derived fields).
+void set_parameter(const std::string& text);
+// --sig FIELD=VALUE: a field of SigGenSettings.
+void set_sig_gen(const std::string& text);
+// --rate R: a data rate in Mbit/s chosen as the window's data-rate list
+// does (a payload held at the new limit is noted on standard error).
+// UsageError for a rate not in the list.
+void select_rate(const std::string& text);
+
+// Removes this run's packet temporary file and its marker side file when
+// the command ends; a file named with --set multiFrame.tmpFileName stays.
+class PacketFileCleanup {
+ public:
+  explicit PacketFileCleanup(std::string own) : own_(std::move(own)) {}
+  ~PacketFileCleanup();
+  PacketFileCleanup(const PacketFileCleanup&) = delete;
+  PacketFileCleanup& operator=(const PacketFileCleanup&) = delete;
+
+ private:
+  std::string own_;
+};
+
+}  // namespace tarvio::cli

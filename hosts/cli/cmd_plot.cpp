@@ -1,0 +1,167 @@
+// tarvio-cli plot: draws an analysis display of a waveform file into a PNG
+// picture and/or writes its traces as CSV numbers. The displays are
+// computed here; the picture is painted by the display module, which is
+// loaded by name so that tarvio-cli itself never links the window toolkit.
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "displays/ccdf.h"
+#include "displays/figure_csv.h"
+#include "displays/iq_time.h"
+#include "displays/spectrum.h"
+#include "dsp/dac_res.h"
+#include "hosts/cli/cli_args.h"
+#include "hosts/cli/cli_command.h"
+#include "qt/displays/render_png.h"
+#include "runtime/matfile.h"
+
+namespace tarvio::cli {
+namespace {
+
+constexpr const char* kModuleFile = "libtarvio-qtdisplays.so";
+// The displays show the waveform as a 14-bit converter would play it.
+constexpr double kDisplayBits = 14;
+
+// The folder holding the core library, where the display module is built.
+std::string library_folder() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&mat_var_names), &info) == 0 || info.dli_fname == nullptr) return "";
+  const std::string p = info.dli_fname;
+  const auto slash = p.find_last_of('/');
+  return slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
+}
+
+// The display module's picture entry point; loaded once and kept.
+tarvio_render_png_fn render_entry() {
+  static tarvio_render_png_fn entry = nullptr;
+  if (entry) return entry;
+  std::string tried;
+  for (const std::string& candidate : {library_folder() + kModuleFile, std::string(kModuleFile)}) {
+    void* h = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!h) {
+      const char* why = dlerror();
+      tried += "\n  " + candidate + ": " + (why ? why : "not found");
+      continue;
+    }
+    if (void* sym = dlsym(h, TARVIO_RENDER_PNG_SYMBOL)) {
+      entry = reinterpret_cast<tarvio_render_png_fn>(sym);
+      return entry;
+    }
+    tried += "\n  " + candidate + ": no entry point " TARVIO_RENDER_PNG_SYMBOL;
+    dlclose(h);
+  }
+  throw std::runtime_error(std::string("--png needs the display module ") + kModuleFile +
+                           ", which is built when Qt 6 (qt6-base-dev) is installed; it could not be loaded:" + tried +
+                           "\n(--csv works without it)");
+}
+
+struct Waveform {
+  CVec samples;
+  double rate = 0;
+};
+
+// `waveform` (a --dump file) or `wave` (a Save Wave file), and `sampleRate`.
+Waveform read_waveform(const std::string& path) {
+  const std::vector<std::string> names = mat_var_names(path);
+  auto has = [&](const char* n) { return std::find(names.begin(), names.end(), n) != names.end(); };
+  const char* var = has("waveform") ? "waveform" : has("wave") ? "wave" : nullptr;
+  if (!var) throw std::runtime_error("'" + path + "' holds neither `waveform` (calc --dump) nor `wave` (Save Wave)");
+  if (!has("sampleRate")) throw std::runtime_error("'" + path + "' has no `sampleRate`");
+  Waveform w;
+  const Value rate = mat_read_var(path, "sampleRate");
+  if (!rate.is_numeric() || rate.numel() != 1 || !(rate.to_double() > 0) || !std::isfinite(rate.to_double()))
+    throw std::runtime_error("'" + path + "': `sampleRate` must be one positive number");
+  w.rate = rate.to_double();
+  {
+    const Value v = mat_read_var(path, var);
+    if (!v.is_numeric() || (v.rows() > 1 && v.cols() > 1))
+      throw std::runtime_error("'" + path + "': `" + var + "` must be a row or column of samples, not a " +
+                               std::to_string(v.rows()) + " x " + std::to_string(v.cols()) + " " + v.kind_name());
+    w.samples = v.to_complex();
+  }
+  return w;
+}
+
+void parse_size(const std::string& text, int& width, int& height) {
+  const auto x = text.find('x');
+  try {
+    if (x == std::string::npos) throw std::invalid_argument(text);
+    size_t used = 0;
+    width = std::stoi(text.substr(0, x), &used);
+    if (used != x) throw std::invalid_argument(text);
+    height = std::stoi(text.substr(x + 1), &used);
+    if (used != text.size() - x - 1) throw std::invalid_argument(text);
+  } catch (const std::logic_error&) {
+    throw UsageError("--size wants WIDTHxHEIGHT in pixels, e.g. 1000x700, not '" + text + "'");
+  }
+  if (width < 100 || height < 100 || width > 20000 || height > 20000)
+    throw UsageError("--size " + text + ": each side must be 100 ... 20000 pixels");
+}
+
+int run_plot(const std::vector<std::string>& args) {
+  const ParsedArgs pa = parse_args(args, {"--png", "--csv", "--title", "--size"});
+  if (pa.positional.size() != 2) throw UsageError("name a display and one waveform file");
+  const std::string kind = pa.positional[0], path = pa.positional[1];
+  if (kind != "spectrum" && kind != "iq" && kind != "iq-overlaid" && kind != "ccdf")
+    throw UsageError("'" + kind + "' is not a display: spectrum, iq, iq-overlaid or ccdf");
+  if (!pa.has("--png") && !pa.has("--csv")) throw UsageError("say what to write: --png OUT.png and/or --csv OUT.csv");
+  int width = 1000, height = 700;
+  if (pa.has("--size")) parse_size(pa.get("--size"), width, height);
+  // Load the module before the long work, so that a missing one is reported at once.
+  const tarvio_render_png_fn render = pa.has("--png") ? render_entry() : nullptr;
+
+  Waveform w = read_waveform(path);
+  const std::string title = pa.get("--title", std::filesystem::path(path).filename().string());
+  CVec shown = ApplyDacRes(w.samples, kDisplayBits);
+  CVec().swap(w.samples);
+  Figure f;
+  if (kind == "spectrum")
+    f = spectrum_figure(std::move(shown), w.rate, title);
+  else if (kind == "ccdf")
+    f = ccdf_figure(shown, title);
+  else
+    f = iq_time_figure(std::move(shown), w.rate, title, kind == "iq-overlaid");
+
+  if (pa.has("--csv")) {
+    write_figure_csv(f, pa.get("--csv"));
+    std::printf("written %s\n", pa.get("--csv").c_str());
+  }
+  if (render) {
+    char error[1024] = "";
+    if (render(&f, pa.get("--png").c_str(), width, height, error, sizeof error) != 0) throw std::runtime_error(error);
+    std::printf("written %s\n", pa.get("--png").c_str());
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+TARVIO_CLI_COMMAND({"plot", "draw a display of a waveform file (PNG) or write its numbers (CSV)",
+                    "usage: tarvio-cli plot spectrum|iq|iq-overlaid|ccdf FILE.mat [--png OUT.png] [--csv OUT.csv]\n"
+                    "                       [--title TEXT] [--size WxH]\n"
+                    "\n"
+                    "Computes an analysis display of the waveform in FILE.mat, a calc --dump file\n"
+                    "(`waveform`, `sampleRate`) or a Save Wave file (`wave`, `sampleRate`). As in\n"
+                    "the desktop program, the samples are first quantised to 14 bits.\n"
+                    "  spectrum      magnitude spectrum (whole waveform, no window)\n"
+                    "  iq            I(t) and Q(t) on two axes\n"
+                    "  iq-overlaid   I(t) and Q(t) on one axes\n"
+                    "  ccdf          CCDF of the instantaneous power, with the Gaussian reference\n"
+                    "Options (at least one of --png and --csv):\n"
+                    "  --png OUT.png   the display as a picture (needs the display module, built\n"
+                    "                  with Qt 6; no desktop needed)\n"
+                    "  --csv OUT.csv   the plotted traces as numbers: a header line naming the\n"
+                    "                  columns with their units, then one row per point, every\n"
+                    "                  sample included\n"
+                    "  --title TEXT    the window title after the display name (default: the\n"
+                    "                  file name)\n"
+                    "  --size WxH      picture size in pixels (default 1000x700)\n",
+                    &run_plot});
+
+}  // namespace tarvio::cli

@@ -1,0 +1,95 @@
+// The CCDF: level axis (20 dB for a constant envelope, 1 % beyond the peak
+// otherwise), counts against the definition, the Gaussian references and
+// the vertical axis.
+#include "displays/ccdf.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace tarvio {
+namespace {
+
+TEST(Ccdf, ConstantEnvelopeDropsToTheFloorAtZeroDecibels) {
+  CVec x(1000);
+  for (size_t k = 0; k < x.size(); ++k) x[k] = std::polar(0.7, 0.01 * double(k));
+  // Exactly constant power, whatever the rounding of the phase.
+  for (cplx& v : x) v = cplx(0.6, 0.8) * (v.real() > 0 ? 1.0 : -1.0);
+  const Ccdf c = ccdf(x);
+  ASSERT_EQ(c.level_db.size(), 201u);
+  EXPECT_EQ(c.level_db.back(), 20);
+  EXPECT_EQ(c.percent[0], 100);
+  EXPECT_EQ(c.percent[1], 0);
+  EXPECT_EQ(c.drawn, 2u);  // 100 % at 0 dB, then down to the floor
+  EXPECT_EQ(c.axis_percent, (Limits{0.001, 100}));
+  EXPECT_FALSE(c.real_valued);
+}
+
+TEST(Ccdf, PeakOf25dBExtendsTheLevelAxisTo25_25dB) {
+  // N-1 samples of power 1 and one of power P with P / mean = 10^2.5.
+  const double n = 1000, ratio = std::pow(10, 2.5);
+  const double p = ratio * (n - 1) / (n - ratio);
+  CVec x(size_t(n), cplx(1, 0));
+  x[500] = cplx(0, std::sqrt(p));
+  const Ccdf c = ccdf(x);
+  EXPECT_NEAR(c.level_db.back(), 25.25, 1e-9);
+  EXPECT_NEAR(c.level_db[1], 25.25 / 200, 1e-12);
+  EXPECT_DOUBLE_EQ(c.percent[200], 0);              // the peak is below the extended end
+  EXPECT_DOUBLE_EQ(c.percent[195], 0.1);            // 24.62 dB: only the peak
+  EXPECT_EQ(c.axis_percent, (Limits{0.001, 100}));  // smallest non-zero 0.1 %: the floor stays 0.001 %
+}
+
+TEST(Ccdf, CountsAreTheSamplesAtOrAboveEachLevel) {
+  std::mt19937 gen(7);
+  std::normal_distribution<double> g;
+  CVec x(20000);
+  for (cplx& v : x) v = cplx(g(gen), g(gen));
+  const Ccdf c = ccdf(x);
+  long double sum = 0;
+  for (const cplx& v : x) sum += std::norm(v);
+  const double avg = double(sum / (long double)x.size());
+  for (size_t i = 0; i < c.level_db.size(); i += 7) {
+    size_t count = 0;
+    for (const cplx& v : x) count += 10 * std::log10(std::norm(v) / avg) >= c.level_db[i];
+    EXPECT_DOUBLE_EQ(c.percent[i], double(count) * 100 / double(x.size())) << "level " << i;
+  }
+  // Complex Gaussian noise follows its reference.
+  for (size_t i : {0u, 20u, 50u}) EXPECT_NEAR(c.percent[i], c.reference[i], 2.0) << "level " << i;
+  EXPECT_NEAR(c.reference[0], 100 * std::exp(-1.0), 1e-12);
+  // Smallest non-zero share is one sample, below 0.001 %: it sets the floor.
+  EXPECT_EQ(c.axis_percent.hi, 100);
+  EXPECT_DOUBLE_EQ(c.axis_percent.lo, 100.0 / 20000 < 0.001 ? 100.0 / 20000 : 0.001);
+}
+
+TEST(Ccdf, RealSamplesUseTheRealGaussianReferenceAndZeroPowerIsCounted) {
+  CVec x = {cplx(1, 0), cplx(-1, 0), cplx(0, 0), cplx(2, 0)};
+  const Ccdf c = ccdf(x);
+  EXPECT_TRUE(c.real_valued);
+  EXPECT_NEAR(c.reference[0], 100 * std::erfc(1 / std::sqrt(2.0)), 1e-12);
+  EXPECT_EQ(c.percent[0], 25);  // only the sample of power 4 reaches the mean of 1.5
+
+  const Ccdf zero = ccdf(CVec(3));  // all zero: every sample at the mean
+  EXPECT_EQ(zero.percent[0], 100);
+  EXPECT_EQ(zero.level_db.back(), 20);
+}
+
+TEST(CcdfFigure, AxesLabelsAndTheDrawnCurve) {
+  const CVec x(10, cplx(0.5, 0.5));
+  const Figure f = ccdf_figure(x, "T");
+  EXPECT_EQ(f.name, "CCDF T");
+  const Axes& a = f.axes.at(0);
+  EXPECT_EQ(a.xlabel, "dB above Average");
+  EXPECT_EQ(a.ylabel, "Frequency of occurence (%)");
+  EXPECT_TRUE(a.ylog);
+  EXPECT_EQ(a.grid, GridStyle::Dotted);
+  EXPECT_EQ(a.x, (Limits{0, 20}));
+  ASSERT_EQ(a.traces.size(), 2u);
+  EXPECT_EQ(a.traces[0].size(), 2u);
+  EXPECT_EQ(a.traces[1].size(), 201u);
+  EXPECT_EQ(ccdf_figure({}, "T").axes.at(0).note, "No Data");
+  EXPECT_THROW(ccdf({}), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace tarvio

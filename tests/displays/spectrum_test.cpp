@@ -1,0 +1,85 @@
+// The magnitude spectrum: every bin at its own frequency for odd and even
+// lengths, the rule for exactly-zero bins, the axis rounding, the -100 dB
+// floor, and the figure around it.
+#include "displays/spectrum.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace tarvio {
+namespace {
+
+CVec tone(size_t n, long bin) {
+  CVec x(n);
+  for (size_t k = 0; k < n; ++k) x[k] = std::polar(1.0, 2 * std::numbers::pi * double(bin) * double(k) / double(n));
+  return x;
+}
+
+TEST(MagnitudeSpectrum, EachBinSitsAtItsFrequencyForOddAndEvenLengths) {
+  const double fs = 8000;
+  for (size_t n : {7u, 8u, 9u, 10u}) {
+    const long lowest = -long(n / 2), highest = long((n + 1) / 2) - 1;
+    for (long bin : {0L, 1L, -1L, lowest, highest}) {
+      const Spectrum s = magnitude_spectrum(tone(n, bin), fs);
+      ASSERT_EQ(s.level_db.size(), n);
+      EXPECT_DOUBLE_EQ(s.df_hz, fs / double(n));
+      EXPECT_DOUBLE_EQ(s.f0_hz, double(lowest) * fs / double(n));
+      const size_t peak = size_t(std::max_element(s.level_db.begin(), s.level_db.end()) - s.level_db.begin());
+      EXPECT_NEAR(s.f0_hz + double(peak) * s.df_hz, double(bin) * fs / double(n), 1e-9) << "N " << n << " bin " << bin;
+      EXPECT_EQ(s.level_db[peak], 0);
+    }
+  }
+}
+
+TEST(MagnitudeSpectrum, ZeroBinsGetTheSmallOffsetAndTheAxisStopsAt100dB) {
+  // A constant has one non-zero bin: the others become 1e-20 of the peak,
+  // -200 dB, and the axis ends at -100 dB.
+  const Spectrum s = magnitude_spectrum(CVec(4, cplx(1, 0)), 1);
+  EXPECT_EQ(s.level_db[2], 0);  // zero frequency in the middle of four
+  for (size_t i : {0u, 1u, 3u}) EXPECT_NEAR(s.level_db[i], -200, 1e-9);
+  EXPECT_EQ(s.axis_db, (Limits{-100, 0}));
+}
+
+TEST(MagnitudeSpectrum, AxisRoundsOutToTenDecibels) {
+  struct Case {
+    CVec x;
+    Limits axis;
+  } cases[] = {
+      {{cplx(1, 0), cplx(0.5, 0)}, {-10, 0}},   // bins 1.5 and 0.5: 0 and -9.54 dB
+      {{cplx(1, 0), cplx(0.98, 0)}, {-40, 0}},  // bins 1.98 and 0.02: -39.9 dB
+      {CVec(6), {-10, 0}},                      // all zero: flat at 0 dB, the axis keeps a length
+      {{cplx(0, 1)}, {-10, 0}},                 // one sample: flat as well
+  };
+  for (const Case& c : cases) EXPECT_EQ(magnitude_spectrum(c.x, 1).axis_db, c.axis) << c.x.size();
+}
+
+TEST(MagnitudeSpectrum, RefusesWhatItCannotShow) {
+  EXPECT_THROW(magnitude_spectrum({}, 1), std::invalid_argument);
+  EXPECT_THROW(magnitude_spectrum({cplx(1, 0)}, 0), std::invalid_argument);
+  EXPECT_THROW(spectrum_figure({cplx(NAN, 0)}, 1, ""), std::invalid_argument);
+}
+
+TEST(SpectrumFigure, NameLabelsUnitsAndLimits) {
+  const Figure f = spectrum_figure(tone(64, 3), 44e6, "WLAN (01JAN2024 10:00:00)");
+  EXPECT_EQ(f.name, "Magnitude Spectrum WLAN (01JAN2024 10:00:00)");
+  ASSERT_EQ(f.axes.size(), 1u);
+  const Axes& a = f.axes[0];
+  EXPECT_EQ(a.xlabel, "Frequency (MHz)");
+  EXPECT_EQ(a.ylabel, "LogMag (dB)");
+  EXPECT_EQ(a.grid, GridStyle::Solid);
+  EXPECT_EQ(a.x, (Limits{-22, 22}));
+  ASSERT_EQ(a.traces.size(), 1u);
+  EXPECT_EQ(a.traces[0].size(), 64u);
+  EXPECT_DOUBLE_EQ(a.traces[0].x_at(0), -22);
+  EXPECT_DOUBLE_EQ(a.traces[0].x_at(32 + 3), 3 * 44.0 / 64);
+
+  const Figure empty = spectrum_figure({}, 44e6, "t");
+  EXPECT_EQ(empty.axes.at(0).note, "No Data");
+  EXPECT_TRUE(empty.axes[0].traces.empty());
+}
+
+}  // namespace
+}  // namespace tarvio

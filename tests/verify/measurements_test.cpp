@@ -1,0 +1,70 @@
+// The transmitter measurements on bursts built here with known answers.
+#include "verify/measurements.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+namespace tarvio::verify {
+namespace {
+
+// Ramp times come from the burst's median power: a burst whose top cycles
+// through the powers 0.7, 1.0 and 1.3 (median 1.0, peak 1.3) and whose
+// power rises and falls in straight lines over 100 samples at 11 MHz takes
+// 80 samples from 10 % to 90 % either way.
+TEST(MeasurementsTest, RampTimesFromTheMedianPower) {
+  std::vector<double> power(50, 0.0);
+  for (int i = 0; i < 100; ++i) power.push_back((i + 0.5) / 100);
+  for (int i = 0; i < 3000; ++i) power.push_back(0.7 + 0.3 * (i % 3));
+  for (int i = 0; i < 100; ++i) power.push_back(1 - (i + 0.5) / 100);
+  power.insert(power.end(), 50, 0.0);
+  CVec x;
+  for (double p : power) x.push_back(std::sqrt(p));
+  const RampTimes r = measure_ramps(x.data(), x.size(), 11e6);
+  ASSERT_TRUE(r.evaluated);
+  EXPECT_NEAR(r.onSeconds * 11e6, 80, 1e-9);
+  EXPECT_NEAR(r.offSeconds * 11e6, 80, 1e-9);
+}
+
+// The DSSS mask's corners move with the chip rate: a tone 14 MHz from the
+// carrier, as strong as the one at it, is 30 dB over the mask of 11 Mchip/s
+// (-30 dBr from 11 MHz) and inside that of 16.5 Mchip/s (from 16.5 MHz); at
+// 20 MHz it is over both.
+TEST(MeasurementsTest, DsssMaskCornersFollowTheChipRate) {
+  const double fs = 66e6;
+  auto two_tones = [&](double f) {
+    CVec x(66000);
+    for (size_t i = 0; i < x.size(); ++i)
+      x[i] = 1.0 + std::polar(1.0, 2 * std::numbers::pi * f * static_cast<double>(i) / fs);
+    return x;
+  };
+  SpectrumMask slow(fs, MaskKind::Dsss), fast(fs, MaskKind::Dsss, 1.5);
+  const CVec at14 = two_tones(14e6), at20 = two_tones(20e6);
+  const MaskResult slow14 = slow.check(at14.data(), at14.size()), fast14 = fast.check(at14.data(), at14.size());
+  EXPECT_FALSE(slow14.pass);
+  EXPECT_NEAR(slow14.worstMarginDb, -30, 0.5);
+  EXPECT_NEAR(slow14.worstFreqHz, 14e6, 0.1e6);
+  EXPECT_TRUE(fast14.pass);
+  EXPECT_FALSE(fast.check(at20.data(), at20.size()).pass);
+  // Of the two parts of a burst the worse counts.
+  const MaskResult both = worse(fast14, slow14);
+  EXPECT_FALSE(both.pass);
+  EXPECT_EQ(both.worstMarginDb, slow14.worstMarginDb);
+}
+
+// A burst cut off at full power (as the part of a 33 Mbit/s burst before
+// its clock switch is) adds no spectrum of its own: a tone of 1.6 DFT
+// segments stays more than 50 dB inside the mask far from it.
+TEST(MeasurementsTest, ACutBurstAddsNoSpectrum) {
+  SpectrumMask mask(44e6, MaskKind::Dsss);
+  CVec x(mask.fft_size() * 8 / 5);
+  for (size_t i = 0; i < x.size(); ++i)
+    x[i] = std::polar(1.0, 2 * std::numbers::pi * 1e6 * static_cast<double>(i) / 44e6);
+  const MaskResult r = mask.check(x.data(), x.size());
+  ASSERT_TRUE(r.evaluated);
+  EXPECT_GT(r.worstMarginDb, 50);
+}
+
+}  // namespace
+}  // namespace tarvio::verify

@@ -1,0 +1,19 @@
+// The main window's menu bar as KV_AddMenu builds it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ui/menu.h"
+
+namespace tarvio::ui {
+
+// File, Plot, Configuration, Special (hidden as a whole) and Help. The
+// Configuration menu has the baseband generator submenu with its three
+// memory options only on the platform "c".
+std::vector<MenuItem> KV_AddMenu(const std::string& platform);
+
+// The tags of the memory option items, first to third.
+inline constexpr const char* kMemoryOptionTags[] = {"menuConfigBBG1Opt1", "menuConfigBBG1Opt2", "menuConfigBBG1Opt602"};
+
+}  // namespace tarvio::ui

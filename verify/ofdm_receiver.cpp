@@ -1,0 +1,525 @@
+// OFDM receiver: long-training-field timing, channel estimate, pilot phase
+// tracking, demapping with per-carrier reliability, deinterleaving,
+// depuncturing, Viterbi decoding and descrambling, written from IEEE 802.11
+// clause 17 (17.3.3 training, 17.3.4 SIGNAL, 17.3.5 DATA).
+#include "verify/ofdm_receiver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "verify/measurements.h"
+#include "verify/psdu_check.h"
+
+namespace tarvio::verify {
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+// Complex product without the checks for infinite operands of the library
+// operator: the receiver's values are finite.
+inline cplx mul(cplx a, cplx b) {
+  return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
+// Long training symbol on sub-carriers -26..26 (17.3.3).
+constexpr int kLts[53] = {1,  1,  -1, -1, 1,  1, -1, 1,  -1, 1, 1,  1,  1,  1, 1,  -1, -1, 1,
+                          1,  -1, 1,  -1, 1,  1, 1,  1,  0,  1, -1, -1, 1,  1, -1, 1,  -1, 1,
+                          -1, -1, -1, -1, -1, 1, 1,  -1, -1, 1, -1, 1,  -1, 1, 1,  1,  1};
+
+// Index (sub-carrier + 26) of each of the 48 data values, in the order of
+// the mapper (17.3.5.9): sub-carriers -26..-22, -20..-8, -6..-1, 1..6,
+// 8..20, 22..26.
+constexpr std::array<size_t, 48> kDataIndex = [] {
+  std::array<size_t, 48> v{};
+  size_t i = 0;
+  for (int k = -26; k <= 26; ++k)
+    if (k != 0 && k != -21 && k != -7 && k != 7 && k != 21) v[i++] = static_cast<size_t>(k + 26);
+  return v;
+}();
+
+constexpr int kPilots[4] = {-21, -7, 7, 21};
+constexpr double kPilotSign[4] = {1, 1, 1, -1};
+
+// Pilot polarity p_0..p_126 (17.3.5.9): the scrambler of 17.3.5.4 started
+// with all ones, run on zeros; bit 1 gives -1.
+const std::array<int, 127>& pilot_polarity() {
+  static const std::array<int, 127> p = [] {
+    std::array<int, 127> v{};
+    unsigned s = 0x7F;  // bit i = x^(i+1) delay element
+    for (size_t i = 0; i < 127; ++i) {
+      const unsigned f = ((s >> 3) ^ (s >> 6)) & 1u;
+      s = ((s << 1) | f) & 0x7F;
+      v[i] = f ? -1 : 1;
+    }
+    return v;
+  }();
+  return p;
+}
+
+struct RateInfo {
+  double mbps;
+  int nbpsc;
+  int num, den;  // code rate
+};
+
+// RATE bits R1..R4 (17.3.4.1, Table 17-6) as the value R1 + 2 R2 + 4 R3 + 8 R4.
+bool rate_from_bits(unsigned r, RateInfo& out) {
+  switch (r) {
+    case 0b1011:
+      out = {6, 1, 1, 2};
+      return true;  // 1101
+    case 0b1111:
+      out = {9, 1, 3, 4};
+      return true;  // 1111
+    case 0b1010:
+      out = {12, 2, 1, 2};
+      return true;  // 0101
+    case 0b1110:
+      out = {18, 2, 3, 4};
+      return true;  // 0111
+    case 0b1001:
+      out = {24, 4, 1, 2};
+      return true;  // 1001
+    case 0b1101:
+      out = {36, 4, 3, 4};
+      return true;  // 1011
+    case 0b1000:
+      out = {48, 6, 2, 3};
+      return true;  // 0001
+    case 0b1100:
+      out = {54, 6, 3, 4};
+      return true;  // 0011
+    default:
+      return false;
+  }
+}
+
+// Deinterleaver of 17.3.5.7: received position j of coded bit k.
+const std::vector<uint16_t>& interleave_positions(int nbpsc) {
+  static const std::array<std::vector<uint16_t>, 7> table = [] {
+    std::array<std::vector<uint16_t>, 7> t;
+    for (int b : {1, 2, 4, 6}) {
+      const int n = 48 * b, s = std::max(b / 2, 1);
+      t[b].resize(n);
+      for (int k = 0; k < n; ++k) {
+        const int i = (n / 16) * (k % 16) + k / 16;
+        const int j = s * (i / s) + (i + n - (16 * i) / n) % s;
+        t[b][k] = static_cast<uint16_t>(j);
+      }
+    }
+    return t;
+  }();
+  return table[nbpsc];
+}
+
+// Per-axis soft values of the Gray mappings (17.3.5.8), positive for a 1,
+// for one coordinate in units of the constellation's grid (+-1, +-3, ...).
+inline void axis_soft(double v, int bits, float w, float* out) {
+  out[0] = static_cast<float>(v * w);
+  if (bits >= 2) out[1] = static_cast<float>((bits == 2 ? 2 - std::abs(v) : 4 - std::abs(v)) * w);
+  if (bits == 3) out[2] = static_cast<float>((2 - std::abs(std::abs(v) - 4)) * w);
+}
+
+// Nearest point of the square grid of odd levels up to `top` on each axis:
+// per axis 2 floor(v / 2) + 1 of v clamped to [-top, top] (NaN gives
+// -top). Written without branches, both axes at once where SSE2 is there:
+// the received values fall on either side of the decision levels at
+// random, which defeats branch prediction.
+inline cplx grid_point(cplx v, double top) {
+#if defined(__SSE2__)
+  const __m128d t = _mm_set1_pd(top), one = _mm_set1_pd(1.0);
+  // min(t, v) is "t < v ? t : v" and max(c, -t) "c > -t ? c : -t", as
+  // std::min(v, t) and std::max(-t, c) are, NaN included.
+  // (Built from the two parts rather than loaded: the parts are usually in
+  // registers, and a wide load of two narrow stores stalls.)
+  const __m128d c = _mm_max_pd(_mm_min_pd(t, _mm_set_pd(v.imag(), v.real())), _mm_sub_pd(_mm_setzero_pd(), t));
+  const __m128d h = _mm_mul_pd(c, _mm_set1_pd(0.5));
+  const __m128d whole = _mm_cvtepi32_pd(_mm_cvttpd_epi32(h));  // towards zero
+  const __m128d floor = _mm_sub_pd(whole, _mm_and_pd(_mm_cmpgt_pd(whole, h), one));
+  const __m128d p = _mm_add_pd(_mm_add_pd(floor, floor), one);
+  return {_mm_cvtsd_f64(p), _mm_cvtsd_f64(_mm_unpackhi_pd(p, p))};
+#else
+  auto axis = [top](double a) {
+    const double c = std::max(-top, std::min(a, top));
+    const double h = c / 2;
+    const int whole = static_cast<int>(h);
+    const int below = static_cast<double>(whole) > h;
+    return 2.0 * (whole - below) + 1;
+  };
+  return {axis(v.real()), axis(v.imag())};
+#endif
+}
+
+}  // namespace
+
+double ofdm_evm_limit_db(double rate) {
+  if (rate <= 6) return -5;
+  if (rate <= 9) return -8;
+  if (rate <= 12) return -10;
+  if (rate <= 18) return -13;
+  if (rate <= 24) return -16;
+  if (rate <= 36) return -19;
+  if (rate <= 48) return -22;
+  return -25;
+}
+
+OfdmReceiver::OfdmReceiver(int oversampling)
+    : os_(oversampling),
+      N_(64 * static_cast<size_t>(std::max(oversampling, 1))),
+      fft_(64, static_cast<size_t>(std::max(oversampling, 1))),
+      viterbi_(0x6D, 0x4F) {
+  if (oversampling < 1) throw std::invalid_argument("OfdmReceiver: oversampling must be 1 or more");
+  lts_.assign(N_, cplx(0));
+  for (size_t n = 0; n < N_; ++n) {
+    cplx acc = 0;
+    for (int c = -26; c <= 26; ++c)
+      acc += static_cast<double>(kLts[c + 26]) * std::polar(1.0, 2 * kPi * c * static_cast<double>(n) / N_);
+    lts_[n] = acc / static_cast<double>(N_);
+  }
+  ramp_.resize(N_);
+  // Bin c of the whole window from the os polyphase rows' 64-point DFTs Y_r:
+  // the sum over r of e^(-j 2 pi r c / N) Y_r(c mod 64).
+  twiddle_.resize(53 * static_cast<size_t>(os_));
+  for (size_t r = 0; r < static_cast<size_t>(os_); ++r)
+    for (int c = -26; c <= 26; ++c)
+      twiddle_[53 * r + static_cast<size_t>(c + 26)] =
+          std::polar(1.0, -2 * kPi * static_cast<double>(r) * c / static_cast<double>(N_));
+}
+
+bool OfdmReceiver::find_ltf(const cplx* x, size_t n, size_t from, size_t searchEnd, size_t& ltf) {
+  const size_t os = static_cast<size_t>(os_);
+  if (n < from + 2 * N_) return false;
+  const size_t last = std::min(searchEnd, n - 2 * N_);
+  // Coarse correlation on every os-th sample of the reference.
+  auto corr = [&](size_t l, size_t step) {
+    double re = 0, im = 0;
+    for (size_t k = 0; k < N_; k += step) {
+      const cplx a = x[l + k], b = lts_[k];
+      re += a.real() * b.real() + a.imag() * b.imag();
+      im += a.imag() * b.real() - a.real() * b.imag();
+    }
+    return (re * re + im * im) * static_cast<double>(step * step);
+  };
+  // The correlation peak is several samples wide at os samples per 50 ns:
+  // search every os-th position first, then every position next to the
+  // best of them.
+  size_t best = from;
+  double bestV = -1;
+  for (size_t l = from; l <= last; l += os) {
+    const double v = corr(l, os);
+    if (v > bestV) {
+      bestV = v;
+      best = l;
+    }
+  }
+  if (os > 1 && bestV > 0) {
+    const size_t lo = best >= from + os - 1 ? best - (os - 1) : from, hi = std::min(best + os - 1, last);
+    for (size_t l = lo; l <= hi; ++l) {
+      const double v = corr(l, os);
+      if (v > bestV || (v == bestV && l < best)) {
+        bestV = v;
+        best = l;
+      }
+    }
+  }
+  if (bestV <= 0) return false;
+  // The peak is one of the two long symbols: take the first.
+  if (best >= from + N_ && corr(best - N_, os) > 0.6 * bestV) best -= N_;
+  // Refine with the full reference.
+  const size_t lo = best >= 2 * os ? best - 2 * os : 0, hi = std::min(best + 2 * os, n - 2 * N_);
+  double fine = -1;
+  for (size_t l = lo; l <= hi; ++l) {
+    const double v = corr(l, 1);
+    if (v > fine) {
+      fine = v;
+      ltf = l;
+    }
+  }
+  // A real long training field: the two symbols agree.
+  cplx same = 0;
+  double e1 = 0, e2 = 0;
+  for (size_t k = 0; k < N_; ++k) {
+    same += std::conj(x[ltf + k]) * x[ltf + N_ + k];
+    e1 += std::norm(x[ltf + k]);
+    e2 += std::norm(x[ltf + N_ + k]);
+  }
+  if (!(e1 > 0 && e2 > 0) || std::abs(same) < 0.5 * std::sqrt(e1 * e2)) return false;
+  cfoStep_ = std::arg(same) / static_cast<double>(N_);
+  derotate_ = std::abs(cfoStep_) > 1e-12;
+  if (derotate_)
+    for (size_t k = 0; k < N_; ++k) ramp_[k] = std::polar(1.0, -cfoStep_ * static_cast<double>(k));
+  return true;
+}
+
+// The 53 sub-carriers -26..26 of the DFT window starting at `at`, with the
+// frequency offset removed (phase referred to the first long symbol): the
+// window is derotated by the offset's ramp from its first sample, and the
+// phase the ramp has reached there is taken off the 53 results. Of the
+// 64 os bins only these 53 are wanted, so the window is taken as os rows
+// of 64 points (every os-th sample) whose DFTs are combined.
+void OfdmReceiver::spectrum(const cplx* x, size_t at, double phase0, std::array<cplx, 53>& out) {
+  cplx* in = fft_.in();
+  if (derotate_) {
+    for (size_t k = 0; k < N_; ++k) in[k] = mul(x[at + k], ramp_[k]);
+  } else {
+    std::copy(x + at, x + at + N_, in);
+  }
+  fft_.run();
+  const cplx* y = fft_.out();
+  const cplx rot = derotate_ ? std::polar(1.0, -phase0) : cplx(1);
+  for (int c = -26; c <= 26; ++c) {
+    const size_t i = static_cast<size_t>(c + 26), k = static_cast<size_t>(c & 63);
+    cplx acc = y[k];
+    for (size_t r = 1; r < static_cast<size_t>(os_); ++r) acc += mul(twiddle_[53 * r + i], y[64 * r + k]);
+    out[i] = mul(acc, rot);
+  }
+}
+
+OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t searchEnd) {
+  OfdmPacket r;
+  const size_t os = static_cast<size_t>(os_);
+  size_t ltf = 0;
+  if (!find_ltf(x, n, from, searchEnd, ltf)) {
+    r.error = "no long training field";
+    return r;
+  }
+  r.found = true;
+  r.ltfStart = ltf;
+  r.start = ltf >= 192 * os ? ltf - 192 * os : 0;
+  r.cfoHz = cfoStep_ * 20e6 * os_ / (2 * kPi);
+  // DFT windows start a little inside the guard interval, clear of the
+  // previous symbol's window tail and of the filter's post-cursor; the
+  // linear phase this gives is part of the channel estimate.
+  const size_t back = 6 * os;
+  auto phase_at = [&](size_t at) { return cfoStep_ * (static_cast<double>(at) - static_cast<double>(ltf)); };
+
+  std::array<cplx, 53> y1, y2, H;
+  spectrum(x, ltf - std::min(back, ltf), phase_at(ltf - std::min(back, ltf)), y1);
+  spectrum(x, ltf + N_ - back, phase_at(ltf + N_ - back), y2);
+  double used = 0;
+  size_t usedCount = 0;
+  for (int c = -26; c <= 26; ++c) {
+    const size_t i = static_cast<size_t>(c + 26);
+    H[i] = c == 0 ? cplx(0) : (y1[i] + y2[i]) / (2.0 * kLts[i]);
+    if (c != 0) {
+      used += std::norm(H[i]);
+      ++usedCount;
+    }
+  }
+  used /= static_cast<double>(usedCount);
+  if (!(used > 0)) {
+    r.error = "no signal in the long training field";
+    return r;
+  }
+  std::array<float, 53> weight{};
+  for (int c = -26; c <= 26; ++c) {
+    const size_t i = static_cast<size_t>(c + 26);
+    if (c == 0) continue;
+    if (std::norm(H[i]) < 1e-3 * used) {
+      r.unusedCarriers.push_back(c);
+      weight[i] = 0;
+    } else {
+      weight[i] = static_cast<float>(std::norm(H[i]) / used);
+    }
+  }
+  // The equaliser: 1/H of every carrier that carries something.
+  std::array<cplx, 53> equaliser{};
+  for (size_t i = 0; i < 53; ++i)
+    if (weight[i] > 0) equaliser[i] = 1.0 / H[i];
+  // Flatness (17.3.9.6.2): +-2 dB over -16..16, +2/-4 dB over the outer carriers.
+  double inner = 0;
+  size_t innerCount = 0;
+  for (int c = -16; c <= 16; ++c)
+    if (c != 0) {
+      inner += std::norm(H[static_cast<size_t>(c + 26)]);
+      ++innerCount;
+    }
+  inner /= static_cast<double>(innerCount);
+  r.flatnessWorstDb = -std::numeric_limits<double>::infinity();
+  for (int c = -26; c <= 26; ++c) {
+    const size_t i = static_cast<size_t>(c + 26);
+    const double p = c == 0 ? (std::norm(y1[i]) + std::norm(y2[i])) / 2 : std::norm(H[i]);
+    r.flatnessDb[i] = 10 * std::log10(std::max(p, inner * 1e-12) / inner);
+    if (c == 0) continue;
+    const double lowLimit = std::abs(c) <= 16 ? -2 : -4;
+    const double excess = std::max(r.flatnessDb[i] - 2, lowLimit - r.flatnessDb[i]);
+    r.flatnessWorstDb = std::max(r.flatnessWorstDb, excess);
+  }
+  r.flatnessOk = r.flatnessWorstDb <= 0;
+  r.dcLeakageDb =
+      std::max(-99.0, 10 * std::log10(std::max((std::norm(y1[26]) + std::norm(y2[26])) / 2, 1e-300) / used));
+
+  // Equalised sub-carriers of OFDM symbol `sym` (0 = SIGNAL) with the
+  // common phase from the pilots removed.
+  std::array<cplx, 53> z;
+  const size_t firstSym = ltf + 2 * N_ + 16 * os;  // first sample after the SIGNAL guard interval
+  auto equalise = [&](size_t sym) -> bool {
+    const size_t at = firstSym + sym * 80 * os - back;
+    if (at + N_ > n) return false;
+    spectrum(x, at, phase_at(at), z);
+    if (sym > 0) std::copy(z.begin(), z.end(), raw_.begin() + static_cast<long>(53 * (sym - 1)));
+    for (size_t i = 0; i < 53; ++i) z[i] = mul(z[i], equaliser[i]);
+    const double p = pilot_polarity()[sym % 127];
+    cplx acc = 0;
+    for (int k = 0; k < 4; ++k) {
+      const size_t i = static_cast<size_t>(kPilots[k] + 26);
+      acc += z[i] * (p * kPilotSign[k]) * static_cast<double>(weight[i]);
+    }
+    const cplx rot = std::abs(acc) > 0 ? std::conj(acc) / std::abs(acc) : cplx(1);
+    for (auto& v : z) v = mul(v, rot);
+    if (sym > 0) rot_[sym - 1] = rot;
+    return true;
+  };
+
+  // SIGNAL: BPSK, rate 1/2, 24 bits.
+  if (!equalise(0)) {
+    r.error = "burst ended in the SIGNAL field";
+    return r;
+  }
+  {
+    const auto& pos = interleave_positions(1);
+    float rx[48], de[48];
+    for (size_t k = 0; k < 48; ++k) {
+      const size_t i = kDataIndex[k];
+      rx[k] = static_cast<float>(z[i].real() * weight[i]);
+    }
+    for (size_t k = 0; k < 48; ++k) de[k] = rx[pos[k]];
+    viterbi_.decode(de, 24, true, decoded_);
+  }
+  unsigned rateBits = 0, parity = 0;
+  for (size_t i = 0; i < 4; ++i) rateBits |= static_cast<unsigned>(decoded_[i]) << i;
+  for (size_t i = 0; i < 12; ++i) r.length |= static_cast<unsigned>(decoded_[5 + i]) << i;
+  for (size_t i = 0; i < 18; ++i) parity ^= decoded_[i];
+  bool tailZero = true;
+  for (size_t i = 18; i < 24; ++i) tailZero = tailZero && decoded_[i] == 0;
+  r.parityOk = parity == 0;
+  RateInfo ri{};
+  const bool known = rate_from_bits(rateBits, ri);
+  r.signalOk = r.parityOk && known && tailZero && decoded_[4] == 0;
+  if (!known || !r.parityOk) {
+    r.error = !r.parityOk ? "SIGNAL parity wrong" : "SIGNAL has an unknown RATE";
+    r.end = firstSym + 64 * os;
+    return r;
+  }
+  r.rateMbps = ri.mbps;
+  r.evmLimitDb = ofdm_evm_limit_db(ri.mbps);
+
+  // DATA symbols.
+  const size_t ncbps = 48 * static_cast<size_t>(ri.nbpsc);
+  const size_t ndbps = ncbps * static_cast<size_t>(ri.num) / static_cast<size_t>(ri.den);
+  const size_t nbits = 16 + 8 * static_cast<size_t>(r.length) + 6;
+  r.symbols = (nbits + ndbps - 1) / ndbps;
+  r.end = firstSym + (r.symbols + 1) * 80 * os - 16 * os;
+  if (r.end > n) {
+    r.error = "burst ended before the last DATA symbol";
+    return r;
+  }
+  const auto& pos = interleave_positions(ri.nbpsc);
+  const int axisBits = ri.nbpsc / 2;
+  const double scale = ri.nbpsc == 1   ? 1
+                       : ri.nbpsc == 2 ? std::sqrt(2.0)
+                       : ri.nbpsc == 4 ? std::sqrt(10.0)
+                                       : std::sqrt(42.0);
+  const double unscale = 1 / scale;
+  const double top = ri.nbpsc == 6 ? 7 : ri.nbpsc == 4 ? 3 : 1;
+  coded_.resize(r.symbols * ncbps);
+  raw_.resize(53 * r.symbols);
+  rot_.resize(r.symbols);
+  ideal_.resize(48 * r.symbols);
+  float rx[48 * 6];
+  for (size_t s = 0; s < r.symbols; ++s) {
+    equalise(s + 1);
+    for (size_t k = 0; k < 48; ++k) {
+      const size_t i = kDataIndex[k];
+      const cplx v = z[i] * scale;
+      const float w = weight[i];
+      float* o = &rx[k * static_cast<size_t>(ri.nbpsc)];
+      if (ri.nbpsc == 1) {
+        o[0] = static_cast<float>(v.real() * w);
+        ideal_[48 * s + k] = cplx(v.real() >= 0 ? 1 : -1, 0);
+      } else {
+        axis_soft(v.real(), axisBits, w, o);
+        axis_soft(v.imag(), axisBits, w, o + axisBits);
+        ideal_[48 * s + k] = grid_point(v, top) * unscale;
+      }
+    }
+    float* dst = &coded_[s * ncbps];
+    for (size_t k = 0; k < ncbps; ++k) dst[k] = rx[pos[k]];
+  }
+  // EVM against the nearest constellation points, with the channel
+  // estimated again from all DATA symbols and those decisions (the long
+  // training field alone would add its own noise to the figure).
+  std::array<cplx, 53> H2{};
+  for (size_t k = 0; k < 48; ++k) {
+    const size_t i = kDataIndex[k];
+    cplx num = 0;
+    double den = 0;
+    for (size_t sy = 0; sy < r.symbols; ++sy) {
+      const cplx d = ideal_[48 * sy + k];
+      num += mul(mul(raw_[53 * sy + i], rot_[sy]), std::conj(d));
+      den += std::norm(d);
+    }
+    H2[i] = den > 0 ? num / den : cplx(0);
+  }
+  std::array<cplx, 53> equaliser2{};
+  for (size_t i = 0; i < 53; ++i)
+    if (weight[i] > 0 && std::abs(H2[i]) != 0) equaliser2[i] = 1.0 / H2[i];
+  EvmSum evm;
+  for (size_t sy = 0; sy < r.symbols; ++sy)
+    for (size_t k = 0; k < 48; ++k) {
+      const size_t i = kDataIndex[k];
+      if (equaliser2[i] == cplx(0)) continue;
+      const cplx v = mul(mul(raw_[53 * sy + i], rot_[sy]), equaliser2[i]);
+      const cplx d = ri.nbpsc == 1 ? cplx(v.real() >= 0 ? 1 : -1, 0) : grid_point(v * scale, top) * unscale;
+      evm.add(v, d);
+    }
+  r.evmDb = evm.db();
+  r.evmPercent = 100 * evm.ratio();
+
+  // Depuncturing (17.3.5.6): 2/3 sends A1 B1 A2 of A1 B1 A2 B2; 3/4 sends
+  // A1 B1 A2 B3 of A1 B1 A2 B2 A3 B3. Stolen bits are zero soft values.
+  const size_t steps = r.symbols * ndbps;
+  soft_.assign(2 * steps, 0.0f);
+  // One puncturing period at a time: 1, 2 or 3 steps (2, 4 or 6 values)
+  // from 2, 3 or 4 received values; `place` gives each one's position.
+  static constexpr size_t kPlace[3][4] = {{0, 1}, {0, 1, 2}, {0, 1, 2, 5}};
+  const size_t period = ri.den == 2 ? 1 : ri.den == 3 ? 2 : 3, got = period + 1;
+  const size_t* place = kPlace[period - 1];
+  const size_t periods = std::min(steps / period, coded_.size() / got);
+  for (size_t g = 0; g < periods; ++g)
+    for (size_t j = 0; j < got; ++j) soft_[2 * period * g + place[j]] = coded_[got * g + j];
+  for (size_t j = 0; j < got && periods * got + j < coded_.size(); ++j)
+    if (2 * period * periods + place[j] < soft_.size())
+      soft_[2 * period * periods + place[j]] = coded_[got * periods + j];
+  viterbi_.decode(soft_.data(), steps, false, decoded_);
+
+  // Descrambling (17.3.5.5): the first seven SERVICE bits are zeros before
+  // scrambling, so the received ones are the scrambler's register.
+  // The scrambler sequence repeats every 127 bits.
+  unsigned reg = 0;  // bit i = delay element i+1
+  for (size_t i = 0; i < 7; ++i) reg |= static_cast<unsigned>(decoded_[i]) << (6 - i);
+  uint8_t sequence[127];
+  for (auto& f : sequence) {
+    f = static_cast<uint8_t>(((reg >> 3) ^ (reg >> 6)) & 1u);
+    reg = ((reg << 1) | f) & 0x7F;
+  }
+  uint8_t* bits = decoded_.data();  // (through a vector, every byte stored would reload its start)
+  for (size_t i = 7; i < steps; i += 127) {
+    const size_t m = std::min<size_t>(127, steps - i);
+    for (size_t j = 0; j < m; ++j) bits[i + j] ^= sequence[j];
+  }
+  for (size_t i = 0; i < 7; ++i) decoded_[i] = 0;
+  for (size_t i = 0; i < 16; ++i) r.service |= static_cast<unsigned>(decoded_[i]) << i;
+  r.psdu.swap(spare_);  // a buffer handed back by recycle(), if any
+  r.psdu.assign(decoded_.begin() + 16, decoded_.begin() + 16 + 8 * static_cast<long>(r.length));
+  r.fcsOk = fcs_good(r.psdu);
+  return r;
+}
+
+}  // namespace tarvio::verify

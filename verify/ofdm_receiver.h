@@ -1,0 +1,85 @@
+// The OFDM receiver of the verification (IEEE 802.11 clause 17, 6 to 54
+// Mbit/s): timing and frequency offset from the training fields, channel
+// estimate from the long training field, pilot phase tracking, soft
+// demapping, deinterleaving, Viterbi decoding with the three puncturings,
+// descrambling with the seed recovered from the SERVICE field, the SIGNAL
+// parity, and the PSDU with its FCS. It works at the waveform's own rate,
+// 20 MHz times a whole oversampling factor, taking the 64 used DFT bins.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/types.h"
+#include "verify/fft.h"
+#include "verify/viterbi.h"
+
+namespace tarvio::verify {
+
+struct OfdmPacket {
+  bool found = false;         // long training field located
+  size_t ltfStart = 0;        // first sample of the first long training symbol
+  size_t start = 0, end = 0;  // the burst, from the short training field to the last symbol
+  double cfoHz = 0;           // carrier frequency offset estimated from the long training field
+  bool signalOk = false;      // known RATE, parity and zero tail
+  bool parityOk = false;
+  double rateMbps = 0;
+  unsigned length = 0;  // LENGTH in octets
+  unsigned service = 0;
+  size_t symbols = 0;  // DATA symbols
+  Bits psdu;
+  bool fcsOk = false;
+  double evmDb = 0, evmPercent = 0;  // RMS over the data sub-carriers of every DATA symbol
+  double evmLimitDb = 0;
+  // Mean power per sub-carrier -26..26 (DC included, 53 values) from the
+  // long training field, in dB relative to the mean over -16..16.
+  std::array<double, 53> flatnessDb{};
+  bool flatnessOk = true;
+  double flatnessWorstDb = 0;       // largest deviation beyond its limit (<= 0 when within)
+  double dcLeakageDb = 0;           // DC bin power relative to the mean sub-carrier power
+  std::vector<int> unusedCarriers;  // sub-carriers that carry nothing (masked by the generator)
+  std::string error;                // why decoding stopped, empty when it went through
+};
+
+// RMS EVM limit in dB of IEEE 802.11 17.3.9.7 per data rate.
+double ofdm_evm_limit_db(double rate_mbps);
+
+class OfdmReceiver {
+ public:
+  // oversampling: samples per 50 ns (whole number, 1 or more).
+  explicit OfdmReceiver(int oversampling);
+  int oversampling() const { return os_; }
+  // Finds and decodes the first packet whose burst starts at or after
+  // `from` in x[0..n) (search up to `searchEnd`, default the whole row).
+  OfdmPacket receive(const cplx* x, size_t n, size_t from, size_t searchEnd = static_cast<size_t>(-1));
+  // Hands a packet's PSDU back once it has been checked: the next packet's
+  // is built in its storage.
+  void recycle(Bits&& psdu) {
+    if (psdu.capacity() > spare_.capacity()) spare_ = std::move(psdu);
+  }
+
+ private:
+  bool find_ltf(const cplx* x, size_t n, size_t from, size_t searchEnd, size_t& ltf);
+  void spectrum(const cplx* x, size_t at, double phase0, std::array<cplx, 53>& out);
+
+  int os_;
+  size_t N_;      // DFT size, 64 * os
+  Fft fft_;       // 64 points, os rows
+  CVec twiddle_;  // per row r and sub-carrier c: e^(-j 2 pi r c / N)
+  CVec lts_;      // one long training symbol at the oversampled rate (64 * os samples)
+  ViterbiK7 viterbi_;
+  std::vector<float> soft_, coded_;
+  CVec raw_;    // the 53 sub-carriers of every DATA symbol, before equalising
+  CVec rot_;    // the common phase correction of every DATA symbol
+  CVec ideal_;  // the decided point of every data sub-carrier
+  Bits decoded_;
+  Bits spare_;             // storage for the next PSDU
+  double cfoStep_ = 0;     // radians per sample
+  bool derotate_ = false;  // an offset to take off
+  CVec ramp_;              // e^(-j cfoStep k), k = 0 .. N-1
+};
+
+}  // namespace tarvio::verify

@@ -1,0 +1,177 @@
+// Text and JSON forms of the verification results.
+#include "verify/report.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "runtime/number_text.h"
+
+namespace tarvio::verify {
+
+namespace {
+
+std::string num(double v, int decimals) {
+  if (!std::isfinite(v)) return v < 0 ? "-inf" : "inf";
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+  return buf;
+}
+
+std::string rate_text(double r) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", r);
+  return buf;
+}
+
+const char* clock_switch_name(ClockSwitch c) {
+  switch (c) {
+    case ClockSwitch::Spread:
+      return "Barker-spread";
+    case ClockSwitch::Unspread:
+      return "unspread";
+    default:
+      return "none";
+  }
+}
+
+double evm_db_of(const PacketCheck& c) {
+  if (c.family == Family::Ofdm) return c.ofdm.evmDb;
+  return c.dsss.evmPeakPercent > 0 ? 20 * std::log10(c.dsss.evmPeakPercent / 100) : -INFINITY;
+}
+
+}  // namespace
+
+Summary summarize(const std::vector<PacketCheck>& checks) {
+  Summary s;
+  for (const PacketCheck& c : checks) {
+    ++s.packets;
+    if (c.decoded) {
+      ++s.decoded;
+      s.worstEvmDb = std::max(s.worstEvmDb, evm_db_of(c));
+    }
+    if (c.pass) ++s.passed;
+    if (!c.warnings.empty()) ++s.warned;
+    if (c.mask.evaluated) s.worstMaskMarginDb = std::min(s.worstMaskMarginDb, c.mask.worstMarginDb);
+  }
+  return s;
+}
+
+std::string packet_line(const PacketCheck& c) {
+  std::string s = "#" + std::to_string(c.index + 1) + " ";
+  if (c.family == Family::Ofdm) {
+    const OfdmPacket& p = c.ofdm;
+    s += "OFDM";
+    if (p.rateMbps > 0) s += " " + rate_text(p.rateMbps) + " Mbit/s";
+    s += " length " + std::to_string(p.length);
+    s += std::string(" SIGNAL ") + (p.signalOk ? "ok" : "bad");
+    if (p.signalOk) {
+      s += c.fcsSent ? std::string(" FCS ") + (p.fcsOk ? "ok" : "bad") : std::string(" no FCS");
+      s += " EVM " + num(p.evmDb, 1) + " dB (" + num(p.evmPercent, 2) + " %) limit " + num(p.evmLimitDb, 0) + " dB";
+      s += std::string(" flatness ") + (p.flatnessOk ? "ok" : "fail");
+    }
+  } else {
+    const DsssPacket& p = c.dsss;
+    s += p.rateMbps > 11 ? "ERP-PBCC" : p.pbcc ? "PBCC" : p.rateMbps >= 5.5 ? "CCK" : "DSSS";
+    if (p.rateMbps > 0) s += " " + rate_text(p.rateMbps) + " Mbit/s";
+    s += p.longPreamble ? " long" : " short";
+    s += " length " + std::to_string(p.octets);
+    s += std::string(" header ") + (p.headerCrcOk ? "ok" : "bad");
+    if (p.headerCrcOk) {
+      s += c.fcsSent ? std::string(" FCS ") + (p.fcsOk ? "ok" : "bad") : std::string(" no FCS");
+      s += " EVM " + num(p.evmPercent, 2) + " % (peak " + num(p.evmPeakPercent, 2) + " %) limit " +
+           num(kDsssEvmLimitPercent, 0) + " %";
+    }
+  }
+  if (c.psduEqual >= 0) s += std::string(" PSDU ") + (c.psduEqual ? "equal" : "differs");
+  if (c.mask.evaluated) s += std::string(" mask ") + (c.mask.pass ? "pass" : "fail");
+  s += c.pass ? "  PASS" : "  FAIL";
+  for (const std::string& f : c.failures) s += "\n    failure: " + f;
+  for (const std::string& w : c.warnings) s += "\n    warning: " + w;
+  return s;
+}
+
+std::string summary_text(const Summary& s) {
+  std::string t = std::to_string(s.packets) + " packets, " + std::to_string(s.decoded) + " decoded, " +
+                  std::to_string(s.passed) + " passed, " + std::to_string(s.packets - s.passed) + " failed";
+  if (s.warned) t += ", " + std::to_string(s.warned) + " with warnings";
+  if (s.decoded) t += "; worst EVM " + num(s.worstEvmDb, 1) + " dB";
+  if (std::isfinite(s.worstMaskMarginDb)) t += "; smallest mask margin " + num(s.worstMaskMarginDb, 1) + " dB";
+  return t;
+}
+
+nlohmann::json to_json(const PacketCheck& c) {
+  nlohmann::json j;
+  j["packet"] = c.index + 1;
+  j["start"] = c.start;
+  j["end"] = c.end;
+  j["decoded"] = c.decoded;
+  j["fcsSent"] = c.fcsSent;
+  j["pass"] = c.pass;
+  j["psduEqual"] = c.psduEqual < 0 ? nlohmann::json() : nlohmann::json(c.psduEqual == 1);
+  auto finite = [](double v) { return std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(); };
+  if (c.family == Family::Ofdm) {
+    const OfdmPacket& p = c.ofdm;
+    j["format"] = "OFDM";
+    j["rate"] = p.rateMbps;
+    j["length"] = p.length;
+    j["signalOk"] = p.signalOk;
+    j["fcsOk"] = p.fcsOk;
+    j["service"] = p.service;
+    j["symbols"] = p.symbols;
+    j["evmDb"] = finite(p.evmDb);
+    j["evmPercent"] = p.evmPercent;
+    j["evmLimitDb"] = p.evmLimitDb;
+    j["flatnessOk"] = p.flatnessOk;
+    j["flatnessDb"] = p.flatnessDb;
+    j["carrierLeakageDb"] = p.dcLeakageDb;
+    j["frequencyOffsetHz"] = p.cfoHz;
+    j["unusedCarriers"] = p.unusedCarriers;
+  } else {
+    const DsssPacket& p = c.dsss;
+    j["format"] = p.rateMbps > 11 ? "ERP-PBCC" : p.pbcc ? "PBCC" : p.rateMbps >= 5.5 ? "CCK" : "DSSS";
+    j["rate"] = p.rateMbps;
+    j["preamble"] = p.longPreamble ? "long" : "short";
+    j["syncBits"] = p.syncBits;
+    j["scrambling"] = p.scrambling;
+    j["length"] = p.octets;
+    j["lengthField"] = p.lengthUs;
+    j["signal"] = p.signal;
+    j["service"] = p.service;
+    j["headerCrcOk"] = p.headerCrcOk;
+    j["fcsOk"] = p.fcsOk;
+    j["evmPercent"] = p.evmPercent;
+    j["evmPeakPercent"] = p.evmPeakPercent;
+    j["evmLimitPercent"] = kDsssEvmLimitPercent;
+    j["carrierLeakageDb"] = p.carrierLeakageDb;
+    if (p.ramps.evaluated) {
+      j["rampOnUs"] = p.ramps.onSeconds * 1e6;
+      j["rampOffUs"] = p.ramps.offSeconds * 1e6;
+    }
+    if (p.pbcc) j["pbcc"] = describe(p.pbccConvention);
+    if (p.clockSwitch != ClockSwitch::None) {
+      j["clockSwitch"] = clock_switch_name(p.clockSwitch);
+      j["clockSwitchBits"] = p.clockSwitchBits;
+    }
+  }
+  if (c.mask.evaluated) {
+    j["maskPass"] = c.mask.pass;
+    j["maskMarginDb"] = c.mask.worstMarginDb;
+    j["maskWorstHz"] = c.mask.worstFreqHz;
+    j["maskCheckedToHz"] = c.mask.checkedToHz;
+  }
+  j["failures"] = c.failures;
+  j["warnings"] = c.warnings;
+  if (!c.ofdm.error.empty() || !c.dsss.error.empty()) j["error"] = c.ofdm.error + c.dsss.error;
+  return j;
+}
+
+nlohmann::json to_json(const std::vector<PacketCheck>& checks, const Summary& s) {
+  nlohmann::json j;
+  j["packets"] = nlohmann::json::array();
+  for (const PacketCheck& c : checks) j["packets"].push_back(to_json(c));
+  j["summary"] = {{"packets", s.packets},           {"decoded", s.decoded},     {"passed", s.passed},
+                  {"failed", s.packets - s.passed}, {"withWarnings", s.warned}, {"pass", s.all_pass()}};
+  return j;
+}
+
+}  // namespace tarvio::verify
