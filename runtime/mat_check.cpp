@@ -42,6 +42,10 @@ enum : uint32_t {
 };
 
 constexpr int kMaxDepth = 64;
+// Memory one converted element takes besides its data: a Value (a text of a
+// char matrix's row, a cell, a struct array's record) with its bookkeeping,
+// rounded up.
+constexpr uint64_t kValueBytes = 256;
 constexpr uint32_t kMaxRank = 32;
 constexpr uint64_t kMaxNameBytes = 4096;
 
@@ -303,7 +307,8 @@ class Walker {
         if (d.bytes != numel * es)
           throw Bad(sized + " claims " + std::to_string(numel) + " elements; its data hold " +
                     std::to_string(d.bytes / es));
-        if (part == 0) claim(numel * (complex ? 16 : 8), sized);
+        // The library's copy and the Value's.
+        if (part == 0) claim(numel * (complex ? 32 : 16), sized);
         skip(d, left);
       }
     } else if (cls == mxCHAR) {
@@ -319,13 +324,14 @@ class Walker {
       if (!bytes_ok)
         throw Bad(sized + " claims " + std::to_string(numel) + " characters; its data hold " + std::to_string(d.bytes) +
                   " bytes");
-      claim(numel * 4, sized);
+      // UTF-16 units, the UTF-8 text, and a Value per row of a char matrix.
+      claim(numel * 6 + rows * kValueBytes, sized);
       skip(d, left);
     } else if (cls == mxCELL) {
       if (numel > left / 8)
         throw Bad(sized + " claims " + std::to_string(numel) + " cells; its element holds " + std::to_string(left) +
                   " bytes");
-      claim(numel * 64, sized);
+      claim(numel * 2 * kValueBytes, sized);  // the library's element and the Value
       for (uint64_t i = 0; i < numel; ++i) sub_matrix(left, depth, here + "{" + std::to_string(i + 1) + "}");
     } else if (cls == mxSTRUCT) {
       Tag lt = tag(left, "the field name length");
@@ -362,7 +368,8 @@ class Walker {
       if (__builtin_mul_overflow(numel, nfields, &slots) || slots > left / 8)
         throw Bad(sized + " claims " + std::to_string(numel) + " elements of " + std::to_string(nfields) +
                   " fields; its element holds " + std::to_string(left) + " bytes");
-      claim(slots * 64, sized);
+      // The library's field slots and a record per element, even without fields.
+      claim(slots * 2 * kValueBytes + numel * kValueBytes, sized);
       for (uint64_t e = 0; e < numel; ++e)
         for (uint64_t i = 0; i < nfields; ++i)
           sub_matrix(left, depth, here + (numel == 1 ? "" : "(" + std::to_string(e + 1) + ")") + "." + fields[i]);

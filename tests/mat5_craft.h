@@ -13,7 +13,16 @@
 
 namespace tarvio::testing::mat5 {
 
-enum : uint32_t { miINT8 = 1, miUINT8 = 2, miINT32 = 5, miUINT32 = 6, miDOUBLE = 9, miMATRIX = 14, miCOMPRESSED = 15 };
+enum : uint32_t {
+  miINT8 = 1,
+  miUINT8 = 2,
+  miUINT16 = 4,
+  miINT32 = 5,
+  miUINT32 = 6,
+  miDOUBLE = 9,
+  miMATRIX = 14,
+  miCOMPRESSED = 15
+};
 enum : uint32_t { mxCELL = 1, mxSTRUCT = 2, mxCHAR = 4, mxSPARSE = 5, mxDOUBLE = 6 };
 
 inline std::string u32(uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
