@@ -56,6 +56,13 @@ def main(cli):
             "lines": np.array(["ab", "cd"]),
             "cells": np.array([[1.0], ["x"]], dtype=object),
         }
+        subprocess.run([cli, "calc", "--rate", "6", "--set", "dataLength=1", "--dump", "d.mat", "--export", "e.wfm",
+                        "--sigmf", "s"], check=True, cwd=tmp, stderr=subprocess.DEVNULL)
+        wave = np.exp(2j * np.pi * np.arange(32) / 8) * 0.5
+        seed("stored_waveform", "dump.bin", b"\x01" + mat_bytes(
+            {"waveform": wave, "markers": np.vstack([np.ones(32), np.arange(32) % 2]), "sampleRate": 20e6}, False))
+        seed("stored_waveform", "sigmf.bin", b"\x02" + open(os.path.join(tmp, "s.sigmf-meta"), "rb").read() + b"\x00" +
+             open(os.path.join(tmp, "s.sigmf-data"), "rb").read()[:4096])
         seed("mat_file", "kinds_plain.mat", mat_bytes(kinds, False))
         seed("mat_file", "kinds_compressed.mat", mat_bytes(kinds, True))
 
@@ -98,6 +105,7 @@ def main(cli):
     body = struct.pack(">6h", 32767, 0, -16384, 100, 5, -32767) + bytes([1, 2, 3])
     body += struct.pack("<3i", 0, 1 << 30, -5) + struct.pack("<3i", 7, 0, -(1 << 30))
     seed("export_file", "three.wfm", bytes(header) + body)
+    seed("stored_waveform", "export.bin", b"\x00" + bytes(header) + body)
     seed("export_file", "empty.wfm", bytes(header[:16]) + struct.pack("<Q", 0) + bytes(header[24:]))
 
 
