@@ -11,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ostream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -58,6 +60,36 @@ class OutputFile {
   uint64_t written_ = 0;
   bool closed_ = false;
   bool committed_ = false;
+};
+
+// A std::ostream that writes into an OutputFile, for writers that produce
+// text through a stream. A failed write throws from the stream (its
+// exception mask includes badbit); commit the OutputFile afterwards.
+class OutputFileStream : public std::ostream {
+ public:
+  explicit OutputFileStream(OutputFile& file) : std::ostream(&buf_), buf_(file) { exceptions(std::ios::badbit); }
+
+ private:
+  class Buf : public std::streambuf {
+   public:
+    explicit Buf(OutputFile& f) : f_(f) {}
+
+   protected:
+    int_type overflow(int_type c) override {
+      if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+      const char ch = traits_type::to_char_type(c);
+      f_.write(&ch, 1);
+      return c;
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+      f_.write(s, size_t(n));
+      return n;
+    }
+
+   private:
+    OutputFile& f_;
+  };
+  Buf buf_;
 };
 
 // A unique temporary name in the folder of `path`, created exclusively with
