@@ -12,7 +12,8 @@ void SaveConfig(const Configuration& fileParameters) {
 
 std::optional<Configuration> loadConfig() {
   try {
-    Configuration c = record_from_value<Configuration>(mat_read_var(kIoConfigFile, "fileParameters"), "fileParameters");
+    Configuration c = record_from_value<Configuration>(
+        mat_read_var(kIoConfigFile, "fileParameters", {kSettingsFileMaxBytes}), "fileParameters");
     // The last parameter file belongs to the session that used it.
     c.LastParameterFilename.clear();
     return c;

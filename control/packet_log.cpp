@@ -1,12 +1,14 @@
 // Packet log of the last calculation and the packet file reader.
 #include "control/packet_log.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "instrument/packet_file.h"
 
@@ -77,6 +79,50 @@ CVec read_packet_file(const PacketLog& log) {
     }
   }
   return out;
+}
+
+void walk_packet_values(const PacketLog& log, int part, const ValuesPut& put) {
+  constexpr size_t kBlock = 65536;
+  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(log.file.c_str(), "rb"), &std::fclose);
+  if (!f) throw std::runtime_error("Cannot open the packet file " + log.file + ": " + std::strerror(errno));
+  std::vector<uint8_t> buf(8 * kBlock);
+  std::vector<double> values(kBlock);
+  uint64_t packet_at = 0;  // byte offset of the packet in the file
+  for (const auto& r : log.runs) {
+    const size_t n = r.markers.size();
+    for (size_t k = 0; k < r.count; ++k) {
+      const uint64_t part_at = packet_at + uint64_t(part) * 8 * n;
+      if (fseeko(f.get(), off_t(part_at), SEEK_SET) != 0)
+        throw std::runtime_error("The packet file " + log.file + " cannot be read: " + std::strerror(errno));
+      for (size_t done = 0; done < n;) {
+        const size_t m = std::min(kBlock, n - done);
+        if (std::fread(buf.data(), 1, 8 * m, f.get()) != 8 * m)
+          throw std::runtime_error("The packet file " + log.file + " is shorter than the calculation wrote");
+        packet_file::decode_values(buf.data(), m, values.data());
+        put(values.data(), m);
+        done += m;
+      }
+      packet_at += packet_file::kBytesPerSample * n;
+    }
+  }
+}
+
+void walk_packet_markers(const PacketLog& log, const ValuesPut& put) {
+  constexpr size_t kBlock = 32768;  // samples per block: two values each
+  std::vector<double> values(2 * kBlock);
+  for (const auto& r : log.runs) {
+    const size_t n = r.markers.size();
+    for (size_t k = 0; k < r.count; ++k)
+      for (size_t done = 0; done < n;) {
+        const size_t m = std::min(kBlock, n - done);
+        for (size_t j = 0; j < m; ++j) {
+          values[2 * j] = r.markers.row1[done + j];
+          values[2 * j + 1] = r.markers.row2[done + j];
+        }
+        put(values.data(), 2 * m);
+        done += m;
+      }
+  }
 }
 
 }  // namespace tarvio

@@ -3,6 +3,7 @@
 // itself holds only I and Q), and reading the file's samples back.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,5 +38,15 @@ PacketLog& last_packet_log();
 // IEEE double stored bit-complemented. Throws std::runtime_error when the
 // file is missing or shorter than the log says.
 CVec read_packet_file(const PacketLog& log);
+
+// The same samples handed on in blocks (at most 65536 values each) instead
+// of held: put(values, count) receives the I values (part 0) or the Q values
+// (part 1) of every packet in order. Throws as read_packet_file does.
+using ValuesPut = std::function<void(const double* values, size_t count)>;
+void walk_packet_values(const PacketLog& log, int part, const ValuesPut& put);
+
+// The marker rows of all packets column by column (row 1 and row 2 of the
+// first sample, then of the second, ...), as 0/1 values in blocks.
+void walk_packet_markers(const PacketLog& log, const ValuesPut& put);
 
 }  // namespace tarvio

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "control/parameter_checks.h"
+#include "instrument/siggen_entry.h"
 #include "records/record_value.h"
 #include "records/state.h"
 #include "records/window_hooks.h"
@@ -22,7 +23,7 @@ const char* kLoadTitle = "Error Loading File";
 std::optional<std::pair<Parameters, SigGenSettings>> read_parameter_file(const std::string& filename) {
   // The file is read in place: any name or extension is accepted as long as
   // the contents are a MAT container.
-  const MatVars vars = mat_read(filename);
+  const MatVars vars = mat_read(filename, {kSettingsFileMaxBytes});
   const Value* f = nullptr;
   const Value* sg = nullptr;
   for (const auto& [name, v] : vars) {
@@ -78,7 +79,16 @@ bool LoadParameters(const std::string& filename) {
   if (!s.parameters.multiFrame.tmpFileName.empty())
     loaded->first.multiFrame.tmpFileName = s.parameters.multiFrame.tmpFileName;
   s.parameters = std::move(loaded->first);
+  // The playback settings of a file edited elsewhere go through the entry
+  // rules of the settings dialogs, as if entered there.
+  const SigGenSettings before = s.sigGenSettings;
   s.sigGenSettings = std::move(loaded->second);
+  const std::vector<std::string> notes = apply_entry_rules(s.sigGenSettings, before, false);
+  if (!notes.empty()) {
+    std::string text = filename + "\nholds signal generator settings outside their ranges:";
+    for (const auto& n : notes) text += "\n" + n;
+    report_warning("Signal Generator Settings", text);
+  }
   if (s.parameters.faceless != 1) {
     s.dontSetSampleRate = 1;
     call_hook(window_hooks().redraw);

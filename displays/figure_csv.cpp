@@ -4,9 +4,10 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <stdexcept>
 #include <vector>
+
+#include "runtime/output_file.h"
 
 namespace tarvio {
 
@@ -80,22 +81,12 @@ void write_figure_csv(const Figure& f, std::ostream& out) {
 }
 
 void write_figure_csv(const Figure& f, const std::string& path) {
-  const std::string tmp = path + ".part";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) throw std::runtime_error("cannot write '" + path + "': the file cannot be created");
-    write_figure_csv(f, out);
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(tmp.c_str());
-      throw std::runtime_error("cannot write '" + path + "': writing failed (disk full?)");
-    }
-  }
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::remove(tmp.c_str());
-    throw std::runtime_error("cannot write '" + path + "': the finished file cannot be renamed into place");
-  }
+  // A unique temporary beside the file, every byte checked, renamed into
+  // place when complete (runtime/output_file.h).
+  OutputFile file(path);
+  OutputFileStream out(file);
+  write_figure_csv(f, out);
+  file.commit();
 }
 
 }  // namespace tarvio

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "runtime/memory_check.h"
 #include "runtime/registry.h"
 
 namespace tarvio {
@@ -114,6 +115,7 @@ TARVIO_OP(
       const Value& x = arg_required(in, 0, "Upsample");
       const size_t n = count_arg(arg_required(in, 1, "Upsample"), "Upsample", "the factor");
       if (x.rows() > 1 && x.cols() > 1) throw std::invalid_argument("Upsample: the input must be a row or a column.");
+      check_memory("Upsample", double(x.numel()) * double(n), 32);  // complex samples and the result
       return {shaped_like(x, Upsample(x.to_complex(), n))};
     },
     "y = Upsample(x, n): every sample followed by n-1 zeros");
@@ -123,6 +125,7 @@ TARVIO_OP(
     [](const Args& in, int) -> std::vector<Value> {
       const Value& d = arg_required(in, 0, "Extendvector");
       const size_t req = count_arg(arg_required(in, 1, "Extendvector"), "Extendvector", "the required length");
+      check_memory("Extendvector", double(req), 32);
       if (d.kind() == Value::Kind::Complex)
         return {shaped_like(Value::complex_row({}), Extendvector(d.to_complex(), req))};
       return {Value::row(Extendvector(RVec(d.to_reals()), req))};

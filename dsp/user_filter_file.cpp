@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <istream>
+#include <string>
+#include <vector>
 
 #include "records/state.h"
 #include "runtime/registry.h"
@@ -34,26 +36,62 @@ std::string number_text(double v) {
   return buf;
 }
 
-// Reads numbers until the end or the first text that is not a finite
-// decimal number (like a %g scan, which stops at the first mismatch).
-RVec read_numbers(const std::string& text) {
-  RVec out;
-  const char* p = text.c_str();
-  for (;;) {
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\f' || *p == '\v') ++p;
-    if (*p == '\0') break;
+// The numbers of a text stream, read until the end or the first text that
+// is not a finite decimal number (like a %g scan, which stops at the first
+// mismatch). The stream is read in pieces and only the first `keep`
+// numbers are stored, so a file of any size (or a device without end)
+// takes constant memory.
+struct NumberScan {
+  RVec first;        // the first `keep` numbers
+  size_t count = 0;  // all numbers read
+};
+
+// Whether a word (blanks around it removed) continues with numbers; adds
+// them. A word may hold several numbers back to back ("1.5.5" is 1.5 and
+// 0.5), as the scan reads them.
+bool scan_word(const std::string& word, NumberScan& out, size_t keep) {
+  const char* p = word.c_str();
+  const char* end = p + word.size();
+  while (p < end) {
     // Only decimal notation: no hexadecimal floats, infinities or NaNs,
     // which would make the filter meaningless.
     const char* q = p;
     if (*q == '+' || *q == '-') ++q;
-    if (!((*q >= '0' && *q <= '9') || *q == '.')) break;
-    if (q[0] == '0' && (q[1] == 'x' || q[1] == 'X')) break;
-    char* end = nullptr;
-    const double v = std::strtod(p, &end);
-    if (end == p || !std::isfinite(v)) break;
-    out.push_back(v);
-    p = end;
+    if (!((*q >= '0' && *q <= '9') || *q == '.')) return false;
+    if (q[0] == '0' && (q[1] == 'x' || q[1] == 'X')) return false;
+    char* stop = nullptr;
+    const double v = std::strtod(p, &stop);
+    if (stop == p || !std::isfinite(v)) return false;
+    if (out.first.size() < keep) out.first.push_back(v);
+    ++out.count;
+    p = stop;
   }
+  return true;
+}
+
+NumberScan read_numbers(std::istream& in, size_t keep) {
+  // A word longer than this is no number anyone writes.
+  constexpr size_t kMaxWord = 4096;
+  NumberScan out;
+  std::string word;
+  std::vector<char> buf(1 << 16);
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
+  for (;;) {
+    in.read(buf.data(), std::streamsize(buf.size()));
+    const size_t got = size_t(in.gcount());
+    if (got == 0) break;
+    for (size_t k = 0; k < got; ++k) {
+      const char c = buf[k];
+      if (!blank(c)) {
+        if (c == '\0' || word.size() >= kMaxWord) return out;
+        word += c;
+        continue;
+      }
+      if (!word.empty() && !scan_word(word, out, keep)) return out;
+      word.clear();
+    }
+  }
+  if (!word.empty()) scan_word(word, out, keep);
   return out;
 }
 
@@ -68,17 +106,15 @@ UserFilterFile LoadUserFilterFile(const std::string& path, double overSampling) 
     report_error("File Error", "Could not open\n" + shown);
     return {};
   }
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  const RVec numbers = read_numbers(buf.str());
+  const NumberScan numbers = read_numbers(in, kMaxUserTaps);
   in.close();
 
-  if (numbers.empty()) {
+  if (numbers.count == 0) {
     report_error("File Format Error",
                  shown + "\nData is in the wrong format:\n\nExample:\n1.5\n5e-1\n25e-1\n:\nup to 1000 coeffients.");
     return {};
   }
-  const double count = static_cast<double>(numbers.size());
+  const double count = static_cast<double>(numbers.count);
   if (std::fmod(count, overSampling) != 0) {  // also refuses a zero or non-finite ratio
     report_error("File Format Error", shown + "\nThe number of coeffients (" + number_text(count) + ") must be a\n" +
                                           "multiple of the Oversampling " + "Ratio: " + number_text(overSampling));
@@ -87,8 +123,7 @@ UserFilterFile LoadUserFilterFile(const std::string& path, double overSampling) 
   UserFilterFile r;
   r.status = 1;
   r.FilterTaps = count / overSampling;
-  const size_t kept = std::min(numbers.size(), kMaxUserTaps);
-  r.coeff.assign(numbers.begin(), numbers.begin() + static_cast<std::ptrdiff_t>(kept));
+  r.coeff = numbers.first;
   return r;
 }
 

@@ -80,7 +80,7 @@ std::vector<Value> call_export_plugin(const std::vector<Value>& args, int nout) 
   }
   const int slots = nout > 0 ? nout : 1;
   std::vector<mxArray*> out(size_t(slots), nullptr);
-  char err[512] = {0};
+  char err[8192] = {0};  // room for a message with a long path
   if (mx_call(p.entry, nout, out.data(), int(in.size()), in.data(), err, sizeof err) != 0)
     throw std::runtime_error(err);
   std::vector<ArrayPtr> results;

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "files/output_file.h"
+#include "runtime/output_file.h"
 #include "runtime/registry.h"
 
 namespace tarvio {

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "files/output_file.h"
+#include "runtime/output_file.h"
 
 namespace tarvio {
 
@@ -67,6 +67,9 @@ void write_sigmf(const PacketSource& src, const std::string& base, double sample
       {"annotations", annotations}};
   OutputFile meta_file(base + ".sigmf-meta");
   meta_file.write(meta.dump(2) + "\n");
+  // Both files are complete before either replaces an older one.
+  data.close();
+  meta_file.close();
   data.commit();
   meta_file.commit();
 }

@@ -32,6 +32,8 @@ ConnectionOverrides take_connection_options(std::vector<std::string>& args) {
       if (k + 1 >= args.size()) throw std::invalid_argument(name + " needs a value");
       value = args[++k];
     }
+    // An empty value would quietly leave the connection as it was.
+    if (value.empty()) throw std::invalid_argument(name + " needs a value, not an empty text");
     if (name == "--address")
       o.address = value;
     else if (name == "--serial")

@@ -1,6 +1,8 @@
 // KORPlay_c and KORPlay, and their registered operations.
 #include "instrument/kor_play.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <exception>
 
 #include "instrument/kor_download.h"
@@ -58,6 +60,60 @@ std::optional<HwResult> refuse_title(const std::string& FileName) {
   return std::nullopt;
 }
 
+// The leading number of an error-queue entry ("-222,\"Data out of range\"",
+// "+0,\"No error\""), if the reply starts with one.
+std::optional<long> error_code(const std::string& reply) {
+  const char* p = reply.c_str();
+  while (*p == ' ') ++p;
+  char* end = nullptr;
+  errno = 0;
+  const long code = std::strtol(p, &end, 10);
+  if (end == p || errno != 0 || (*end != ',' && *end != '\0' && *end != ' ')) return std::nullopt;
+  return code;
+}
+
+// The instrument's own verdict on what it was sent: its error queue, read
+// with :SYSTem:ERRor? until it answers 0 (at most 32 entries, more than an
+// instrument keeps). Up to `clipped_read_back` "data out of range" entries
+// (-222) are expected: the instrument clipped a frequency or level to its
+// limit and the read-back has taken the value it uses. Any other entry, or a
+// queue that cannot be read, adds a problem; returns whether one was added.
+bool check_error_queue(const Configuration& config, int clipped_read_back, std::vector<std::string>& problems) {
+  std::vector<std::string> errors;
+  for (int k = 0; k < 32; ++k) {
+    const HwResult r = guarded([&] { return hwQuery(config, ":SYSTem:ERRor?"); });
+    if (r.status != 0) {
+      problems.push_back("The instrument's error queue could not be read: " + r.response);
+      return true;
+    }
+    const std::optional<long> code = error_code(r.response);
+    if (!code) {
+      problems.push_back("The instrument's reply to :SYSTem:ERRor? is not an error entry: " + quoted(r.response));
+      return true;
+    }
+    if (*code == 0) break;
+    if (*code == -222 && clipped_read_back > 0) {
+      --clipped_read_back;
+      continue;
+    }
+    errors.push_back(r.response);
+  }
+  if (errors.empty()) return false;
+  std::string text = "The instrument reported errors after the set-up:";
+  for (const auto& e : errors) text += "\n" + e;
+  problems.push_back(text);
+  return true;
+}
+
+// The result of a set-up: the given one, or status 1 with the problems.
+HwResult with_problems(HwResult r, const std::vector<std::string>& problems) {
+  if (problems.empty()) return r;
+  r.status = 1;
+  r.response.clear();
+  for (const auto& p : problems) r.response += (r.response.empty() ? "" : "\n") + p;
+  return r;
+}
+
 }  // namespace
 
 std::vector<std::string> korplay_c_commands(const std::string& FileName, const SigGenSettings& s, bool isKOR) {
@@ -110,34 +166,41 @@ HwResult KORPlay_c(const std::string& FileName, const SigGenSettings& setting, c
 
   HwResult last_query;
   bool readback_bad = false;
-  auto read_back = [&](const char* query, double& target, const char* what) {
+  // A read-back other than what was sent: the instrument held the value at
+  // its limit, which it also notes in its error queue.
+  int clipped = 0;
+  auto read_back = [&](const char* query, double& target, const char* what, double sent) {
     last_query = guarded([&] { return hwQuery(config, query); });
     if (last_query.status != 0) return;
     if (auto v = reply_number(last_query.response)) {
       target = *v;
+      clipped += *v != sent;
     } else {
       readback_bad = true;
       problems.push_back(std::string("The instrument's reply to ") + query +
                          " is not a number: " + quoted(last_query.response) + "; the " + what + " keeps its value.");
     }
   };
-  read_back(":source:freq:fix?", global.Frequency, "frequency");
-  read_back(":source:power:level:immediate:amplitude?", global.Amplitude, "amplitude");
+  read_back(":source:freq:fix?", global.Frequency, "frequency", setting.Frequency);
+  read_back(":source:power:level:immediate:amplitude?", global.Amplitude, "amplitude", setting.Amplitude);
 
   try {
     call_hook(window_hooks().redraw);
   } catch (const std::exception& e) {
     report_error("Instrument Setup", e.what());
   }
+  // Errors the instrument queued (a value it clipped or refused) mean the
+  // set-up did not do what was asked, even though every command went out.
+  // (Not when the instrument stopped answering: the queries' failure says it.)
+  const bool queue_bad = last_query.status == 0 && check_error_queue(config, clipped, problems);
   guarded([&] { return hwReturnLocal(config); });
 
-  HwResult result{last_query.status, last_send.response};
-  if (readback_bad) {
-    // A read-back that is no number: the set-up did not end as it should.
-    result.status = 1;
-    result.response.clear();
-    for (const auto& p : problems) result.response += (result.response.empty() ? "" : "\n") + p;
-  }
+  // The status of the last query and the text of the last command sent; a
+  // failed query gives its own text, which says why (a send's text is empty).
+  HwResult result{last_query.status, last_query.status != 0 ? last_query.response : last_send.response};
+  // A read-back that is no number, or errors in the queue: the set-up did
+  // not end as it should.
+  if (readback_bad || queue_bad) return with_problems(result, problems);
   return result;
 }
 
@@ -147,8 +210,10 @@ HwResult KORPlay(const std::string& FileName, const SigGenSettings& setting, con
   HwResult last;
   for (const std::string& cmd : korplay_commands(FileName, setting, recon_filter))
     last = guarded([&] { return hwSend(config, cmd); });
+  std::vector<std::string> problems;
+  if (last.status == 0) check_error_queue(config, 0, problems);
   guarded([&] { return hwReturnLocal(config); });
-  return last;
+  return with_problems(last, problems);
 }
 
 namespace {

@@ -7,8 +7,12 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 #include <vector>
+
+#include "runtime/cleanup.h"
 
 namespace tarvio::packet_file {
 
@@ -53,6 +57,29 @@ uint64_t file_size(std::FILE* f) {
   return s < 0 ? 0 : static_cast<uint64_t>(s);
 }
 
+// The packet files of this run on the clean-up table, by path.
+struct Registered {
+  std::mutex lock;
+  std::map<std::string, CleanupGuard> guards;
+};
+
+Registered& registered() {
+  static Registered r;
+  return r;
+}
+
+void protect(const std::string& path) {
+  Registered& r = registered();
+  std::lock_guard<std::mutex> hold(r.lock);
+  if (!r.guards.count(path)) r.guards.emplace(path, CleanupGuard(path));
+}
+
+void unprotect(const std::string& path) {
+  Registered& r = registered();
+  std::lock_guard<std::mutex> hold(r.lock);
+  r.guards.erase(path);
+}
+
 }  // namespace
 
 std::string marker_path(const std::string& packet_path) { return packet_path + ".markers"; }
@@ -77,9 +104,18 @@ void decode_values(const uint8_t* in, size_t n, double* v) {
 
 void clear(const std::string& packet_path) {
   for (const std::string& p : {packet_path, marker_path(packet_path)}) {
+    protect(p);
     std::FILE* f = std::fopen(p.c_str(), "wb");
     if (!f) throw std::runtime_error("cannot create the packet file '" + p + "': " + errno_text());
     if (std::fclose(f) != 0) throw std::runtime_error("cannot create the packet file '" + p + "': " + errno_text());
+  }
+}
+
+void discard(const std::string& packet_path) {
+  if (packet_path.empty()) return;
+  for (const std::string& p : {packet_path, marker_path(packet_path)}) {
+    std::remove(p.c_str());
+    unprotect(p);
   }
 }
 
@@ -90,6 +126,8 @@ double peak_of(const double* i, const double* q, size_t n) {
 }
 
 double append(const std::string& packet_path, const double* i, const double* q, size_t n, const uint8_t* markers) {
+  protect(packet_path);
+  protect(marker_path(packet_path));
   {
     FileCloser f{std::fopen(packet_path.c_str(), "ab")};
     if (!f.f) throw std::runtime_error("cannot open the packet file '" + packet_path + "': " + errno_text());

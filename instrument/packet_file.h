@@ -28,9 +28,15 @@ std::string marker_path(const std::string& packet_path);
 void encode_values(const double* v, size_t n, uint8_t* out);
 void decode_values(const uint8_t* in, size_t n, double* v);
 
-// Creates (or truncates) the packet file and its marker side file. Throws
-// std::runtime_error naming the file when either cannot be created.
+// Creates (or truncates) the packet file and its marker side file, and puts
+// both on the interrupt clean-up table (runtime/cleanup.h): an interrupted
+// run leaves no packet file behind. Throws std::runtime_error naming the
+// file when either cannot be created.
 void clear(const std::string& packet_path);
+
+// Removes the packet file and its marker side file, if there, and takes
+// them off the clean-up table.
+void discard(const std::string& packet_path);
 
 // Appends one packet of n samples (I and Q as separate arrays) and its
 // marker bytes (n bytes, may be null for no markers: zeros are stored).

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "runtime/types.h"
@@ -53,6 +54,46 @@ double EntryScaling(double number, double previous) {
 double EntryModAtten(double number, double previous) {
   if (std::isnan(number)) return previous;
   return std::clamp(round_half_away(number), 0.0, 40.0);
+}
+
+namespace {
+
+std::string value_text(double v) {
+  char b[64];
+  std::snprintf(b, sizeof b, "%.12g", v);
+  return b;
+}
+
+// Applies one numeric rule and notes a change.
+void rule(std::vector<std::string>& notes, const char* field, const char* unit, const char* range, double& value,
+          double ruled) {
+  if (ruled == value) return;
+  const std::string was = std::isnan(value) ? "is not a number" : value_text(value) + unit + " is outside " + range;
+  notes.push_back(std::string(field) + " " + was + ": " + value_text(ruled) + unit + " is used");
+  value = ruled;
+}
+
+}  // namespace
+
+std::vector<std::string> apply_entry_rules(SigGenSettings& s, const SigGenSettings& previous,
+                                           bool sampling_rate_range) {
+  std::vector<std::string> notes;
+  rule(notes, "Frequency", " Hz", "100 kHz to 1e12 Hz", s.Frequency,
+       EntryFrequency(s.Frequency, 1, previous.Frequency));
+  rule(notes, "Amplitude", " dBm", "-136 to 30 dBm in whole dB", s.Amplitude,
+       EntryAmplitude(s.Amplitude, previous.Amplitude));
+  if (s.SamplingRate) {
+    double& rate = *s.SamplingRate;
+    const double before = previous.SamplingRate.value_or(1e6);
+    const double ruled = sampling_rate_range            ? EntrySamplingRate(rate, 1, before)
+                         : std::isnan(rate)             ? before
+                         : std::isinf(rate) || rate < 1 ? EntrySamplingRate(rate, 1, before)
+                                                        : rate;
+    rule(notes, "SamplingRate", " Hz", "1 Hz to 100 MHz", rate, ruled);
+  }
+  rule(notes, "Scaling", " %", "1 to 100 % in steps of 0.01", s.Scaling, EntryScaling(s.Scaling, previous.Scaling));
+  rule(notes, "ModAtten", " dB", "0 to 40 dB in whole dB", s.ModAtten, EntryModAtten(s.ModAtten, previous.ModAtten));
+  return notes;
 }
 
 FrequencyDisplay display_frequency(double hz) {

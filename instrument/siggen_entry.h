@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "records/records.h"
 
@@ -25,6 +26,18 @@ double EntryAmplitude(double number, double previous);                        //
 double EntrySamplingRate(double number, int unit_position, double previous);  // Hz, [1, 100 MHz]
 double EntryScaling(double number, double previous);                          // %, 0.01 steps, [1, 100]
 double EntryModAtten(double number, double previous);                         // dB, integer, [0, 40]
+
+// The entry rules above applied to a whole record, as the dialogs apply
+// them to each number entered: Frequency, Amplitude, SamplingRate, Scaling
+// and ModAtten. A value that is not a number keeps the one in `previous`.
+// The title keeps its text (the defaults' own title is not upper case); the
+// playback set-up refuses a title that would break its command. Used for values from the command line and from
+// parameter files, so that the instrument is never sent what no entry could give. Returns one line per field the rules
+// changed, e.g. "Frequency -5 Hz is outside 100 kHz to 1e12 Hz: 100000 Hz is used". When `sampling_rate_range` is false
+// the sampling rate is only kept positive and finite: a stored set holds the rate the calculation chose, also above the
+// entry range.
+std::vector<std::string> apply_entry_rules(SigGenSettings& s, const SigGenSettings& previous,
+                                           bool sampling_rate_range = true);
 
 // The frequency as shown: the largest unit that keeps the number at or
 // above 1 (below 1000 in Hz, below 1e6 in kHz, below 1e9 in MHz, else GHz).

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "runtime/memory_check.h"
 #include "runtime/registry.h"
 
 namespace tarvio {
@@ -62,6 +63,7 @@ TARVIO_OP(
       if (order != std::floor(order) || order < 1 || order > 64)
         throw std::invalid_argument("Lfsr: the order must be an integer from 1 to 64.");
       if (!(m >= 0) || m > 1e9) throw std::invalid_argument("Lfsr: the length must be a non-negative number.");
+      check_memory("Lfsr", std::floor(m), 9);  // the bits and their row
       return {Value::row(Lfsr(static_cast<int>(order), arg_required(in, 1, "Lfsr").to_reals(),
                               static_cast<size_t>(std::floor(m)), arg_required(in, 3, "Lfsr").to_bits()))};
     },

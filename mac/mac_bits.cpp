@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "runtime/memory_check.h"
 #include "runtime/registry.h"
 
 namespace tarvio {
@@ -63,6 +64,7 @@ TARVIO_OP(
       if (std::isfinite(x) && x != std::floor(x)) throw std::runtime_error("Integer required");
       // One argument: len = ceil(log2(x)) (minus infinity for 0, so no padding).
       const double len = in.size() >= 2 ? in[1].to_double() : std::ceil(std::log2(x));
+      if (std::isfinite(len) && len > 0) check_memory("BitVector", std::floor(len), 9);
       const std::string orient = in.size() >= 3 ? in[2].str() : "right-msb";
       return {Value::row(BitVector(x, len, orient))};
     },
@@ -78,8 +80,9 @@ TARVIO_OP(
 TARVIO_OP(
     "HexString", 2, 1,
     [](const Args& in, int) -> std::vector<Value> {
-      return {Value::text(
-          HexString(arg_required(in, 0, "HexString").to_double(), arg_required(in, 1, "HexString").to_double()))};
+      const double size = arg_required(in, 1, "HexString").to_double();
+      if (std::isfinite(size) && size > 0) check_memory("HexString", std::ceil(2 * size), 2);  // digits, reversed
+      return {Value::text(HexString(arg_required(in, 0, "HexString").to_double(), size))};
     },
     "text = HexString(num, size): upper-case hexadecimal padded to 2*size digits");
 

@@ -7,6 +7,8 @@
 #include <stdexcept>
 
 #include "mac/lfsr.h"
+#include "runtime/memory_check.h"
+#include "runtime/number_text.h"
 #include "runtime/registry.h"
 
 namespace tarvio {
@@ -145,13 +147,30 @@ Bits PNgenerator(std::optional<double> n_arg, std::optional<double> len_arg, dou
 
 // ---- registered operation -----------------------------------------------
 
+// A given argument must be a number: a text is a mistake, not a request for
+// the default (a numeric row still gives the default, as documented).
+static void require_number(const Args& in, size_t i, const char* name) {
+  if (i < in.size() && !in[i].is_numeric())
+    throw std::invalid_argument(std::string("PNgenerator: ") + name + " must be a number, not a " + in[i].kind_name() +
+                                (in[i].is_text() ? " ('" + in[i].str() + "')" : std::string()));
+}
+
 TARVIO_OP(
     "PNgenerator", 5, 1,
     [](const Args& in, int) -> std::vector<Value> {
+      require_number(in, 0, "n");
+      require_number(in, 1, "dataLength");
+      require_number(in, 2, "userInvert");
+      require_number(in, 4, "zeroSuppresion");
       auto scalar_or_default = [&](size_t i) -> std::optional<double> {
         if (!has_arg(in, i) || !in[i].is_numeric() || in[i].numel() != 1) return std::nullopt;
         return in[i].to_double();
       };
+      if (const std::optional<double> len = scalar_or_default(1)) {
+        if (!(*len >= 0) || *len != std::floor(*len))
+          throw std::invalid_argument("PNgenerator: dataLength must be a whole number of bits, not " + Num2Str(*len));
+        check_memory("PNgenerator", *len, 9);  // the bits and their row
+      }
       const double inv = has_arg(in, 2) && in[2].is_numeric() && in[2].numel() == 1 ? in[2].to_double() : 0.0;
       std::optional<std::vector<double>> seed;
       if (has_arg(in, 3)) seed = in[3].to_reals();

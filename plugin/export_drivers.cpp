@@ -13,6 +13,7 @@
 #include <memory>
 #include <thread>
 
+#include "export_files.h"
 #include "export_layout.h"
 
 namespace tarvio {
@@ -144,21 +145,33 @@ bool export_from_packets(TwoPassExportWriter& w, const std::string& packet_file,
   if (rows > 0) marker_values_to_bytes(markers, pkt_size * rows, mbytes.data());
   PacketFileReader in(packet_file, pkt_size);
   const uint64_t total = uint64_t(pkt_size) * num_pkts;
-  if (!in.open()) return false;
+  if (!in.open()) {
+    w.fail("cannot open the packet file '" + packet_file + "': " + exportfiles::errno_text());
+    return false;
+  }
+  // A packet file that ends early: the reason, with how much it holds.
+  auto short_file = [&](std::size_t packets_read) {
+    w.fail("the packet file '" + packet_file + "' holds " + std::to_string(packets_read) + " of " +
+           std::to_string(num_pkts) + " packets of " + std::to_string(pkt_size) + " samples");
+    return false;
+  };
   if (num_pkts == 0 || pkt_size == 0)
     return w.BeginKnown(uint32_t(rows), 0, 0) && w.WriteChunk(nullptr, nullptr, nullptr, 0, true);
   if (!(peak >= 0)) {
     // No peak given: one reading pass finds it; the file is written once.
     double seen = 0;
     for (std::size_t p = 0; p < num_pkts; ++p) {
-      if (!in.next()) return false;
+      if (!in.next()) return short_file(p);
       for (std::size_t k = 0; k < pkt_size; ++k) {
         if (std::fabs(in.i()[k]) > seen) seen = std::fabs(in.i()[k]);
         if (std::fabs(in.q()[k]) > seen) seen = std::fabs(in.q()[k]);
       }
     }
     peak = seen;
-    if (!in.rewind()) return false;
+    if (!in.rewind()) {
+      w.fail("cannot read the packet file '" + packet_file + "' again: " + exportfiles::errno_text());
+      return false;
+    }
   }
   // At most two tries: a peak given that is not the file's own is replaced
   // by the one seen.
@@ -167,9 +180,14 @@ bool export_from_packets(TwoPassExportWriter& w, const std::string& packet_file,
     if (!w.BeginKnown(uint32_t(rows), total, peak)) return false;
     bool good = true;
     if (used_lanes == 1) {
-      if (attempt > 0 && !in.rewind()) return false;
-      for (std::size_t p = 0; p < num_pkts && good; ++p)
-        good = in.next() && w.WriteChunk(in.i(), in.q(), mbytes.data(), pkt_size, p + 1 == num_pkts);
+      if (attempt > 0 && !in.rewind()) {
+        w.fail("cannot read the packet file '" + packet_file + "' again: " + exportfiles::errno_text());
+        return false;
+      }
+      for (std::size_t p = 0; p < num_pkts && good; ++p) {
+        if (!in.next()) return short_file(p);
+        good = w.WriteChunk(in.i(), in.q(), mbytes.data(), pkt_size, p + 1 == num_pkts);
+      }
     } else {
       // Each lane reads and writes its own run of packets.
       std::vector<std::unique_ptr<TwoPassExportWriter::Lane>> lane;
@@ -178,16 +196,25 @@ bool export_from_packets(TwoPassExportWriter& w, const std::string& packet_file,
         lane.push_back(std::make_unique<TwoPassExportWriter::Lane>(w));
         done.push_back(lane.back().get());
       }
+      // A lane that cannot read its packets notes the first one it missed.
+      std::vector<std::size_t> unread(used_lanes, num_pkts);
       auto run = [&](std::size_t l) {
         const std::size_t from = num_pkts * l / used_lanes, to = num_pkts * (l + 1) / used_lanes;
         const std::size_t piece = std::min(pkt_size, kLanePiece);
         PacketRangeReader part(packet_file, pkt_size, piece);
-        if (!part.open()) return false;
+        if (!part.open()) {
+          unread[l] = from;
+          return false;
+        }
         for (std::size_t p = from; p < to; ++p)
           for (std::size_t first = 0; first < pkt_size; first += piece) {
             const std::size_t count = std::min(piece, pkt_size - first);
-            if (!part.read(p, first, count) || !lane[l]->Write(uint64_t(p) * pkt_size + first, part.i(), part.q(),
-                                                               mbytes.data() + first * rows, count))
+            if (!part.read(p, first, count)) {
+              unread[l] = p;
+              return false;
+            }
+            if (!lane[l]->Write(uint64_t(p) * pkt_size + first, part.i(), part.q(), mbytes.data() + first * rows,
+                                count))
               return false;
           }
         return true;
@@ -198,7 +225,9 @@ bool export_from_packets(TwoPassExportWriter& w, const std::string& packet_file,
       ok[0] = run(0);
       for (std::thread& t : threads) t.join();
       for (char o : ok) good = good && o;
-      good = good && w.FinishLanes(done);
+      const std::size_t first_unread = *std::min_element(unread.begin(), unread.end());
+      if (first_unread < num_pkts) return short_file(first_unread);
+      good = w.FinishLanes(done) && good;
     }
     if (good) return true;
     if (!w.peak_mismatch()) return false;

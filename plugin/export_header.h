@@ -37,6 +37,9 @@ struct ExportHeader {
 // bandwidth, scaling, modulator attenuation, marker polarity, RF-blanking
 // marker; a shorter vector leaves the later fields at their defaults) and
 // the comment (at most 18 characters are used). ResidualMode is always 4.
+// The settings dialogs' entry rules hold: Frequency in [100 kHz, 1e12 Hz],
+// Scaling rounded to 0.01 in [1, 100] %, ModAtten a whole dB in [0, 40]
+// (or -2, automatic), SampleRate in [1, 1e12] Hz; NaN keeps the default.
 ExportHeader make_export_header(const double* values, std::size_t count, const std::string& comment);
 
 }  // namespace tarvio

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <limits>
 
+#include "export_files.h"
 #include "export_layout.h"
 
 namespace tarvio {
@@ -94,8 +95,6 @@ void put_words_le(const uint32_t* words, std::size_t n, uint8_t* out) {
   }
 }
 
-bool write_all(std::FILE* f, const uint8_t* data, std::size_t n) { return n == 0 || std::fwrite(data, 1, n, f) == n; }
-
 bool close_file(std::FILE*& f) {
   if (f == nullptr) return true;
   const bool good = std::fclose(f) == 0;
@@ -113,18 +112,18 @@ void put_text(uint8_t* dst, std::size_t size, const std::string& text) {
 // ---- ExportWriterBase -----------------------------------------------------
 
 ExportWriterBase::ExportWriterBase(const std::string& file_name, const std::string& option, const ExportHeader& header)
-    : header_(header),
-      option_(option),
-      file_name_(file_name),
-      partial_name_(file_name + ".partial"),
-      resi_name_(file_name + "_resi"),
-      resq_name_(file_name + "_resq") {
-  out_ = std::fopen(partial_name_.c_str(), "wb");
-  if (out_ == nullptr) ok_ = false;
+    : header_(header), option_(option), file_name_(file_name) {
+  std::string why;
+  out_ = exportfiles::create_unique(file_name_, ".partial", false, partial_name_, cleanup_handle_, why);
+  if (out_ == nullptr) {
+    fail("cannot create '" + file_name_ + "': " + why);
+    return;
+  }
   if (header_.ResidualMode != 0) {
-    resi_ = std::fopen(resi_name_.c_str(), "wb");
-    resq_ = std::fopen(resq_name_.c_str(), "wb");
-    if (resi_ == nullptr || resq_ == nullptr) ok_ = false;
+    resi_ = exportfiles::open_scratch(file_name_, why);
+    if (resi_ != nullptr) resq_ = exportfiles::open_scratch(file_name_, why);
+    if (resi_ == nullptr || resq_ == nullptr)
+      fail("cannot create a temporary file beside '" + file_name_ + "': " + why);
   }
 }
 
@@ -132,11 +131,19 @@ ExportWriterBase::~ExportWriterBase() {
   close_file(out_);
   close_file(resi_);
   close_file(resq_);
-  if (!committed_) std::remove(partial_name_.c_str());
-  if (header_.ResidualMode != 0) {
-    std::remove(resi_name_.c_str());
-    std::remove(resq_name_.c_str());
-  }
+  if (!committed_ && !partial_name_.empty()) std::remove(partial_name_.c_str());
+  exportfiles::host_cleanup_forget(cleanup_handle_);
+}
+
+void ExportWriterBase::fail(const std::string& reason) {
+  if (ok_) error_ = reason;
+  ok_ = false;
+}
+
+bool ExportWriterBase::write_bytes(std::FILE* f, const uint8_t* data, std::size_t n, const char* what) {
+  if (n == 0 || std::fwrite(data, 1, n, f) == n) return true;
+  fail(std::string("cannot write ") + what + " of '" + file_name_ + "': " + exportfiles::errno_text());
+  return false;
 }
 
 void ExportWriterBase::EncodeHeader(std::vector<uint8_t>& out, uint64_t n, uint32_t m) {
@@ -185,7 +192,7 @@ void ExportWriterBase::EncodeMarkers(std::vector<uint8_t>& bytes, std::size_t n,
 bool ExportWriterBase::write_header(uint64_t n, uint32_t m) {
   std::vector<uint8_t> bytes;
   EncodeHeader(bytes, n, m);
-  return ok_ && write_all(out_, bytes.data(), bytes.size());
+  return ok_ && write_bytes(out_, bytes.data(), bytes.size(), "the export file");
 }
 
 void ExportWriterBase::encode_buffers(EncodeBuffers& b, const double* i, const double* q, const uint8_t* markers,
@@ -238,22 +245,22 @@ bool ExportWriterBase::encode_chunk(const double* i, const double* q, const uint
                                     uint32_t rows, std::FILE* marker_file, bool last) {
   if (!ok_) return false;
   encode_buffers(bufs_, i, q, markers, n, rows, last);
-  if (!write_all(out_, bufs_.samples.data(), bufs_.samples.size()) ||
-      !write_all(marker_file, bufs_.markers.data(), bufs_.markers.size()) ||
-      (resi_ != nullptr && !write_all(resi_, bufs_.resi.data(), bufs_.resi.size())) ||
-      (resq_ != nullptr && !write_all(resq_, bufs_.resq.data(), bufs_.resq.size()))) {
-    ok_ = false;
-  }
+  write_bytes(out_, bufs_.samples.data(), bufs_.samples.size(), "the export file") &&
+      write_bytes(marker_file, bufs_.markers.data(), bufs_.markers.size(), "the marker bytes") &&
+      (resi_ == nullptr || write_bytes(resi_, bufs_.resi.data(), bufs_.resi.size(), "the residuals")) &&
+      (resq_ == nullptr || write_bytes(resq_, bufs_.resq.data(), bufs_.resq.size(), "the residuals"));
   return ok_;
 }
 
 bool ExportWriterBase::write_at(const std::vector<uint8_t>& bytes, uint64_t offset) const {
+  if (out_ == nullptr) return false;
   const int fd = fileno(out_);
   const uint8_t* p = bytes.data();
   std::size_t left = bytes.size();
   while (left > 0) {
     const ssize_t w = ::pwrite(fd, p, left, static_cast<off_t>(offset));
     if (w < 0 && errno == EINTR) continue;
+    if (w == 0) errno = ENOSPC;  // no progress: as a full device
     if (w <= 0) return false;
     p += w;
     left -= std::size_t(w);
@@ -277,7 +284,10 @@ bool ExportWriterBase::encode_chunk_in_place(EncodeBuffers& b, const double* i, 
   // The blocks' places follow from the sample total; an encoding that
   // changed a block's size would not fit them.
   const bool residuals = header_.ResidualMode != 0;
-  if (b.samples.size() != n * el::kSampleBytes || b.markers.size() != n * el::kMarkerBytes) return false;
+  if (b.samples.size() != n * el::kSampleBytes || b.markers.size() != n * el::kMarkerBytes) {
+    errno = 0;  // not a write: the encoding changed a block's size
+    return false;
+  }
   const uint64_t h = header_bytes;
   const uint64_t markers_at = h + total * el::kSampleBytes;
   const uint64_t resi_at = markers_at + total * el::kMarkerBytes;
@@ -288,34 +298,44 @@ bool ExportWriterBase::encode_chunk_in_place(EncodeBuffers& b, const double* i, 
                          write_at(b.resq, resq_at + first * el::kResidualBytes)));
 }
 
-bool ExportWriterBase::append_and_remove(const std::string& name) {
-  std::FILE* in = std::fopen(name.c_str(), "rb");
-  if (in == nullptr) return ok_ = false;
+bool ExportWriterBase::append_scratch(std::FILE*& f, const char* what) {
+  if (!ok_) return false;
+  if (f == nullptr || std::fflush(f) != 0 || std::fseek(f, 0, SEEK_SET) != 0) {
+    fail(std::string("cannot read back ") + what + " of '" + file_name_ + "': " + exportfiles::errno_text());
+    close_file(f);
+    return false;
+  }
   std::vector<uint8_t> buf(1 << 20);
   std::size_t got = 0;
-  while ((got = std::fread(buf.data(), 1, buf.size(), in)) > 0) {
-    if (!write_all(out_, buf.data(), got)) {
-      ok_ = false;
-      break;
-    }
-  }
-  if (std::ferror(in)) ok_ = false;
-  std::fclose(in);
-  std::remove(name.c_str());
+  while (ok_ && (got = std::fread(buf.data(), 1, buf.size(), f)) > 0)
+    write_bytes(out_, buf.data(), got, "the export file");
+  if (std::ferror(f)) fail(std::string("cannot read back ") + what + " of '" + file_name_ + "'");
+  close_file(f);
   return ok_;
 }
 
 bool ExportWriterBase::append_residuals() {
   if (header_.ResidualMode == 0) return ok_;
-  if (!close_file(resi_) || !close_file(resq_)) ok_ = false;
-  return ok_ && append_and_remove(resi_name_) && append_and_remove(resq_name_);
+  return append_scratch(resi_, "the residuals") && append_scratch(resq_, "the residuals");
 }
 
 bool ExportWriterBase::commit() {
   if (!ok_) return false;
-  if (std::fflush(out_) != 0 || !close_file(out_)) return ok_ = false;
-  if (std::rename(partial_name_.c_str(), file_name_.c_str()) != 0) return ok_ = false;
+  if (std::fflush(out_) != 0 || std::ferror(out_)) {
+    fail("cannot write the export file '" + file_name_ + "': " + exportfiles::errno_text());
+    return false;
+  }
+  if (!close_file(out_)) {
+    fail("cannot write the export file '" + file_name_ + "': " + exportfiles::errno_text());
+    return false;
+  }
+  if (std::rename(partial_name_.c_str(), file_name_.c_str()) != 0) {
+    fail("cannot replace '" + file_name_ + "': " + exportfiles::errno_text());
+    return false;
+  }
   committed_ = true;
+  exportfiles::host_cleanup_forget(cleanup_handle_);
+  cleanup_handle_ = -1;
   return true;
 }
 
@@ -323,15 +343,11 @@ bool ExportWriterBase::commit() {
 
 TwoPassExportWriter::TwoPassExportWriter(const std::string& file_name, const std::string& option,
                                          const ExportHeader& header)
-    : ExportWriterBase(file_name, option, header), tmp_name_(file_name + "_tmp"), mkr_name_(file_name + "_mkr") {}
+    : ExportWriterBase(file_name, option, header) {}
 
 TwoPassExportWriter::~TwoPassExportWriter() {
   close_file(tmp_);
   close_file(mkr_);
-  if (begun_) {
-    std::remove(tmp_name_.c_str());
-    std::remove(mkr_name_.c_str());
-  }
 }
 
 std::size_t TwoPassExportWriter::Scale(const double* i, const double* q, double* si, double* sq, std::size_t n) {
@@ -351,8 +367,9 @@ bool TwoPassExportWriter::Begin(uint32_t marker_rows) {
   peak_ = 0;
   total_ = 0;
   rows_ = marker_rows;
-  tmp_ = std::fopen(tmp_name_.c_str(), "wb");
-  if (tmp_ == nullptr) fail();
+  std::string why;
+  tmp_ = exportfiles::open_scratch(file_name(), why);
+  if (tmp_ == nullptr) fail("cannot create a temporary file beside '" + file_name() + "': " + why);
   return ok();
 }
 
@@ -368,16 +385,21 @@ bool TwoPassExportWriter::BeginKnown(uint32_t marker_rows, uint64_t total, doubl
   given_total_ = total;
   scale_ = peak > 0 && std::isfinite(peak) ? peak : 0;
   header_bytes_ = write_header_in_place(total, marker_rows);
-  if (header_bytes_ == 0) fail();
+  if (header_bytes_ == 0 && ok())
+    fail("cannot write the export file '" + file_name() + "': " + exportfiles::errno_text());
   return ok();
 }
 
 bool TwoPassExportWriter::Lane::Write(uint64_t first, const double* i, const double* q, const uint8_t* markers,
                                       std::size_t n) {
   TwoPassExportWriter& w = w_;
-  if (failed_ || !w.known_ || !w.begun_ || w.finished_ || w.mismatch_ || first + n > w.given_total_ ||
-      !w.encode_chunk_in_place(bufs_, i, q, markers, n, w.rows_, first, w.given_total_, w.header_bytes_,
+  if (failed_ || !w.known_ || !w.begun_ || w.finished_ || w.mismatch_ || first + n > w.given_total_) {
+    failed_ = true;
+    return false;
+  }
+  if (!w.encode_chunk_in_place(bufs_, i, q, markers, n, w.rows_, first, w.given_total_, w.header_bytes_,
                                first + n == w.given_total_)) {
+    errno_ = errno;  // this thread's: why the write failed
     failed_ = true;
     return false;
   }
@@ -392,7 +414,8 @@ bool TwoPassExportWriter::FinishLanes(const std::vector<const Lane*>& lanes) {
   double peak = 0;
   for (const Lane* l : lanes) {
     if (l->failed_) {
-      fail();
+      fail(l->errno_ != 0 ? "cannot write the export file '" + file_name() + "': " + std::strerror(l->errno_)
+                          : "the export of '" + file_name() + "' was not written whole");
       return false;
     }
     written += l->written_;
@@ -401,7 +424,8 @@ bool TwoPassExportWriter::FinishLanes(const std::vector<const Lane*>& lanes) {
   total_ = written;
   peak_ = peak;
   if (written != given_total_) {
-    fail();
+    fail("the export of '" + file_name() + "' received " + std::to_string(written) + " of " +
+         std::to_string(given_total_) + " samples");
     return false;
   }
   // The scale used must be the one the waveform's own peak gives.
@@ -420,8 +444,14 @@ bool TwoPassExportWriter::WriteChunk(const double* i, const double* q, const uin
   if (known_) {
     if (!begun_ || finished_ || mismatch_ || !ok()) return false;
     if (!lane_) lane_ = std::make_unique<Lane>(*this);
-    if ((last && total_ + n != given_total_) || !lane_->Write(total_, i, q, markers, n)) {
-      fail();
+    if (last && total_ + n != given_total_) {
+      fail("the export of '" + file_name() + "' received " + std::to_string(total_ + n) + " of " +
+           std::to_string(given_total_) + " samples");
+      return false;
+    }
+    if (!lane_->Write(total_, i, q, markers, n)) {
+      fail(lane_->errno_ != 0 ? "cannot write the export file '" + file_name() + "': " + std::strerror(lane_->errno_)
+                              : "the export of '" + file_name() + "' was not written whole");
       return false;
     }
     total_ += n;
@@ -432,7 +462,7 @@ bool TwoPassExportWriter::WriteChunk(const double* i, const double* q, const uin
   }
   if (!begun_ || finished_ || !ok() || tmp_ == nullptr) return false;
   if (n > std::numeric_limits<uint32_t>::max()) {
-    fail();
+    fail("a chunk of " + std::to_string(n) + " samples is larger than a chunk record holds");
     return false;
   }
   const std::size_t mbytes = n * rows_;
@@ -443,10 +473,7 @@ bool TwoPassExportWriter::WriteChunk(const double* i, const double* q, const uin
   for (std::size_t k = 0; k < n; ++k, p += 8) el::put_f64le(p, i[k]);
   for (std::size_t k = 0; k < n; ++k, p += 8) el::put_f64le(p, q[k]);
   if (mbytes > 0) std::memcpy(p, markers, mbytes);
-  if (!write_all(tmp_, record_.data(), record_.size())) {
-    fail();
-    return false;
-  }
+  if (!write_bytes(tmp_, record_.data(), record_.size(), "the chunk records")) return false;
   total_ += n;
   for (std::size_t k = 0; k < n; ++k) {
     // NaN never raises the peak: the comparison is false for it.
@@ -457,15 +484,16 @@ bool TwoPassExportWriter::WriteChunk(const double* i, const double* q, const uin
 }
 
 bool TwoPassExportWriter::second_pass() {
-  if (!close_file(tmp_)) fail();
-  mkr_ = std::fopen(mkr_name_.c_str(), "wb");
-  if (mkr_ == nullptr) fail();
+  std::string why;
+  mkr_ = exportfiles::open_scratch(file_name(), why);
+  if (mkr_ == nullptr) {
+    fail("cannot create a temporary file beside '" + file_name() + "': " + why);
+    return false;
+  }
   scale_ = peak_ > 0 && std::isfinite(peak_) ? peak_ : 0;
   if (!write_header(total_, rows_)) return false;
-
-  tmp_ = std::fopen(tmp_name_.c_str(), "rb");
-  if (tmp_ == nullptr) {
-    fail();
+  if (std::fflush(tmp_) != 0 || std::fseek(tmp_, 0, SEEK_SET) != 0) {
+    fail("cannot read back the chunk records of '" + file_name() + "': " + exportfiles::errno_text());
     return false;
   }
   uint64_t seen = 0;
@@ -473,14 +501,14 @@ bool TwoPassExportWriter::second_pass() {
   while (!last) {
     uint8_t head[4];
     if (std::fread(head, 1, 4, tmp_) != 4) {
-      fail();
+      fail("the chunk records of '" + file_name() + "' are cut short");
       break;
     }
     const std::size_t n = el::get_u32le(head);
     const std::size_t body = 16 * n + n * rows_;
     record_.resize(body);
     if (body > 0 && std::fread(record_.data(), 1, body, tmp_) != body) {
-      fail();
+      fail("the chunk records of '" + file_name() + "' are cut short");
       break;
     }
     const int next = std::fgetc(tmp_);
@@ -495,13 +523,8 @@ bool TwoPassExportWriter::second_pass() {
     seen += n;
   }
   close_file(tmp_);
-  std::remove(tmp_name_.c_str());
-  if (!ok() || seen != total_) {
-    fail();
-    return false;
-  }
-  if (!close_file(mkr_)) fail();
-  if (!ok() || !append_and_remove(mkr_name_) || !append_residuals() || !commit()) return false;
+  if (ok() && seen != total_) fail("the chunk records of '" + file_name() + "' do not hold every sample");
+  if (!ok() || !append_scratch(mkr_, "the marker bytes") || !append_residuals() || !commit()) return false;
   finished_ = true;
   return true;
 }

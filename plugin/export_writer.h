@@ -9,10 +9,12 @@
 // zero to a 16-bit integer v; the residual (s * 32767 - v) * 2147483647 is
 // truncated to a 32-bit integer, so v + r / 2147483647 restores s * 32767.
 //
-// Files, all named after the output name: "_tmp" (chunk records), "_mkr"
-// (marker bytes), "_resi" and "_resq" (residuals), and the output itself,
-// which is assembled under a temporary name and renamed into place only when
-// complete.
+// Files: the output is assembled under a unique temporary name in its
+// folder and renamed into place only when every byte has been written and
+// the file closed without error. The chunk records, marker bytes and the two
+// residual blocks of the two-pass path go to anonymous scratch files in the
+// same folder (see export_files.h), which vanish when closed. The first
+// failure is kept as a readable reason (error()).
 //
 // When the sample total and the peak are known before the first chunk
 // (BeginKnown: a packet file whose peak was kept while it was written, or
@@ -21,8 +23,10 @@
 // their final places in the output, so every byte is written once and no
 // chunk, marker or residual file is needed. The peak seen is compared with
 // the one given; when they differ the export is not finished and the driver
-// begins again with the peak seen, so the file is always the two-pass one. The destructor removes every temporary file
-// that is still there, so an export that stops early leaves neither temporary files nor a partial output behind.
+// begins again with the peak seen, so the file is always the two-pass one.
+// The destructor removes the partial output unless it was committed, so an
+// export that stops early leaves neither temporary files nor a partial
+// output behind, and the old output, if any, stays as it was.
 #pragma once
 
 #include <cstddef>
@@ -58,10 +62,12 @@ class ExportWriterBase {
   virtual void EncodeMarkers(std::vector<uint8_t>& bytes, std::size_t n, bool last);
 
   bool ok() const { return ok_; }
+  // Why the export failed: the file and the reason (empty while ok()).
+  const std::string& error() const { return error_; }
+  // Marks the export failed; the first reason given is kept.
+  void fail(const std::string& reason);
   const std::string& file_name() const { return file_name_; }
   const std::string& partial_name() const { return partial_name_; }
-  const std::string& residual_i_name() const { return resi_name_; }
-  const std::string& residual_q_name() const { return resq_name_; }
 
  protected:
   // Encodes one scaled chunk: 16-bit samples, residuals and marker bytes;
@@ -88,24 +94,27 @@ class ExportWriterBase {
   std::size_t write_header_in_place(uint64_t n, uint32_t m);
   // Writes the header record to the output.
   bool write_header(uint64_t n, uint32_t m);
-  // Appends a whole file to the output, then deletes it.
-  bool append_and_remove(const std::string& name);
-  // Closes the residual files and appends them (I, then Q) to the output.
+  // Appends a whole scratch file to the output, then closes it.
+  bool append_scratch(std::FILE*& f, const char* what);
+  // Appends the residual scratch files (I, then Q) to the output.
   bool append_residuals();
   // Closes the output and renames it into place.
   bool commit();
-  void fail() { ok_ = false; }
+  // Writes n bytes to f; a short write fails the export with the reason.
+  bool write_bytes(std::FILE* f, const uint8_t* data, std::size_t n, const char* what);
 
   ExportHeader header_;
   std::string option_;
 
  private:
-  std::string file_name_, partial_name_, resi_name_, resq_name_;
+  std::string file_name_, partial_name_;
   std::FILE* out_ = nullptr;
   std::FILE* resi_ = nullptr;
   std::FILE* resq_ = nullptr;
+  int cleanup_handle_ = -1;
   bool ok_ = true;
   bool committed_ = false;
+  std::string error_;
   // Scales and encodes a chunk into `b` (hooks included).
   void encode_buffers(EncodeBuffers& b, const double* i, const double* q, const uint8_t* markers, std::size_t n,
                       uint32_t rows, bool last);
@@ -151,6 +160,7 @@ class TwoPassExportWriter : public ExportWriterBase {
     double peak_ = 0;
     uint64_t written_ = 0;
     bool failed_ = false;
+    int errno_ = 0;  // of the write that failed, if one did
   };
   // After every lane has written: true when they wrote the announced total,
   // their peak is the one given and the output is in place. On a different
@@ -164,13 +174,10 @@ class TwoPassExportWriter : public ExportWriterBase {
   bool finished() const { return finished_; }
   double peak() const { return peak_; }
   uint64_t sample_total() const { return total_; }
-  const std::string& chunk_name() const { return tmp_name_; }
-  const std::string& marker_name() const { return mkr_name_; }
 
  private:
   bool second_pass();
 
-  std::string tmp_name_, mkr_name_;
   std::FILE* tmp_ = nullptr;
   std::FILE* mkr_ = nullptr;
   uint32_t rows_ = 0;

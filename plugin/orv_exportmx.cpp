@@ -23,7 +23,15 @@ const char* const kUsage2 =
 const char* const kMarkerLength = "Markers has to have the same length with IQ data";
 const char* const kFailed = "File Export Failed!";
 
-// A text argument, of which at most `max_chars` characters are used.
+// The fixed failure text followed by the writer's reason (the file and
+// what went wrong).
+[[noreturn]] void raise_failed(const std::string& reason) {
+  const std::string text = reason.empty() ? std::string(kFailed) : std::string(kFailed) + " " + reason;
+  mx_raise(text.c_str());
+}
+
+// A text argument, of which at most `max_chars` characters are used (file
+// names are taken whole).
 std::string text_arg(const mxArray* a, std::size_t max_chars, const char* usage) {
   if (a == nullptr || mx_class_of(a) != MX_CHAR) mx_raise(usage);
   std::string s(mx_numel(a) + 1, '\0');
@@ -54,9 +62,18 @@ struct CommonArgs {
   const mxArray* marker = nullptr;
 };
 
+// A file name is used whole; a NUL character inside it would end it early
+// at the system call and name another file.
+std::string file_name_arg(const mxArray* a, const char* usage) {
+  std::string s = text_arg(a, std::string::npos, usage);
+  if (s.find('\0') != std::string::npos)
+    raise_failed("the file name '" + s.substr(0, s.find('\0')) + "' holds a NUL character");
+  return s;
+}
+
 CommonArgs common_args(const mxArray* prhs[], const char* usage) {
   CommonArgs c;
-  c.file_name = text_arg(prhs[1], 253, usage);
+  c.file_name = file_name_arg(prhs[1], usage);
   const mxArray* h = double_arg(prhs[2], usage);
   c.option = text_arg(prhs[3], 18, usage);
   const std::string comment = text_arg(prhs[4], 18, usage);
@@ -91,16 +108,18 @@ extern "C" __attribute__((visibility("default"))) void mexFunction(int nlhs, mxA
     const std::size_t n = mx_cols(iq);
     if (mx_cols(c.marker) != n) mx_raise(kMarkerLength);
     bool good = false;
+    std::string reason;
     {
       TwoPassExportWriter writer(c.file_name, c.option, c.header);
       good = export_from_memory(writer, mx_real(iq), mx_imag(iq), n, mx_real(c.marker), mx_rows(c.marker));
+      reason = writer.error();
     }
-    if (!good) mx_raise(kFailed);
+    if (!good) raise_failed(reason);
     set_results(nlhs, plhs);
   } else if (function == 2) {
     if (nrhs < 9) mx_raise(kUsage2);
     CommonArgs c = common_args(prhs, kUsage2);
-    const std::string packet_file = text_arg(prhs[6], 253, kUsage2);
+    const std::string packet_file = file_name_arg(prhs[6], kUsage2);
     const std::size_t pkt_size = count_arg(prhs[7], kUsage2);
     const std::size_t num_pkts = count_arg(prhs[8], kUsage2);
     // The marker matrix describes one packet; any other width would make
@@ -116,13 +135,15 @@ extern "C" __attribute__((visibility("default"))) void mexFunction(int nlhs, mxA
       peak = mx_real(a)[0];
     }
     bool good = false;
+    std::string reason;
     {
       TwoPassExportWriter writer(c.file_name, c.option, c.header);
       // The plain encoding of this writer lets every core encode a part.
       const std::size_t lanes = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
       good = export_from_packets(writer, packet_file, pkt_size, num_pkts, mx_real(c.marker), rows, peak, lanes);
+      reason = writer.error();
     }
-    if (!good) mx_raise(kFailed);
+    if (!good) raise_failed(reason);
     set_results(nlhs, plhs);
   }
 }

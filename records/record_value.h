@@ -107,7 +107,8 @@ void from_value(const Value& v, T& out, const std::string& path) {
     from_value(*f, member, sub);
   });
   if (used != rec.size()) {
-    for (const auto& [name, val] : rec.fields()) {
+    for (const auto& field : rec.fields()) {
+      const std::string& name = field.first;  // a plain name: lambdas may capture it
       bool known = false;
       for_each_field(tmp, [&](const char* n, auto&) { known = known || name == n; });
       if (!known) throw FieldError("field '" + (path.empty() ? name : path + "." + name) + "' is unknown");

@@ -30,8 +30,8 @@ class Record {
   // Sets a field, appending it at the end when it is new.
   void set(const std::string& name, Value v);
   bool erase(const std::string& name);
-  size_t size() const { return fields_.size(); }
-  bool empty() const { return fields_.empty(); }
+  size_t size() const;
+  bool empty() const;
   const std::vector<std::pair<std::string, Value>>& fields() const { return fields_; }
   std::vector<std::pair<std::string, Value>>& fields() { return fields_; }
 
@@ -118,6 +118,10 @@ class Value {
   Value& operator=(Value&&) noexcept = default;
   ~Value() = default;
 };
+
+// Defined once Value is complete: the field list's members need it.
+inline size_t Record::size() const { return fields_.size(); }
+inline bool Record::empty() const { return fields_.empty(); }
 
 // Readable multi-line rendering for the command line.
 std::string to_display(const Value& v, const std::string& name = "");

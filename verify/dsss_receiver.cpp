@@ -15,7 +15,6 @@ namespace tarvio::verify {
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
 constexpr double kBarker[11] = {1, -1, 1, 1, -1, 1, 1, 1, -1, -1, -1};
 constexpr uint8_t kLongSfd[16] = {0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 0, 0, 1, 1, 1, 1};  // F3A0h, first bit first
 

@@ -14,6 +14,7 @@
 #include "hosts/cli/cli_command.h"
 #include "hosts/cli/cli_reporter.h"
 #include "instrument/packet_file.h"
+#include "instrument/siggen_entry.h"
 #include "mac/mac_header.h"
 #include "records/field_catalog.h"
 #include "records/field_path.h"
@@ -67,9 +68,16 @@ void set_parameter(const std::string& text) {
   recompute_derived(p);
 }
 
+// A SigGenSettings field through the settings dialogs' entry rules, so the
+// instrument is never sent what no entry could give (a NaN scaling, a
+// negative frequency); each change the rules make is shown.
 void set_sig_gen(const std::string& text) {
   auto [path, valueText] = split_assignment("--sig", text);
-  set_field(state().sigGenSettings, path, parse_value(valueText), "SigGenSettings");
+  SigGenSettings& sg = state().sigGenSettings;
+  const SigGenSettings before = sg;
+  set_field(sg, path, parse_value(valueText), "SigGenSettings");
+  for (const std::string& note : apply_entry_rules(sg, before))
+    if (!quiet_mode()) std::fprintf(stderr, "[note] --sig %s: %s\n", text.c_str(), note.c_str());
   recompute_derived(state().parameters);
 }
 
@@ -94,9 +102,7 @@ void select_rate(const std::string& text) {
 
 PacketFileCleanup::~PacketFileCleanup() {
   if (own_.empty() || state().parameters.multiFrame.tmpFileName != own_) return;
-  std::error_code ec;
-  std::filesystem::remove(own_, ec);
-  std::filesystem::remove(packet_file::marker_path(own_), ec);
+  packet_file::discard(own_);
 }
 
 }  // namespace tarvio::cli

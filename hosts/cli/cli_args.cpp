@@ -41,6 +41,7 @@ ParsedArgs parse_args(const std::vector<std::string>& args, const std::vector<st
         if (i + 1 >= args.size()) throw UsageError("option " + name + " needs a value");
         value = args[++i];
       }
+      if (value.empty()) throw UsageError("option " + name + " needs a value, not an empty text");
       out.options[name] = value;
     } else if (listed(flag_options, name) && !inline_value) {
       out.options[name] = "";

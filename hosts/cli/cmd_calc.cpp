@@ -26,6 +26,7 @@
 #include "hosts/cli/cli_reporter.h"
 #include "hosts/cli/cmd_verify.h"
 #include "instrument/packet_file.h"
+#include "instrument/siggen_entry.h"
 #include "mac/mac_header.h"
 #include "records/field_catalog.h"
 #include "records/field_path.h"
@@ -100,16 +101,28 @@ double waveform_sample_rate() {
   return (s.parameters.format == 1 ? 20000000.0 : 11000000.0) * s.parameters.OverSampling;
 }
 
+// The waveform and markers go from the packet file and the packet log
+// straight into the file, uncompressed, so that a dump of any length holds
+// only a block of samples in memory.
 void write_dump(const std::string& path) {
   const PacketLog& log = last_packet_log();
-  CVec w = read_packet_file(log);
-  Markers m = log.all_markers();
   const State& s = state();
-  mat_write(path, {{"waveform", Value::complex_row(std::move(w))},
-                   {"markers", Value::markers(m)},
-                   {"parameters", to_value(s.parameters)},
-                   {"SigGenSettings", to_value(s.sigGenSettings)},
-                   {"sampleRate", Value(waveform_sample_rate())}});
+  MatWriter w(path);
+  MatStream wave;
+  wave.rows = log.samples() ? 1 : 0;
+  wave.cols = log.samples();
+  wave.complex = true;
+  wave.fill = [&log](int part, const MatStream::Put& put) { walk_packet_values(log, part, put); };
+  w.add("waveform", wave);
+  MatStream markers;
+  markers.rows = log.samples() ? 2 : 0;
+  markers.cols = log.samples();
+  markers.fill = [&log](int, const MatStream::Put& put) { walk_packet_markers(log, put); };
+  w.add("markers", markers);
+  w.add("parameters", to_value(s.parameters));
+  w.add("SigGenSettings", to_value(s.sigGenSettings));
+  w.add("sampleRate", Value(waveform_sample_rate()));
+  w.commit();
 }
 
 // Writes the requested files, each followed by its line (path, size,
@@ -183,6 +196,7 @@ int run_calc(const std::vector<std::string>& args) {
       if (i + 1 >= args.size()) throw UsageError(name + " needs a value");
       value = args[++i];
     }
+    if (value.empty()) throw UsageError(name + " needs a value, not an empty text");
     if (name == "--rate")
       steps.push_back({StepKind::Rate, value});
     else if (name == "--set")

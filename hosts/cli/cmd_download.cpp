@@ -107,11 +107,7 @@ int run_download(const std::vector<std::string>& argv) {
       (std::filesystem::temp_directory_path() / ("tarvio-download-" + std::to_string(::getpid()) + ".bin")).string();
   struct RemovePackets {
     std::string path;
-    ~RemovePackets() {
-      std::error_code ec;
-      std::filesystem::remove(path, ec);
-      std::filesystem::remove(packet_file::marker_path(path), ec);
-    }
+    ~RemovePackets() { packet_file::discard(path); }
   } remove_packets{packets};
 
   if (!file.empty()) {

@@ -6,7 +6,9 @@
 #include <matio.h>
 #include <zlib.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -16,13 +18,19 @@
 #include "control/initialize.h"
 #include "hosts/cli/cli_command.h"
 #include "hosts/cli/cli_reporter.h"
+#include "instrument/packet_file.h"
 #include "records/defaults.h"
+#include "records/state.h"
+#include "runtime/cleanup.h"
 #include "runtime/report.h"
 
 namespace {
 
 using tarvio::cli::all_commands;
 using tarvio::cli::CliCommand;
+using tarvio::cli::kExitFailure;
+using tarvio::cli::kExitUsage;
+using tarvio::cli::UsageError;
 
 void print_command_list(FILE* out) {
   std::fprintf(out,
@@ -63,6 +71,44 @@ bool take_quiet(std::vector<std::string>& args) {
     }
   }
   return quiet;
+}
+
+// Standard output is buffered: a full disk or a closed pipe shows only when
+// the buffer is written, so the last write and the close are checked too.
+bool stdout_written(const std::string& command) {
+  const bool good = std::fflush(stdout) == 0 && !std::ferror(stdout);
+  const int err = errno;
+  if (good && std::fclose(stdout) == 0) return true;
+  std::fprintf(stderr, "tarvio-cli %s: error: cannot write standard output: %s\n", command.c_str(),
+               std::strerror(good ? errno : err));
+  return false;
+}
+
+// Runs the command; the process's own packet temporary file does not
+// outlive it, whatever way the command ends.
+int run_command(const CliCommand& cmd, const std::vector<std::string>& rest) {
+  using tarvio::cli::kExitOk;
+  using tarvio::cli::write_held_warnings;
+  std::string own_packets;
+  try {
+    tarvio::InitializeAll();
+    own_packets = tarvio::state().parameters.multiFrame.tmpFileName;
+    const int rc = cmd.run(rest);
+    tarvio::packet_file::discard(own_packets);
+    if (rc != kExitOk) write_held_warnings();
+    return rc;
+  } catch (const UsageError& e) {
+    tarvio::packet_file::discard(own_packets);
+    write_held_warnings();
+    std::fprintf(stderr, "tarvio-cli %s: %s\n(tarvio-cli %s --help shows the usage)\n", cmd.name.c_str(), e.what(),
+                 cmd.name.c_str());
+    return kExitUsage;
+  } catch (const std::exception& e) {
+    tarvio::packet_file::discard(own_packets);
+    write_held_warnings();
+    std::fprintf(stderr, "tarvio-cli %s: error: %s\n", cmd.name.c_str(), e.what());
+    return kExitFailure;
+  }
 }
 
 bool wants_help(const std::vector<std::string>& args) {
@@ -110,19 +156,8 @@ int main(int argc, char** argv) {
     std::fputs(cmd->usage.c_str(), stdout);
     return kExitOk;
   }
-  try {
-    tarvio::InitializeAll();
-    const int rc = cmd->run(rest);
-    if (rc != kExitOk) write_held_warnings();
-    return rc;
-  } catch (const UsageError& e) {
-    write_held_warnings();
-    std::fprintf(stderr, "tarvio-cli %s: %s\n(tarvio-cli %s --help shows the usage)\n", cmd->name.c_str(), e.what(),
-                 cmd->name.c_str());
-    return kExitUsage;
-  } catch (const std::exception& e) {
-    write_held_warnings();
-    std::fprintf(stderr, "tarvio-cli %s: error: %s\n", cmd->name.c_str(), e.what());
-    return kExitFailure;
-  }
+  tarvio::install_interrupt_cleanup();
+  const int rc = run_command(*cmd, rest);
+  if (!stdout_written(cmd->name)) return kExitFailure;
+  return rc;
 }

@@ -70,6 +70,7 @@ int serve_tcp(SimOptions opt, int port) {
   int client = -1;
   SimInstrument inst(opt, [&client](const std::string& s) { write_all(client, s); });
   ScpiStream stream(inst);
+  stream.cut_blocks_at_half(opt.fault == Fault::CloseMidTransfer);
   std::vector<uint8_t> buf(1 << 20);
   for (;;) {
     client = ::accept4(ls, nullptr, nullptr, SOCK_CLOEXEC);
@@ -82,9 +83,7 @@ int serve_tcp(SimOptions opt, int port) {
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       stream.feed(buf.data(), static_cast<size_t>(n));
-      if (opt.fault == Fault::CloseMidTransfer && stream.block_length() > 0 &&
-          2 * stream.block_received() >= stream.block_length())
-        break;  // hang up half-way through the block
+      if (stream.cut()) break;  // hang up half-way through the block
     }
     stream.reset();
     inst.connection_closed();

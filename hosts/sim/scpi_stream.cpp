@@ -11,11 +11,12 @@ void ScpiStream::reset() {
   quoted_ = false;
   had_block_ = false;
   block_len_ = block_done_ = 0;
+  cut_ = false;
 }
 
 void ScpiStream::feed(const uint8_t* p, size_t n) {
   size_t k = 0;
-  while (k < n) {
+  while (k < n && !cut_) {
     switch (state_) {
       case State::Text: {
         char c = static_cast<char>(p[k++]);
@@ -33,6 +34,11 @@ void ScpiStream::feed(const uint8_t* p, size_t n) {
           quoted_ = false;
           sink_.syntax_error("unterminated string");
           text_.clear();
+          had_block_ = false;
+        } else if (text_.size() >= kMaxMessageBytes) {
+          sink_.syntax_error("message longer than " + std::to_string(kMaxMessageBytes) + " bytes");
+          text_.clear();
+          quoted_ = false;
           had_block_ = false;
         } else {
           text_ += c;
@@ -77,11 +83,14 @@ void ScpiStream::feed(const uint8_t* p, size_t n) {
         break;
       }
       case State::Data: {
-        size_t take = static_cast<size_t>(std::min<uint64_t>(n - k, block_len_ - block_done_));
-        sink_.block_data(p + k, take);
+        const uint64_t end = cut_at_half_ ? block_len_ / 2 : block_len_;
+        size_t take = static_cast<size_t>(std::min<uint64_t>(n - k, end - block_done_));
+        if (take > 0) sink_.block_data(p + k, take);
         k += take;
         block_done_ += take;
-        if (block_done_ == block_len_) {
+        if (cut_at_half_ && block_done_ == end) {
+          cut_ = true;
+        } else if (block_done_ == block_len_) {
           sink_.block_end();
           state_ = State::Text;
           block_done_ = 0;

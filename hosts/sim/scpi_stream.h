@@ -30,6 +30,11 @@ class ScpiStream {
   void feed(const uint8_t* p, size_t n);
   // Forgets a partial message (the connection ended).
   void reset();
+  // With `on`, each block is taken only up to half its length; then the
+  // stream stops taking bytes and cut() is true, so that the fault
+  // "close-mid-transfer" hangs up at that point however the bytes arrive.
+  void cut_blocks_at_half(bool on) { cut_at_half_ = on; }
+  bool cut() const { return cut_; }
   // Bytes of the current block received so far and its length (0 outside).
   uint64_t block_received() const { return block_done_; }
   uint64_t block_length() const { return state_ == State::Data ? block_len_ : 0; }
@@ -44,6 +49,11 @@ class ScpiStream {
   int digits_ = 0;
   std::string len_text_;
   uint64_t block_len_ = 0, block_done_ = 0;
+  bool cut_at_half_ = false, cut_ = false;
 };
+
+// Longest message text kept (blocks not counted): a longer one is dropped
+// as a syntax error instead of growing without end.
+inline constexpr size_t kMaxMessageBytes = 1 << 20;
 
 }  // namespace tarvio::sim

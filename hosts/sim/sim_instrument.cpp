@@ -106,8 +106,14 @@ void SimInstrument::log_line(const std::string& line) {
   write_all(log_fd_, l.data(), l.size());
 }
 
+// The queue holds 30 entries; as on an instrument, when it is full the
+// last entry becomes -350 "Queue overflow" and later errors are lost.
 void SimInstrument::push_error(int code, const std::string& text) {
-  if (errors_.size() < 30) errors_.emplace_back(code, text);
+  constexpr size_t kDepth = 30;
+  if (errors_.size() < kDepth - 1)
+    errors_.emplace_back(code, text);
+  else if (errors_.size() == kDepth - 1)
+    errors_.emplace_back(-350, "Queue overflow");
 }
 
 void SimInstrument::answer(const std::string& text, bool numeric) {

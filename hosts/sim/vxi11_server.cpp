@@ -129,7 +129,9 @@ class CoreChannel {
       : inst_(opt, [this](const std::string& s) { out_ += s; }),
         tracker_(inst_),
         stream_(tracker_),
-        max_recv_(max_recv) {}
+        max_recv_(max_recv) {
+    stream_.cut_blocks_at_half(opt.fault == Fault::CloseMidTransfer);
+  }
 
   // Handles one call arriving on fd; nothing when the connection is to be
   // dropped.
@@ -219,9 +221,7 @@ class CoreChannel {
       bool message_end = n > 0 && p[n - 1] == '\n' && tracker_.ended();
       if (message_end != ((flags & vx::kFlagEnd) != 0))
         inst_.syntax_error(message_end ? "END flag missing at the end of a message" : "END flag inside a message");
-      if (inst_.options().fault == Fault::CloseMidTransfer && stream_.block_length() > 0 &&
-          2 * stream_.block_received() >= stream_.block_length())
-        return false;  // hang up half-way through the block
+      if (stream_.cut()) return false;  // hang up half-way through the block
     }
     w.i32(error);
     w.u32(error == vx::kErrNone ? static_cast<uint32_t>(n) : 0);

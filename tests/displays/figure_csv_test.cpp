@@ -3,12 +3,16 @@
 #include "displays/figure_csv.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "displays/ccdf.h"
 #include "displays/iq_time.h"
 #include "displays/spectrum.h"
+#include "file_size_limit.h"
 
 namespace tarvio {
 namespace {
@@ -56,6 +60,27 @@ TEST(FigureCsv, TracesWithTheirOwnXValuesAndQuotedNames) {
   EXPECT_EQ(v[1], "0,0.1,10,5");
   EXPECT_EQ(v[2], "1,0.3333333333333333,,");
   EXPECT_EQ(lines(Figure{}), std::vector<std::string>{""});
+}
+
+TEST(FigureCsv, AFailedWriteKeepsTheOldFileAndLeavesNothingElse) {
+  namespace fs = std::filesystem;
+  std::string templ = (fs::temp_directory_path() / "tarvio-csv-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(templ.data()), nullptr);
+  const fs::path dir = templ;
+  const std::string path = (dir / "f.csv").string();
+  std::ofstream(path) << "old";
+  std::string error;
+  try {
+    testing::FileSizeLimit limit(1000);  // a full disk
+    write_figure_csv(ccdf_figure(CVec(64, cplx(1, 0)), "T"), path);
+  } catch (const std::runtime_error& e) {
+    error = e.what();
+  }
+  EXPECT_NE(error.find("cannot write '" + path + "': File too large"), std::string::npos) << error;
+  std::ifstream in(path);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -50,7 +50,8 @@ class FadingDelay : public ::testing::TestWithParam<DelayCase> {};
 // (whole) multiplies each by exp(-j 2 pi m d / n); a fractional delay is
 // checked against the linear interpolation of neighbours.
 TEST_P(FadingDelay, MatchesCircularShiftWithGainAndPhase) {
-  const auto [d, n] = GetParam();
+  const double d = GetParam().delaySamples;
+  const size_t n = GetParam().n;
   const CVec w = ramp(n);
   const double period = 0.025;
   const double atten = -3, phase = 40;

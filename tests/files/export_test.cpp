@@ -159,11 +159,23 @@ TEST_F(ExportTest, FailedExportRaisesAndLeavesNoFiles) {
     Orv_Export(file("fail.wfm"), {}, markers, state().sigGenSettings, app);
     ADD_FAILURE() << "no error raised";
   } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "File Export Failed!");
+    // The fixed text, then the file and the reason.
+    EXPECT_EQ(std::string(e.what()),
+              "File Export Failed! the packet file '" + file("packets.bin") + "' holds 3 of 5 packets of 120 samples");
   }
   state().parameters.multiFrame.tmpFileName = file("missing.bin");
   EXPECT_THROW(Orv_Export(file("fail.wfm"), {}, markers, state().sigGenSettings, app), std::runtime_error);
   EXPECT_EQ(entries(), fixture_entries());
+}
+
+TEST_F(ExportTest, APathOverTwoHundredFiftyThreeCharactersIsTakenWhole) {
+  const std::string folder = file(std::string(120, 'f') + "/" + std::string(120, 'g'));
+  fs::create_directories(folder);
+  const std::string out = folder + "/" + std::string(100, 'w') + ".wfm";
+  ASSERT_GT(out.size(), 253u);
+  WriteExportFile(out);
+  EXPECT_EQ(ExportFileReader(out).header().sample_count, kPkt * kPackets);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
 TEST_F(ExportTest, RegisteredOperationTakesValuesAndReturnsStatusAndText) {

@@ -156,6 +156,42 @@ TEST_F(SimInstrument, ModelTextAndGarbageFault) {
   EXPECT_EQ(l.query("*OPC?"), "1");
 }
 
+TEST_F(SimInstrument, CloseMidTransferHangsUpAtHalfTheBlockHoweverItArrives) {
+  SimProcess sim(args({"--port", "0", "--fault", "close-mid-transfer"}));
+  for (size_t bytes : {2, 10, 5000}) {
+    {
+      Link l(sim.port());
+      // The whole message in one write: it arrives in one read.
+      const std::string len = std::to_string(bytes);
+      l.send(":MMEM:DATA \"WFM1:SMALL\",#" + std::to_string(len.size()) + len + std::string(bytes, 'x') + "\n");
+      EXPECT_EQ(l.line(), "<no reply>");  // hung up
+    }
+    Link l(sim.port());
+    EXPECT_EQ(l.query("MMEM:CAT?"), "") << bytes << " bytes";  // the half block was not kept
+  }
+  std::ifstream lg(dir / "log");
+  const std::string log{std::istreambuf_iterator<char>(lg), std::istreambuf_iterator<char>()};
+  EXPECT_NE(log.find("<incomplete block discarded: WFM1:SMALL>"), std::string::npos) << log;
+}
+
+TEST_F(SimInstrument, AFullErrorQueueEndsInQueueOverflow) {
+  SimProcess sim(args({"--port", "0"}));
+  Link l(sim.port());
+  for (int k = 0; k < 40; ++k) l.send(":NO:SUCH:COMMAND\n");
+  for (int k = 0; k < 29; ++k) EXPECT_EQ(l.query("SYST:ERR?").substr(0, 4), "-113") << k;
+  EXPECT_EQ(l.query("SYST:ERR?"), "-350,\"Queue overflow\"");
+  EXPECT_EQ(l.query("SYST:ERR?"), "+0,\"No error\"");
+}
+
+TEST_F(SimInstrument, AMessageWithoutEndIsDroppedNotKept) {
+  SimProcess sim(args({"--port", "0"}));
+  Link l(sim.port());
+  l.send(std::string(3 << 20, 'a'));  // 3 MiB without a line feed
+  l.send("\n");
+  EXPECT_EQ(l.query("*OPC?"), "1");
+  EXPECT_EQ(l.query("SYST:ERR?").substr(0, 4), "-160");
+}
+
 TEST_F(SimInstrument, SilentFaultNeverAnswers) {
   SimProcess sim(args({"--port", "0", "--fault", "silent"}));
   Link l(sim.port());

@@ -167,6 +167,10 @@ class DownloadFixture : public ::testing::Test {
     if (kor) c.push_back(" :radio:arb:hcrest on");
     c.push_back(":source:freq:fix?");
     c.push_back(":source:power:level:immediate:amplitude?");
+    // The level of 20 dBm is above the simulated instrument's 13 dBm: it is
+    // held there (read back as 13, queued as -222); then the queue answers 0.
+    c.push_back(":SYSTem:ERRor?");
+    c.push_back(":SYSTem:ERRor?");
     c.push_back(":SYSTem:COMMunicate:GTLocal");
     return c;
   }

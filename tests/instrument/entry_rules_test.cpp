@@ -117,3 +117,38 @@ TEST(AdvancedSettings, OwnDefaultsWithoutARecord) {
   EXPECT_EQ(s.ArbRefSource, 0);
   EXPECT_EQ(s.MarkerPolarity, 0);
 }
+
+TEST(WholeRecordEntry, OutOfRangeValuesAreRuledAndEachChangeIsNoted) {
+  SigGenSettings previous = advanced_defaults();
+  SigGenSettings s = previous;
+  s.Frequency = -5;
+  s.Amplitude = 1e9;
+  s.SamplingRate = 0.25;
+  s.Scaling = std::nan("");
+  s.ModAtten = 12.4;
+  const std::vector<std::string> notes = apply_entry_rules(s, previous);
+  EXPECT_EQ(s.Frequency, 100e3);
+  EXPECT_EQ(s.Amplitude, 30);
+  EXPECT_EQ(s.SamplingRate, 1);
+  EXPECT_EQ(s.Scaling, previous.Scaling);  // not a number: the previous value stays
+  EXPECT_EQ(s.ModAtten, 12);
+  EXPECT_EQ(notes, (std::vector<std::string>{
+                       "Frequency -5 Hz is outside 100 kHz to 1e12 Hz: 100000 Hz is used",
+                       "Amplitude 1000000000 dBm is outside -136 to 30 dBm in whole dB: 30 dBm is used",
+                       "SamplingRate 0.25 Hz is outside 1 Hz to 100 MHz: 1 Hz is used",
+                       "Scaling is not a number: 95 % is used",
+                       "ModAtten 12.4 dB is outside 0 to 40 dB in whole dB: 12 dB is used",
+                   }));
+  // Values within the rules pass unchanged and unnoted.
+  EXPECT_TRUE(apply_entry_rules(s, previous).empty());
+}
+
+TEST(WholeRecordEntry, AStoredSamplingRateAboveTheEntryRangeIsKept) {
+  SigGenSettings s = advanced_defaults();
+  s.SamplingRate = 160e6;  // OFDM at 8 times oversampling
+  EXPECT_TRUE(apply_entry_rules(s, s, false).empty());
+  EXPECT_EQ(s.SamplingRate, 160e6);
+  s.SamplingRate = -1;
+  EXPECT_EQ(apply_entry_rules(s, s, false).size(), 1u);
+  EXPECT_EQ(s.SamplingRate, 1);
+}

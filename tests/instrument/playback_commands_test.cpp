@@ -71,14 +71,19 @@ TEST_F(OlderPlatform, ElevenCommandsThenLocalNoReadBack) {
   Value setting = to_value(state().sigGenSettings);
   setting.record().set("ReconFilter", Value(2.0));
   auto r = Registry::instance().call("KORPlay", {Value("OLD"), setting, to_value(c)}, 2);
-  EXPECT_EQ(r[0].to_double(), 0) << r[1].str();
-  EXPECT_EQ(log(),
-            (std::vector<std::string>{
-                " :source:rad:arb:state off", " :source:rad:arb:wav \"arbi:OLD\" ", " :source:freq:fix 2412000000Hz",
-                " :source:power:level:immediate:amplitude 20dbm", " :source:rad:arb:clock:srate 40000000Hz",
-                " :source:rad:arb:rfilter 2.5Mhz", " :source:rad:arb:marker:rfblank on",
-                " :source:rad:arb:marker:polarity Pos", " :source:rad:arb:clock:ref int", " :source:rad:arb:state on",
-                " :output:state on", ":SYSTem:COMMunicate:GTLocal"}));
+  // No waveform OLD in this instrument, and a level above its 13 dBm: with no
+  // read-back on this platform both are failures.
+  EXPECT_EQ(r[0].to_double(), 1) << r[1].str();
+  EXPECT_EQ(r[1].str(),
+            "The instrument reported errors after the set-up:\n-256,\"File name not found\"\n"
+            "-222,\"Data out of range;value clipped to limit\"");
+  EXPECT_EQ(log(), (std::vector<std::string>{
+                       " :source:rad:arb:state off", " :source:rad:arb:wav \"arbi:OLD\" ",
+                       " :source:freq:fix 2412000000Hz", " :source:power:level:immediate:amplitude 20dbm",
+                       " :source:rad:arb:clock:srate 40000000Hz", " :source:rad:arb:rfilter 2.5Mhz",
+                       " :source:rad:arb:marker:rfblank on", " :source:rad:arb:marker:polarity Pos",
+                       " :source:rad:arb:clock:ref int", " :source:rad:arb:state on", " :output:state on",
+                       ":SYSTem:ERRor?", ":SYSTem:ERRor?", ":SYSTem:ERRor?", ":SYSTem:COMMunicate:GTLocal"}));
   EXPECT_EQ(state().sigGenSettings.Amplitude, 20);  // no read-back on this platform
 }
 
@@ -95,4 +100,29 @@ TEST_F(OlderPlatform, TitleThatWouldBreakTheCommandIsRefused) {
     EXPECT_EQ(KORPlay(title, state().sigGenSettings, c).status, 1);
   }
   EXPECT_TRUE(log().empty());
+}
+
+class ErrorQueue : public DownloadFixture {};
+
+TEST_F(ErrorQueue, ErrorsTheInstrumentQueuedMakeTheSetUpFail) {
+  SimProcess sim(sim_args({"--port", "0", "--max-frequency", "6e9"}));
+  Configuration& c = state().configuration;
+  c.type = "TCPIP";
+  c.TCPIP.address = sim.address();
+  set_playback_settings("Q", 2);
+  SigGenSettings s = state().sigGenSettings;
+  s.SamplingRate = 160e6;  // above the instrument's 100 MHz, and not read back
+  for (bool newer : {true, false}) {
+    HwResult r = newer ? KORPlay_c("Q", s, c) : KORPlay("Q", s, c);
+    EXPECT_EQ(r.status, 1) << r.response;
+    EXPECT_NE(r.response.find("The instrument reported errors after the set-up:"), std::string::npos) << r.response;
+    EXPECT_NE(r.response.find("-222,\"Data out of range"), std::string::npos) << r.response;
+    EXPECT_NE(r.response.find("-256,\"File name not found\""), std::string::npos) << r.response;  // no waveform Q
+  }
+  // Two errors, then the answer 0: three queries, then back to local.
+  const auto lines = log();
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(
+      std::vector<std::string>(lines.end() - 4, lines.end()),
+      (std::vector<std::string>{":SYSTem:ERRor?", ":SYSTem:ERRor?", ":SYSTem:ERRor?", ":SYSTem:COMMunicate:GTLocal"}));
 }

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -19,6 +20,7 @@
 
 #include "export_drivers.h"
 #include "export_header.h"
+#include "file_size_limit.h"
 
 namespace tarvio {
 namespace {
@@ -223,6 +225,35 @@ INSTANTIATE_TEST_SUITE_P(Values, HeaderFieldTest,
                                            HeaderCase{{1e9, 20e6, 0, 70, 0, 0, 2}, 2, 0x0000, 0},
                                            HeaderCase{{1e9, 20e6}, -1, 0xFF00, -1}));  // later fields keep defaults
 
+struct RuleCase {
+  std::vector<double> values;
+  double frequency, sample_rate, scaling, mod_atten;
+};
+
+void PrintTo(const RuleCase& c, std::ostream* os) {
+  for (double v : c.values) *os << v << " ";
+}
+
+class HeaderEntryRuleTest : public ::testing::TestWithParam<RuleCase> {};
+
+TEST_P(HeaderEntryRuleTest, SettingsKeepToTheDialogsRanges) {
+  const RuleCase& c = GetParam();
+  const ExportHeader h = make_export_header(c.values.data(), c.values.size(), "");
+  EXPECT_EQ(h.Frequency, c.frequency);
+  EXPECT_EQ(h.SampleRate, c.sample_rate);
+  EXPECT_EQ(h.Scaling, c.scaling);
+  EXPECT_EQ(h.ModAtten, c.mod_atten);
+}
+
+const double kNaN = std::nan("");
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, HeaderEntryRuleTest,
+    ::testing::Values(RuleCase{{2.4e9, 160e6, 0, 85.555, 12.4}, 2.4e9, 160e6, 85.56, 12},  // rounded, rate kept
+                      RuleCase{{-5, -1, 0, 500, 99}, 100e3, 1, 100, 40},                   // clamped
+                      RuleCase{{kNaN, kNaN, 0, kNaN, kNaN}, 4e9, 100e6, 70, -1},           // NaN keeps the default
+                      RuleCase{{1e13, 44e6, 0, -5, -2}, 1e12, 44e6, 1, -2}));              // -2: automatic
+
 TEST(ExportWriterState, BeginTwiceAndChunksBeforeBeginAreRefused) {
   TempDir dir;
   TwoPassExportWriter w(dir.file("s.wfm"), "", default_header());
@@ -298,5 +329,94 @@ TEST(ExportTemporaryFiles, UnwritableFolderFailsCleanly) {
   EXPECT_FALSE(export_from_memory(w, &x, &x, 1, nullptr, 0));
 }
 
+// The host's clean-up table as the plug-in sees it: these stand in for the
+// library's functions, which the writer finds by name.
+std::map<int, std::string> g_registered;
+int g_next_handle = 0;
+
+TEST(ExportTemporaryFiles, ThePartialOutputIsOnTheHostsCleanupTableWhileItExists) {
+  TempDir dir;
+  g_registered.clear();
+  {
+    TwoPassExportWriter w(dir.file("t.wfm"), "", default_header());
+    ASSERT_EQ(g_registered.size(), 1u);
+    EXPECT_EQ(g_registered.begin()->second, w.partial_name());
+    EXPECT_EQ(fs::path(w.partial_name()).parent_path(), fs::path(dir.file("t.wfm")).parent_path());
+    const double x = 0.5;
+    ASSERT_TRUE(export_from_memory(w, &x, &x, 1, nullptr, 0));
+    EXPECT_TRUE(g_registered.empty());
+  }
+  {
+    TwoPassExportWriter dropped(dir.file("u.wfm"), "", default_header());
+    EXPECT_EQ(g_registered.size(), 1u);
+  }
+  EXPECT_TRUE(g_registered.empty());
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"t.wfm"});
+}
+
+TEST(ExportTemporaryFiles, TwoExportsOfOneNameDoNotShareTemporaries) {
+  TempDir dir;
+  std::vector<double> a(120000, 0.25), b(90000, -0.5);
+  TwoPassExportWriter wa(dir.file("same.wfm"), "", default_header());
+  TwoPassExportWriter wb(dir.file("same.wfm"), "", default_header());
+  EXPECT_NE(wa.partial_name(), wb.partial_name());
+  ASSERT_TRUE(wa.Begin(0) && wb.Begin(0));
+  // Interleaved chunks, as two runs at the same time would write them.
+  ASSERT_TRUE(wa.WriteChunk(a.data(), a.data(), nullptr, 60000, false));
+  ASSERT_TRUE(wb.WriteChunk(b.data(), b.data(), nullptr, 90000, true));
+  ASSERT_TRUE(wa.WriteChunk(a.data(), a.data(), nullptr, 60000, true));
+  // The last rename leaves one complete file.
+  EXPECT_EQ(fs::file_size(dir.file("same.wfm")), kHeader + 13 * 120000);
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"same.wfm"});
+}
+
+TEST(ExportFailure, AFullDiskFailsWithTheFileAndTheReasonAndKeepsTheOldOutput) {
+  TempDir dir;
+  { std::ofstream(dir.file("full.wfm")) << "old"; }
+  std::vector<double> re(200000, 0.1), im(200000, -0.1);
+  std::string error;
+  {
+    testing::FileSizeLimit limit(256 * 1024);
+    TwoPassExportWriter w(dir.file("full.wfm"), "", default_header());
+    EXPECT_FALSE(export_from_memory(w, re.data(), im.data(), re.size(), nullptr, 0));
+    error = w.error();
+  }
+  EXPECT_NE(error.find("'" + dir.file("full.wfm") + "': File too large"), std::string::npos) << error;
+  EXPECT_EQ(bytes_of(dir.file("full.wfm")), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"full.wfm"});
+}
+
+TEST(ExportFailure, AMissingPacketFileIsNamedInTheError) {
+  TempDir dir;
+  TwoPassExportWriter w(dir.file("p.wfm"), "", default_header());
+  EXPECT_FALSE(export_from_packets(w, dir.file("none.bin"), 4, 2, nullptr, 0));
+  EXPECT_EQ(w.error(), "cannot open the packet file '" + dir.file("none.bin") + "': No such file or directory");
+}
+
+TEST(ExportFileNames, ALongPathIsTakenWhole) {
+  TempDir dir;
+  // Over 253 characters in all, each folder and name within the system's limit.
+  const std::string folder = dir.file(std::string(120, 'f')) + "/" + std::string(120, 'g');
+  fs::create_directories(folder);
+  const std::string out = folder + "/" + std::string(200, 'w') + ".wfm";
+  ASSERT_GT(out.size(), 253u);
+  const double x = 0.5;
+  {
+    TwoPassExportWriter w(out, "", default_header());
+    ASSERT_TRUE(export_from_memory(w, &x, &x, 1, nullptr, 0)) << w.error();
+  }
+  EXPECT_TRUE(fs::exists(out));
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
 }  // namespace
 }  // namespace tarvio
+
+extern "C" __attribute__((visibility("default"))) int tarvio_cleanup_register(const char* path) {
+  tarvio::g_registered[tarvio::g_next_handle] = path;
+  return tarvio::g_next_handle++;
+}
+
+extern "C" __attribute__((visibility("default"))) void tarvio_cleanup_forget(int handle) {
+  tarvio::g_registered.erase(handle);
+}

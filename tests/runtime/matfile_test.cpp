@@ -15,6 +15,9 @@
 #include <limits>
 #include <string>
 
+#include "file_size_limit.h"
+#include "mat5_craft.h"
+
 namespace fs = std::filesystem;
 
 namespace tarvio {
@@ -216,6 +219,134 @@ TEST_F(MatFile, TruncatedOrDamagedFileIsRefusedNotReadInPart) {
   std::ofstream(path("tail.mat"), std::ios::binary) << bytes << std::string("\x07\0\0\0\0\0\0\0", 8);
   std::string err = error_of([&] { mat_read(path("tail.mat")); });
   EXPECT_NE(err.find("damaged"), std::string::npos) << err;
+}
+
+TEST_F(MatFile, AFullDiskFailsTheWriteAndKeepsTheOldFile) {
+  mat_write(path("keep.mat"), {{"old", Value(1.0)}});
+  std::vector<double> row(100000);
+  for (size_t k = 0; k < row.size(); ++k) row[k] = std::sin(double(k));  // does not compress away
+  for (size_t n : {size_t(100), row.size()}) {                           // within the write buffer, and beyond it
+    std::string err = error_of([&] {
+      testing::FileSizeLimit limit(512);
+      mat_write(path("keep.mat"), {{"big", rowv(std::vector<double>(row.begin(), row.begin() + long(n)))},
+                                   {"rec", Value(sample_record())}});
+    });
+    EXPECT_NE(err.find("'" + path("keep.mat") + "': File too large"), std::string::npos) << err;
+    EXPECT_EQ(mat_read(path("keep.mat")), (MatVars{{"old", Value(1.0)}}));
+    EXPECT_EQ(files_in_dir(), 1u);
+  }
+}
+
+TEST_F(MatFile, ALargeVariableIsWrittenUncompressedAndReadsBack) {
+  std::vector<cplx> wave(1200000);  // 19 MB: above the compression bound
+  for (size_t k = 0; k < wave.size(); ++k) wave[k] = cplx(double(k), -double(k));
+  MatWriter w(path("big.mat"));
+  w.add("wave", Value::complex_row(wave));
+  MatStream st;
+  st.rows = 2;
+  st.cols = 3;
+  st.fill = [](int, const MatStream::Put& put) {
+    const double v[6] = {1, 2, 3, 4, 5, 6};
+    put(v, 4);
+    put(v + 4, 2);
+  };
+  w.add("streamed", st);
+  w.commit();
+  EXPECT_GT(fs::file_size(path("big.mat")), 16ull * wave.size());
+  const MatVars back = mat_read(path("big.mat"));
+  ASSERT_EQ(back.size(), 2u);
+  EXPECT_EQ(back[0].second, Value::complex_row(wave));
+  EXPECT_EQ(back[1].second, Value::real(2, 3, {1, 2, 3, 4, 5, 6}));
+}
+
+TEST_F(MatFile, AStreamThatGivesTooFewValuesIsAnError) {
+  MatWriter w(path("short.mat"));
+  MatStream st;
+  st.rows = 1;
+  st.cols = 5;
+  st.fill = [](int, const MatStream::Put& put) {
+    const double v[2] = {1, 2};
+    put(v, 2);
+  };
+  EXPECT_NE(error_of([&] { w.add("x", st); }).find("was given 2 values instead of 5"), std::string::npos);
+}
+
+struct CraftCase {
+  const char* name;
+  std::string bytes;
+  const char* reason;
+};
+
+void PrintTo(const CraftCase& c, std::ostream* os) { *os << c.name; }
+
+namespace m5 = testing::mat5;
+
+std::vector<CraftCase> crafted_files() {
+  std::string deep = m5::matrix(m5::mxDOUBLE, {0, 0}, "", m5::doubles(0));
+  for (int k = 0; k < 70; ++k) deep = m5::matrix(m5::mxCELL, {1, 1}, k == 69 ? "deep" : "", deep);
+  const std::string field = m5::matrix(m5::mxDOUBLE, {1, 1}, "", m5::doubles(1, 5));
+  return {
+      {"HugeTopLevelStruct",
+       m5::header() + m5::matrix(m5::mxSTRUCT, {100000, 100000}, "fileParameters", m5::struct_names({"a"}) + field),
+       "'fileParameters' (100000 x 100000) claims 10000000000 elements of 1 fields; its element holds 64 bytes"},
+      {"HugeNestedFieldCompressed",
+       m5::header() + m5::compressed(m5::matrix(
+                          m5::mxSTRUCT, {1, 1}, "s",
+                          m5::struct_names({"f"}) + m5::matrix(m5::mxDOUBLE, {1, 100000000}, "", m5::doubles(2)))),
+       "'s.f' (1 x 100000000) claims 100000000 elements; its data hold 2"},
+      {"ShortNumbers", m5::header() + m5::matrix(m5::mxDOUBLE, {2, 5}, "x", m5::doubles(2)),
+       "claims 10 elements; its data hold 2"},
+      {"NegativeDimension", m5::header() + m5::matrix(m5::mxDOUBLE, {-1, 1}, "x", m5::doubles(1)),
+       "a dimension is negative"},
+      {"ManyCellsInFewBytes", m5::header() + m5::matrix(m5::mxCELL, {1, 1000000}, "c", field), "claims 1000000 cells"},
+      {"EndlessNesting", m5::header() + deep, "nested more than 64 deep"},
+      {"UnterminatedFieldName",
+       m5::header() + m5::matrix(m5::mxSTRUCT, {1, 1}, "s", m5::struct_names({"abcd"}, 4) + field),
+       "field name 1 is not terminated"},
+      {"Sparse", m5::header() + m5::matrix(m5::mxSPARSE, {1, 1}, "sp", m5::doubles(1)),
+       "sparse matrices are not supported"},
+      {"Hdf5Version", m5::header(0x0200) + std::string(512, '\0'), "version 7.3 (HDF5)"},
+      // Found by fuzzing: a char matrix of no columns and 100 million rows
+      // became 100 million empty texts.
+      {"ManyEmptyTextRows",
+       m5::header() + m5::matrix(m5::mxSTRUCT, {1, 1}, "fileParameters",
+                                 m5::struct_names({"t"}) +
+                                     m5::matrix(m5::mxCHAR, {100000000, 0}, "", m5::element(m5::miUINT16, ""))),
+       "'fileParameters.t' (100000000 x 0) would need 256000007"},
+      {"StructArrayWithoutFields", m5::header() + m5::matrix(m5::mxSTRUCT, {1, 100000000}, "s", m5::struct_names({})),
+       "'s' (1 x 100000000) would need 25600000000 bytes of memory"},
+      {"DamagedCompression", m5::header() + m5::u32(m5::miCOMPRESSED) + m5::u32(16) + std::string(16, 'x'),
+       "the compressed data are damaged"},
+  };
+}
+
+class CraftedMatFile : public MatFile, public ::testing::WithParamInterface<CraftCase> {};
+
+TEST_P(CraftedMatFile, IsRefusedWithTheReason) {
+  m5::save(path("crafted.mat"), GetParam().bytes);
+  for (bool one : {false, true}) {
+    std::string err = error_of([&] {
+      if (one)
+        mat_read_var(path("crafted.mat"), "fileParameters", {kSettingsFileMaxBytes});
+      else
+        mat_read(path("crafted.mat"));
+    });
+    EXPECT_NE(err.find("MAT file '" + path("crafted.mat") + "'"), std::string::npos) << err;
+    EXPECT_NE(err.find(GetParam().reason), std::string::npos) << err;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, CraftedMatFile, ::testing::ValuesIn(crafted_files()),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(MatFile, WhatASmallCompressedFileMayExpandToIsBounded) {
+  // 80 MB of zeros in a file of about 80 kB.
+  m5::save(path("bomb.mat"), m5::header() + m5::compressed_zeros("fileParameters", 10000000));
+  EXPECT_LT(fs::file_size(path("bomb.mat")), 200000u);
+  std::string err = error_of([&] { mat_read(path("bomb.mat"), {kSettingsFileMaxBytes}); });
+  EXPECT_NE(err.find("would need 160000000 bytes of memory; at most 67108864 are allowed"), std::string::npos) << err;
+  // Without the settings bound the same file is an ordinary variable.
+  EXPECT_EQ(mat_read_var(path("bomb.mat"), "fileParameters").numel(), 10000000u);
 }
 
 }  // namespace
