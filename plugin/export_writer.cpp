@@ -88,6 +88,7 @@ void divide_row(const double* __restrict x, std::size_t n, double d, double* __r
 
 // Little-endian 32-bit words into bytes.
 void put_words_le(const uint32_t* words, std::size_t n, uint8_t* out) {
+  if (n == 0) return;  // empty buffers may have no storage at all
   if constexpr (std::endian::native == std::endian::little) {
     std::memcpy(out, words, 4 * n);
   } else {

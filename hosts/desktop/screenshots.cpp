@@ -115,7 +115,9 @@ QStringList write_screenshots(DesktopApp& app, const QString& dir) {
                                                           {"menuPlotIQTime", "display-iq"},
                                                           {"menuPlotIQTimeSameAxes", "display-iq-overlaid"},
                                                           {"menuPlotCCDF", "display-ccdf"}};
-  for (const auto& [menu, name] : displays) {
+  for (const auto& display : displays) {
+    const char* menu = display.first;
+    const char* name = display.second;
     ui::run_guarded([&] { m.select_menu(menu); });
     const std::vector<double> open = app.displays().handles();
     if (open.empty()) throw std::runtime_error(std::string("no display opened for ") + menu);
