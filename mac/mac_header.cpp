@@ -2,12 +2,15 @@
 // significant octet first and least significant bit first within an octet.
 #include "mac/mac_header.h"
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 #include "mac/mac_bits.h"
 #include "records/state.h"
+#include "runtime/number_text.h"
 #include "runtime/registry.h"
 
 namespace tarvio {
@@ -61,26 +64,11 @@ void RecalcBitStream() { RecalcBitStream(state().MAChdr); }
 void defaultMAChdr() { state().MAChdr = MacHeader{}; }
 
 bool enter_hex_field(MacField& field, const std::string& text) {
-  size_t b = text.find_first_not_of(" \t");
-  size_t e = text.find_last_not_of(" \t");
-  if (b == std::string::npos) return false;
+  const std::optional<double> v = parse_hex(text);
+  if (!v) return false;
+  // Fields are at most 6 octets, far below where parse_hex caps its value.
   const double max = std::ldexp(1.0, static_cast<int>(8 * field.Size)) - 1;
-  double v = 0;
-  for (size_t i = b; i <= e; ++i) {
-    const char c = text[i];
-    int d;
-    if (c >= '0' && c <= '9')
-      d = c - '0';
-    else if (c >= 'a' && c <= 'f')
-      d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-      d = c - 'A' + 10;
-    else
-      return false;
-    v = v * 16 + d;
-    if (v > max) v = max + 1;  // already above the range; keep it exact and finite
-  }
-  field.Contents = std::max(std::min(v, max), 0.0);
+  field.Contents = std::min(*v, max);
   return true;
 }
 

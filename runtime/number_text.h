@@ -13,5 +13,9 @@ std::string Num2Str(double x);
 // The whole text as one number, blanks around it allowed; nothing when the
 // text is empty, holds more than one number or trailing words, or is NaN.
 std::optional<double> parse_entry_number(const std::string& text);
+// The whole text (blanks around it allowed) as a hexadecimal number, digits
+// 0-9, a-f, A-F; nothing when the text is empty or holds anything else.
+// Values above 2^53 are returned as 2^53 (every entry clamps far below).
+std::optional<double> parse_hex(const std::string& text);
 
 }  // namespace tarvio

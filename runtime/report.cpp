@@ -5,7 +5,7 @@
 
 namespace tarvio {
 
-static const char* kind_word(MessageKind k) {
+const char* kind_word(MessageKind k) {
   switch (k) {
     case MessageKind::Error:
       return "error";

@@ -10,6 +10,8 @@
 namespace tarvio {
 
 enum class MessageKind { Error, Warning, Info, Help, Plain };
+// "error", "warning", "info", "help" or "message".
+const char* kind_word(MessageKind kind);
 
 struct Message {
   MessageKind kind = MessageKind::Plain;

@@ -1,17 +1,16 @@
-// Texts of the entry fields: hexadecimal entries and their display, and
-// numbers shown with a fixed count of decimals. Decimal entries are read
-// with parse_entry_number and shown with Num2Str (runtime/number_text.h).
+// Texts of the entry fields: the display of hexadecimal entries, and
+// numbers shown with a fixed count of decimals. Entries are read with
+// parse_hex and parse_entry_number and shown with Num2Str (runtime/number_text.h).
 #pragma once
 
 #include <optional>
 #include <string>
 
+#include "runtime/number_text.h"
+
 namespace tarvio::ui {
 
-// The whole text (blanks around it allowed) as a hexadecimal number, digits
-// 0-9, a-f, A-F; nothing when the text is empty or holds anything else.
-// Values above 2^53 are returned as 2^53 (every entry clamps far below).
-std::optional<double> parse_hex(const std::string& text);
+using tarvio::parse_hex;
 // Upper-case hexadecimal of a whole number >= 0, without leading zeros.
 std::string hex_text(double value);
 // printf "%.<decimals>f".

@@ -66,22 +66,6 @@ const char* kUsage =
     "Exit status: 0 done, 1 an action could not be done (the reason on standard error),\n"
     "2 wrong command line.\n";
 
-const char* kind_word(MessageKind k) {
-  switch (k) {
-    case MessageKind::Error:
-      return "error";
-    case MessageKind::Warning:
-      return "warning";
-    case MessageKind::Info:
-      return "info";
-    case MessageKind::Help:
-      return "help";
-    case MessageKind::Plain:
-      return "message";
-  }
-  return "message";
-}
-
 void print_line(const json& j) {
   std::cout << j.dump() << "\n";
   std::cout.flush();
