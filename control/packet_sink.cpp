@@ -125,55 +125,45 @@ void PacketSink::write_loop() {
 }
 
 void PacketSink::push(std::function<Frame()> make) {
+  Slot slot;
   if (!threaded_) {
-    Slot slot;
     slot.frame = make();
     write(slot);
     return;
   }
-  auto slot = std::make_shared<Slot>();
-  slot->make = std::move(make);
-  std::unique_lock<std::mutex> lock(mu_);
-  changed_.wait(lock, [this] { return failure_ || queue_.size() < kQueueDepth; });
-  if (failure_) std::rethrow_exception(failure_);
-  queue_.push_back(std::move(slot));
-  lock.unlock();
-  changed_.notify_all();
+  slot.make = std::move(make);
+  enqueue(std::move(slot));
 }
 
 void PacketSink::push(Frame frame) {
+  Slot slot;
+  slot.frame = std::move(frame);
+  slot.taken = slot.made = true;
   if (!threaded_) {
-    Slot slot;
-    slot.frame = std::move(frame);
     write(slot);
     return;
   }
-  auto slot = std::make_shared<Slot>();
-  slot->frame = std::move(frame);
-  slot->taken = slot->made = true;
-  std::unique_lock<std::mutex> lock(mu_);
-  changed_.wait(lock, [this] { return failure_ || queue_.size() < kQueueDepth; });
-  if (failure_) std::rethrow_exception(failure_);
-  queue_.push_back(std::move(slot));
-  lock.unlock();
-  changed_.notify_all();
+  enqueue(std::move(slot));
 }
 
 void PacketSink::repeat(size_t times) {
   if (times == 0) return;
+  Slot slot;
+  slot.copies = times;
+  slot.taken = slot.made = true;
   if (!threaded_) {
-    Slot slot;
-    slot.copies = times;
     write(slot);
     return;
   }
-  auto slot = std::make_shared<Slot>();
-  slot->copies = times;
-  slot->taken = slot->made = true;
+  enqueue(std::move(slot));
+}
+
+void PacketSink::enqueue(Slot slot) {
+  auto queued = std::make_shared<Slot>(std::move(slot));
   std::unique_lock<std::mutex> lock(mu_);
   changed_.wait(lock, [this] { return failure_ || queue_.size() < kQueueDepth; });
   if (failure_) std::rethrow_exception(failure_);
-  queue_.push_back(std::move(slot));
+  queue_.push_back(std::move(queued));
   lock.unlock();
   changed_.notify_all();
 }

@@ -70,6 +70,9 @@ class PacketSink {
     std::exception_ptr error;
   };
   void write(Slot& slot);
+  // Queues a slot for the writing thread, waiting while the queue is full;
+  // rethrows a failure of the threads.
+  void enqueue(Slot slot);
   void generate_loop();
   void write_loop();
   void stop();
