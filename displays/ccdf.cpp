@@ -5,32 +5,41 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "runtime/parallel_pieces.h"
 #include "runtime/vector_state.h"
+
 namespace tarvio {
 
 namespace {
 
 constexpr size_t kLevels = 201;
+// Samples per thread below which the count is left on one thread.
+constexpr size_t kGrain = size_t(1) << 16;
 
 }  // namespace
 
-Ccdf ccdf(const CVec& x) {
+Ccdf ccdf(IqView x) {
   if (x.empty()) throw std::invalid_argument("CCDF: the waveform is empty");
-  clear_upper_vector_state();  // a logarithm per sample: keep SSE at full speed
   const size_t n = x.size();
-  auto power = [](const cplx& v) { return v.real() * v.real() + v.imag() * v.imag(); };
+  auto power = [&x](size_t k) {
+    const double re = x.real(k), im = x.imag(k);
+    return re * re + im * im;
+  };
 
   Ccdf c;
   c.real_valued = true;
   double pmin = INFINITY, pmax = 0;
   long double sum = 0;  // the long sum keeps a constant envelope exactly at its average
-  for (const cplx& v : x) {
-    const double p = power(v);
+  bool finite = true;
+  for (size_t k = 0; k < n; ++k) {
+    const double p = power(k);
+    finite &= std::isfinite(p);
     pmin = std::min(pmin, p);
     pmax = std::max(pmax, p);
     sum += p;
-    if (v.imag() != 0) c.real_valued = false;
+    if (x.imag(k) != 0) c.real_valued = false;
   }
+  if (!finite) require_finite(x, "CCDF");  // names the first such sample
   const double add = pmin == 0 ? 1e-300 : 0;
   double avg = double((sum + (long double)add * (long double)n) / (long double)n);
   if (avg == 0) avg = 1e-300;
@@ -47,16 +56,24 @@ Ccdf ccdf(const CVec& x) {
   // hist[j]: samples whose level lies in [x(j), x(j+1)); the count at x(i)
   // is the sum of hist[j] for j >= i. The first guess of j from the division
   // is corrected against the level row itself, so that every sample is
-  // compared with exactly the levels the counts are reported at.
+  // compared with exactly the levels the counts are reported at. Each core
+  // counts a piece of the samples; counts add up the same in any order.
+  std::vector<std::vector<size_t>> pieces(piece_count(n, kGrain), std::vector<size_t>(kLevels, 0));
+  parallel_pieces(n, kGrain, [&](size_t piece, size_t b, size_t e) {
+    clear_upper_vector_state();  // a logarithm per sample: keep SSE at full speed
+    std::vector<size_t>& hist = pieces[piece];
+    for (size_t k = b; k < e; ++k) {
+      const double r = 10 * std::log10((power(k) + add) / avg);
+      if (!(r >= 0)) continue;
+      long j = std::min(long(r / step), long(kLevels - 1));
+      while (j + 1 < long(kLevels) && c.level_db[size_t(j + 1)] <= r) ++j;
+      while (j >= 0 && c.level_db[size_t(j)] > r) --j;
+      if (j >= 0) ++hist[size_t(j)];
+    }
+  });
   std::vector<size_t> hist(kLevels, 0);
-  for (const cplx& v : x) {
-    const double r = 10 * std::log10((power(v) + add) / avg);
-    if (!(r >= 0)) continue;
-    long j = std::min(long(r / step), long(kLevels - 1));
-    while (j + 1 < long(kLevels) && c.level_db[size_t(j + 1)] <= r) ++j;
-    while (j >= 0 && c.level_db[size_t(j)] > r) --j;
-    if (j >= 0) ++hist[size_t(j)];
-  }
+  for (const std::vector<size_t>& h : pieces)
+    for (size_t j = 0; j < kLevels; ++j) hist[j] += h[j];
   c.percent.resize(kLevels);
   size_t count = 0;
   for (size_t i = kLevels; i-- > 0;) {
@@ -81,8 +98,7 @@ Ccdf ccdf(const CVec& x) {
   return c;
 }
 
-Figure ccdf_figure(const CVec& x, const std::string& title) {
-  require_finite(x, "CCDF");
+Figure ccdf_figure(IqView x, const std::string& title) {
   Figure f;
   f.name = "CCDF " + title;
   Axes& a = current_axes(f);
@@ -96,7 +112,7 @@ Figure ccdf_figure(const CVec& x, const std::string& title) {
     a.y = {0.001, 100};
     return f;
   }
-  Ccdf c = ccdf(x);
+  Ccdf c = ccdf(x);  // checks that every sample is finite
   a.x = {0, c.level_db.back()};
   a.y = c.axis_percent;
   auto levels = std::make_shared<const RVec>(std::move(c.level_db));

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "displays/figure.h"
+#include "displays/iq_view.h"
 #include "runtime/types.h"
 
 namespace tarvio {
@@ -28,13 +29,14 @@ struct Ccdf {
 // reference is 100 exp(-10^(x/10)) for complex samples and
 // 100 erfc(10^(x/20)/sqrt(2)) for real-valued ones. The vertical axis runs
 // from the smallest non-zero percentage, but at most 0.001 %, to 100 %.
-// Throws std::invalid_argument for an empty waveform.
-Ccdf ccdf(const CVec& x);
+// Throws std::invalid_argument for an empty waveform or one holding a
+// sample that is not a finite number (naming the first).
+Ccdf ccdf(IqView x);
 
 // Window "CCDF " + title: the measured and the reference curve on one axes,
 // "dB above Average" from 0 to the last level, logarithmic
 // "Frequency of occurence (%)", dotted grid. An empty waveform shows
 // "No Data".
-Figure ccdf_figure(const CVec& x, const std::string& title);
+Figure ccdf_figure(IqView x, const std::string& title);
 
 }  // namespace tarvio

@@ -10,21 +10,27 @@
 #include <string>
 
 #include "runtime/fftw_planner.h"
+#include "runtime/parallel_pieces.h"
 
 namespace tarvio {
 
 namespace {
 
-fftw_plan make_plan(CVec& x) {
-  if (x.size() > size_t(INT_MAX))
-    throw std::runtime_error("a transform of " + std::to_string(x.size()) + " points is more than FFTW takes at once");
-  auto* d = reinterpret_cast<fftw_complex*>(x.data());
+fftw_plan make_plan(cplx* data, size_t n, int threads = 1) {
+  if (n > size_t(INT_MAX))
+    throw std::runtime_error("a transform of " + std::to_string(n) + " points is more than FFTW takes at once");
+  auto* d = reinterpret_cast<fftw_complex*>(data);
   fftw_plan p;
   {
     std::lock_guard<std::mutex> lock(fftw_planner_mutex());
-    p = fftw_plan_dft_1d(int(x.size()), d, d, FFTW_FORWARD, FFTW_ESTIMATE);
+    // The thread count is planner state: set for this plan only, so every
+    // other plan of the program stays on one thread.
+    static const bool threads_ready = fftw_init_threads() != 0;
+    if (threads_ready) fftw_plan_with_nthreads(threads);
+    p = fftw_plan_dft_1d(int(n), d, d, FFTW_FORWARD, FFTW_ESTIMATE);
+    if (threads_ready) fftw_plan_with_nthreads(1);
   }
-  if (!p) throw std::runtime_error("FFTW cannot plan a transform of " + std::to_string(x.size()) + " points");
+  if (!p) throw std::runtime_error("FFTW cannot plan a transform of " + std::to_string(n) + " points");
   return p;
 }
 
@@ -35,14 +41,26 @@ void destroy(fftw_plan p) {
 
 }  // namespace
 
-void forward_dft_in_place(CVec& x) {
-  if (x.empty()) return;
-  fftw_plan p = make_plan(x);
+LongDft::LongDft(size_t n) : n_(n) {
+  if (n > size_t(INT_MAX))
+    throw std::runtime_error("a transform of " + std::to_string(n) + " points is more than FFTW takes at once");
+  if (n == 0) return;
+  buf_ = reinterpret_cast<cplx*>(fftw_alloc_complex(n));
+  if (!buf_)
+    throw std::runtime_error("no memory for a transform of " + std::to_string(n) + " points (" +
+                             std::to_string(n * sizeof(cplx) >> 20) + " MiB)");
+}
+
+LongDft::~LongDft() { fftw_free(buf_); }
+
+void LongDft::run() {
+  if (n_ == 0) return;
+  fftw_plan p = make_plan(buf_, n_, int(piece_count(n_, size_t(1) << 16)));
   fftw_execute(p);
   destroy(p);
 }
 
-BlockDft::BlockDft(size_t n) : buf_(n) { plan_ = n ? make_plan(buf_) : nullptr; }
+BlockDft::BlockDft(size_t n) : buf_(n) { plan_ = n ? make_plan(buf_.data(), n) : nullptr; }
 
 BlockDft::~BlockDft() {
   if (plan_) destroy(static_cast<fftw_plan>(plan_));

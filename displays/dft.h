@@ -5,9 +5,27 @@
 
 namespace tarvio {
 
-// Transforms x in place (X(k) = sum x(n) e^(-2 pi i k n / N)). Throws
-// std::runtime_error when FFTW cannot plan the size.
-void forward_dft_in_place(CVec& x);
+// One transform of a whole waveform (X(k) = sum x(n) e^(-2 pi i k n / N)),
+// in place on its own aligned buffer. The buffer starts uninitialised, so
+// filling it is the only pass that touches its memory before the
+// transform; the transform runs on every core (at most 8).
+class LongDft {
+ public:
+  // Throws std::runtime_error when n is more than FFTW takes at once or the
+  // memory cannot be had.
+  explicit LongDft(size_t n);
+  ~LongDft();
+  LongDft(const LongDft&) = delete;
+  LongDft& operator=(const LongDft&) = delete;
+  cplx* data() { return buf_; }
+  const cplx* data() const { return buf_; }
+  size_t size() const { return n_; }
+  void run();  // transforms data() in place
+
+ private:
+  cplx* buf_ = nullptr;
+  size_t n_ = 0;
+};
 
 // A transform of one fixed size run many times on its own buffer.
 class BlockDft {

@@ -98,9 +98,9 @@ int subplot(Figure& f, int rows, int cols, int cell) {
   return found;
 }
 
-void require_finite(const CVec& x, const std::string& display) {
+void require_finite(IqView x, const std::string& display) {
   for (size_t k = 0; k < x.size(); ++k)
-    if (!std::isfinite(x[k].real()) || !std::isfinite(x[k].imag()))
+    if (!std::isfinite(x.real(k)) || !std::isfinite(x.imag(k)))
       throw std::invalid_argument(display + ": sample " + std::to_string(k + 1) + " is not a finite number");
 }
 

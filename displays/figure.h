@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "displays/iq_view.h"
 #include "runtime/types.h"
 
 namespace tarvio {
@@ -99,7 +100,7 @@ int subplot(Figure& f, int rows, int cols, int cell);
 
 // Throws std::invalid_argument naming the display when a sample is not
 // finite: a transform or an average over it would show nothing useful.
-void require_finite(const CVec& x, const std::string& display);
+void require_finite(IqView x, const std::string& display);
 
 // The current axes, added (one axes filling the window) when there is none.
 Axes& current_axes(Figure& f);

@@ -41,17 +41,17 @@ void label(const std::string& op, const std::string& text, std::string Axes::*fi
 
 }  // namespace
 
-double KV_PlotSpectrum(double parent, CVec wave, double sampleRate, const std::string& title) {
+double KV_PlotSpectrum(double parent, IqView wave, double sampleRate, const std::string& title) {
   DisplayHost& host = require_display_host("KV_PlotSpectrum");
-  return host.open(spectrum_figure(std::move(wave), sampleRate, title), parent);
+  return host.open(spectrum_figure(wave, sampleRate, title), parent);
 }
 
-double KV_PlotIQTime(double parent, CVec wave, double sampleRate, const std::string& title, bool sameAxes) {
+double KV_PlotIQTime(double parent, IqView wave, double sampleRate, const std::string& title, bool sameAxes) {
   DisplayHost& host = require_display_host("KV_PlotIQTime");
-  return host.open(iq_time_figure(std::move(wave), sampleRate, title, sameAxes), parent);
+  return host.open(iq_time_figure(wave, sampleRate, title, sameAxes), parent);
 }
 
-double KV_PlotCCDF(double parent, const CVec& wave, double sampleRate, const std::string& title) {
+double KV_PlotCCDF(double parent, IqView wave, double sampleRate, const std::string& title) {
   (void)sampleRate;  // levels are relative to the average power, whatever the rate
   DisplayHost& host = require_display_host("KV_PlotCCDF");
   return host.open(ccdf_figure(wave, title), parent);
@@ -123,6 +123,16 @@ double handle_arg(const Args& in, size_t i) { return has_arg(in, i) ? in[i].to_d
 
 CVec wave_arg(const Args& in, size_t i, const std::string& op) { return arg_required(in, i, op).to_complex(); }
 
+// The samples of a numeric argument read in place: a waveform of tens of
+// millions of samples is not copied on its way to a display.
+IqView wave_view(const Args& in, size_t i, const std::string& op) {
+  const Value& v = arg_required(in, i, op);
+  if (!v.is_numeric())
+    throw std::invalid_argument(op + ": argument " + std::to_string(i + 1) + " must be a numeric waveform, not " +
+                                v.kind_name());
+  return {v.re().data(), v.kind() == Value::Kind::Complex ? v.im().data() : nullptr, v.re().size()};
+}
+
 double rate_arg(const Args& in, size_t i, const std::string& op) { return arg_required(in, i, op).to_double(); }
 
 ToolMode mode_of(const std::string& text, const std::string& op) {
@@ -160,7 +170,7 @@ TARVIO_OP(
     "KV_PlotSpectrum", 4, 1,
     [](const Args& in, int) -> std::vector<Value> {
       require_display_host("KV_PlotSpectrum");  // before converting the samples
-      return {KV_PlotSpectrum(handle_arg(in, 0), wave_arg(in, 1, "KV_PlotSpectrum"), rate_arg(in, 2, "KV_PlotSpectrum"),
+      return {KV_PlotSpectrum(handle_arg(in, 0), wave_view(in, 1, "KV_PlotSpectrum"), rate_arg(in, 2, "KV_PlotSpectrum"),
                               arg_text(in, 3, ""))};
     },
     "h = KV_PlotSpectrum(parent, wave, sampleRate, title): magnitude spectrum display (desktop only)");
@@ -169,7 +179,7 @@ TARVIO_OP(
     "KV_PlotIQTime", 5, 1,
     [](const Args& in, int) -> std::vector<Value> {
       require_display_host("KV_PlotIQTime");  // before converting the samples
-      return {KV_PlotIQTime(handle_arg(in, 0), wave_arg(in, 1, "KV_PlotIQTime"), rate_arg(in, 2, "KV_PlotIQTime"),
+      return {KV_PlotIQTime(handle_arg(in, 0), wave_view(in, 1, "KV_PlotIQTime"), rate_arg(in, 2, "KV_PlotIQTime"),
                             arg_text(in, 3, ""), arg_double(in, 4, 0) != 0)};
     },
     "h = KV_PlotIQTime(parent, wave, sampleRate, title, sameAxes): I(t) Q(t) display, overlaid when sameAxes is "
@@ -180,7 +190,7 @@ TARVIO_OP(
     [](const Args& in, int) -> std::vector<Value> {
       require_display_host("KV_PlotCCDF");  // before converting the samples
       return {
-          KV_PlotCCDF(handle_arg(in, 0), wave_arg(in, 1, "KV_PlotCCDF"), arg_double(in, 2, 1), arg_text(in, 3, ""))};
+          KV_PlotCCDF(handle_arg(in, 0), wave_view(in, 1, "KV_PlotCCDF"), arg_double(in, 2, 1), arg_text(in, 3, ""))};
     },
     "h = KV_PlotCCDF(parent, wave, sampleRate, title): CCDF display (desktop only)");
 

@@ -8,15 +8,17 @@
 #include <string>
 
 #include "displays/display_host.h"
+#include "displays/iq_view.h"
 #include "runtime/types.h"
 
 namespace tarvio {
 
 // The displays. `parent` is the main window's handle (or a display's); the
 // result is the new window's handle, for appInfo.ClientWindows.
-double KV_PlotSpectrum(double parent, CVec wave, double sampleRate, const std::string& title);
-double KV_PlotIQTime(double parent, CVec wave, double sampleRate, const std::string& title, bool sameAxes = false);
-double KV_PlotCCDF(double parent, const CVec& wave, double sampleRate, const std::string& title);
+// The samples are read where they are, not copied.
+double KV_PlotSpectrum(double parent, IqView wave, double sampleRate, const std::string& title);
+double KV_PlotIQTime(double parent, IqView wave, double sampleRate, const std::string& title, bool sameAxes = false);
+double KV_PlotCCDF(double parent, IqView wave, double sampleRate, const std::string& title);
 double KV_PlotWaterfall(double parent, const CVec& wave, double sampleRate, const std::string& title);
 // numSymbols stretches of two symbol periods starting delaySamples in;
 // samplesPerSymbol is the oversampling.

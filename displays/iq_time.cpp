@@ -14,14 +14,14 @@ constexpr uint32_t kMagenta = 0xFF00FF;
 
 }  // namespace
 
-IqUnits iq_units(const CVec& x, double fs) {
+IqUnits iq_units(IqView x, double fs) {
   double peak = 0;
-  for (const cplx& v : x) peak = std::max({peak, std::abs(v.real()), std::abs(v.imag())});
+  for (size_t k = 0; k < x.size(); ++k) peak = std::max({peak, std::abs(x.real(k)), std::abs(x.imag(k))});
   const double last = x.empty() ? 0 : double(x.size() - 1) / fs;
   return {time_unit(last), voltage_unit(peak)};
 }
 
-Figure iq_time_figure(CVec x, double fs, const std::string& title, bool overlaid) {
+Figure iq_time_figure(IqView x, double fs, const std::string& title, bool overlaid) {
   if (!(fs > 0) || !std::isfinite(fs))
     throw std::invalid_argument("I(t) Q(t): the sample rate must be a positive number");
   require_finite(x, "I(t) Q(t)");
@@ -36,10 +36,9 @@ Figure iq_time_figure(CVec x, double fs, const std::string& title, bool overlaid
   const size_t n = x.size();
   RVec i(n), q(n);
   for (size_t k = 0; k < n; ++k) {
-    i[k] = u.voltage(x[k].real());
-    q[k] = u.voltage(x[k].imag());
+    i[k] = u.voltage(x.real(k));
+    q[k] = u.voltage(x.imag(k));
   }
-  CVec().swap(x);
   const double dt = u.time(1 / fs);
   const Limits t = axis_limits({0, u.time(double(n - 1) / fs)});
   const Limits li = data_limits(i), lq = data_limits(q);

@@ -6,14 +6,23 @@
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "displays/dft.h"
 #include "displays/units.h"
+#include "runtime/parallel_pieces.h"
 #include "runtime/vector_state.h"
 
 namespace tarvio {
 
-Spectrum magnitude_spectrum(CVec x, double fs) {
+namespace {
+
+// Samples per thread below which a pass is left on one thread.
+constexpr size_t kGrain = size_t(1) << 16;
+
+}  // namespace
+
+Spectrum magnitude_spectrum(IqView x, double fs) {
   if (x.empty()) throw std::invalid_argument("magnitude spectrum: the waveform is empty");
   if (!(fs > 0) || !std::isfinite(fs))
     throw std::invalid_argument("magnitude spectrum: the sample rate must be a positive number");
@@ -21,46 +30,76 @@ Spectrum magnitude_spectrum(CVec x, double fs) {
     throw std::invalid_argument("magnitude spectrum: " + std::to_string(x.size()) +
                                 " samples are more than one transform takes");
   const size_t n = x.size();
-  forward_dft_in_place(x);
-
-  // Power in display order: bin (k mod N) for k = -floor(N/2) ... ceil(N/2)-1.
-  Spectrum s;
-  s.level_db.resize(n);
   const size_t half = n / 2;
-  double pmin = INFINITY, pmax = 0;
-  for (size_t i = 0; i < n; ++i) {
-    const cplx& v = x[i < half ? n - half + i : i - half];
-    const double p = v.real() * v.real() + v.imag() * v.imag();
-    s.level_db[i] = p;
-    pmin = std::min(pmin, p);
-    pmax = std::max(pmax, p);
-  }
-  CVec().swap(x);              // the transform is no longer needed
-  clear_upper_vector_state();  // a logarithm per bin: keep SSE at full speed
+  const size_t pieces = piece_count(n, kGrain);
+  Spectrum s;
+  std::vector<double> lo(pieces, INFINITY), hi(pieces, 0);
+  {
+    // Copied into the transform's buffer and checked in the same pass: the
+    // first sample that is not a finite number is named.
+    LongDft dft(n);
+    cplx* d = dft.data();
+    std::vector<size_t> bad(pieces, n);
+    parallel_pieces(n, kGrain, [&](size_t p, size_t b, size_t e) {
+      bool finite = true;
+      for (size_t k = b; k < e; ++k) {
+        d[k] = x[k];
+        finite &= std::isfinite(d[k].real()) & std::isfinite(d[k].imag());
+      }
+      if (!finite)
+        for (size_t k = b; k < e && bad[p] == n; ++k)
+          if (!std::isfinite(d[k].real()) || !std::isfinite(d[k].imag())) bad[p] = k;
+    });
+    const size_t first_bad = *std::min_element(bad.begin(), bad.end());
+    if (first_bad < n)
+      throw std::invalid_argument("magnitude spectrum: sample " + std::to_string(first_bad + 1) +
+                                  " is not a finite number");
+    dft.run();
 
-  if (pmin == 0) {
-    const double add = pmax > 0 ? 1e-20 * pmax : 1e-20;
-    for (double& p : s.level_db) p += add;
-    pmax += add;
-  }
+    // Power in display order: bin (k mod N) for k = -floor(N/2) ... ceil(N/2)-1.
+    s.level_db.resize(n);
+    parallel_pieces(n, kGrain, [&](size_t p, size_t b, size_t e) {
+      double pmin = INFINITY, pmax = 0;
+      for (size_t i = b; i < e; ++i) {
+        const cplx& v = d[i < half ? n - half + i : i - half];
+        const double pw = v.real() * v.real() + v.imag() * v.imag();
+        s.level_db[i] = pw;
+        pmin = std::min(pmin, pw);
+        pmax = std::max(pmax, pw);
+      }
+      lo[p] = pmin;
+      hi[p] = pmax;
+    });
+  }  // the transform is no longer needed
+  const double pmin = *std::min_element(lo.begin(), lo.end());
+  double pmax = *std::max_element(hi.begin(), hi.end());
+
+  const double add = pmin == 0 ? (pmax > 0 ? 1e-20 * pmax : 1e-20) : 0;
+  pmax += add;
   const double top = 10 * std::log10(pmax);
-  double lo = INFINITY;
-  for (double& p : s.level_db) {
-    p = 10 * std::log10(p) - top;
-    lo = std::min(lo, p);
-  }
+  std::vector<double> lowest(pieces, INFINITY);
+  parallel_pieces(n, kGrain, [&](size_t p, size_t b, size_t e) {
+    clear_upper_vector_state();  // a logarithm per bin: keep SSE at full speed
+    double l = INFINITY;
+    for (size_t i = b; i < e; ++i) {
+      double& v = s.level_db[i];
+      v = 10 * std::log10(v + add) - top;
+      l = std::min(l, v);
+    }
+    lowest[p] = l;
+  });
+  const double low = *std::min_element(lowest.begin(), lowest.end());
   // The strongest bin is 0 dB by construction.
-  s.axis_db = {std::max(std::floor(lo / 10) * 10, -100.0), 0};
+  s.axis_db = {std::max(std::floor(low / 10) * 10, -100.0), 0};
   if (s.axis_db.lo >= s.axis_db.hi) s.axis_db.lo = s.axis_db.hi - 10;
   s.df_hz = fs / double(n);
   s.f0_hz = -double(half) * s.df_hz;
   return s;
 }
 
-Figure spectrum_figure(CVec x, double fs, const std::string& title) {
+Figure spectrum_figure(IqView x, double fs, const std::string& title) {
   if (!(fs > 0) || !std::isfinite(fs))
     throw std::invalid_argument("magnitude spectrum: the sample rate must be a positive number");
-  require_finite(x, "magnitude spectrum");
   Figure f;
   f.name = "Magnitude Spectrum " + title;
   Axes& a = current_axes(f);
@@ -74,7 +113,7 @@ Figure spectrum_figure(CVec x, double fs, const std::string& title) {
     a.y = {-100, 0};
     return f;
   }
-  Spectrum s = magnitude_spectrum(std::move(x), fs);
+  Spectrum s = magnitude_spectrum(x, fs);  // checks that every sample is finite
   a.y = s.axis_db;
   a.traces.push_back(uniform_trace("LogMag (dB)", std::move(s.level_db), u(s.f0_hz), u(s.df_hz)));
   return f;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "displays/figure.h"
+#include "displays/iq_view.h"
 #include "runtime/types.h"
 
 namespace tarvio {
@@ -24,15 +25,16 @@ struct Spectrum {
 // added to every bin so that the logarithm is finite. The axis runs from the
 // lowest level rounded down to 10 dB, but not below -100 dB, to the highest
 // rounded up to 10 dB; a flat spectrum gets the 10 dB below its level.
-// Takes the samples by value and transforms them in place: pass an rvalue
-// to hold a long waveform only once. Throws std::invalid_argument for an
-// empty waveform, a sample rate that is not positive or a waveform too long
-// for one transform.
-Spectrum magnitude_spectrum(CVec x, double fs);
+// The samples are read once, into the transform's own buffer; the passes
+// over the bins run on every core. Throws std::invalid_argument for an
+// empty waveform, a sample that is not a finite number (naming the first), a
+// sample rate that is not positive or a waveform too long for one
+// transform.
+Spectrum magnitude_spectrum(IqView x, double fs);
 
 // The display: window "Magnitude Spectrum " + title, one axes from -fs/2 to
 // fs/2 in the frequency unit of fs/2, labels "Frequency (unit)" and
 // "LogMag (dB)", grid lines. An empty waveform shows "No Data".
-Figure spectrum_figure(CVec x, double fs, const std::string& title);
+Figure spectrum_figure(IqView x, double fs, const std::string& title);
 
 }  // namespace tarvio

@@ -15,4 +15,10 @@ namespace tarvio {
 // not a number or the wave holds a value that is not finite.
 CVec ApplyDacRes(const CVec& wave, double numBits);
 
+// The same quantisation as separate rows of real and imaginary parts (each
+// wave.size() long, replacing what `re` and `im` held), for a caller that
+// hands the samples on in that form: each row is written once, on a core of
+// its own, with no interleaved copy in between.
+void ApplyDacRes(const CVec& wave, double numBits, RVec& re, RVec& im);
+
 }  // namespace tarvio

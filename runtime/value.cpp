@@ -120,6 +120,18 @@ Value Value::complex(size_t rows, size_t cols, std::vector<cplx> data) {
   return v;
 }
 
+Value Value::complex(size_t rows, size_t cols, std::vector<double> re, std::vector<double> im) {
+  check_size(rows, cols, re.size());
+  check_size(rows, cols, im.size());
+  Value v;
+  v.kind_ = Kind::Complex;
+  v.rows_ = rows;
+  v.cols_ = cols;
+  v.re_ = std::move(re);
+  v.im_ = std::move(im);
+  return v;
+}
+
 Value Value::complex_row(std::vector<cplx> data) {
   size_t n = data.size();
   return complex(n ? 1 : 0, n, std::move(data));

@@ -56,6 +56,9 @@ class Value {
   static Value row(const Bits& bits);  // 0/1 doubles
   static Value complex(size_t rows, size_t cols, std::vector<cplx> data);
   static Value complex_row(std::vector<cplx> data);
+  // From separate real and imaginary parts, as the value stores them: no
+  // copy of a long row.
+  static Value complex(size_t rows, size_t cols, std::vector<double> re, std::vector<double> im);
   static Value text(std::string s) { return Value(std::move(s)); }
   static Value int32(size_t rows, size_t cols, std::vector<int32_t> data);
   static Value int32_scalar(int32_t x) { return int32(1, 1, {x}); }

@@ -273,10 +273,19 @@ void Frame::plot(const std::string& operation, const Args& extra) {
   const double rate =
       s.sigGenSettings.SamplingRate.value_or((s.parameters.format == 1 ? 20e6 : 11e6) * s.parameters.OverSampling);
   // Placed over the main window (parent 0); the displays show the samples
-  // at the resolution of the instrument's converter.
-  Args args = {Value(0.0), Value::complex_row(ApplyDacRes(s.waveform, 14)), Value(rate), Value(title)};
-  args.insert(args.end(), extra.begin(), extra.end());
-  const std::vector<Value> handle = Registry::instance().call(operation, args, 1);
+  // at the resolution of the instrument's converter. A long waveform takes
+  // seconds to quantise and transform, so the work runs where the host
+  // runs long work (the desktop: off the window's thread, the window live).
+  Application::Busy busy(app_);
+  std::vector<Value> handle;
+  app_.run_work([&] {
+    const size_t n = s.waveform.size();
+    RVec re, im;
+    ApplyDacRes(s.waveform, 14, re, im);
+    Args args = {Value(0.0), Value::complex(n ? 1 : 0, n, std::move(re), std::move(im)), Value(rate), Value(title)};
+    args.insert(args.end(), extra.begin(), extra.end());
+    handle = Registry::instance().call(operation, args, 1);
+  });
   s.appInfo.ClientWindows.push_back(handle.at(0));
 }
 

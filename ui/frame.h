@@ -34,6 +34,11 @@ class Frame {
   // 1 when the action may go ahead on a calculated, current waveform: asks
   // to calculate (none yet) or whether to recalculate (settings changed).
   bool checkWaveformReady(const std::string& action);
+  // A display of the Plot menu: the display operation's name and the
+  // arguments that follow the parent, samples, sample rate and title. The
+  // quantising and the display's computation run as the host runs long
+  // work; the operation is called once, with the samples as a complex row.
+  void plot(const std::string& operation, const Args& extra);
 
   // The product caption of the title, ending in " for ".
   static constexpr const char* kCaption = "802.11a/b/g Waveform Generator for ";
@@ -49,9 +54,6 @@ class Frame {
   void file_save();
   void file_save_as();
   void export_data();
-  // A display of the Plot menu: the display operation's name and the
-  // arguments that follow the parent, samples, sample rate and title.
-  void plot(const std::string& operation, const Args& extra);
   void sig_gen_io(bool spectrum_analyzer);
   void memory_option(int item);
   void save_wave();

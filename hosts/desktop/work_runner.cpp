@@ -10,14 +10,16 @@
 #include <thread>
 
 #include "control/calculation_watch.h"
+#include "qt/displays/window_thread.h"
 #include "records/window_hooks.h"
 #include "runtime/report.h"
 
 namespace tarvio::desktop {
 
-namespace {
+using qt::on_gui_thread;
+using qt::on_window_thread;
 
-bool on_gui_thread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
+namespace {
 
 // Passes the work's messages and questions to the model's reporter on the
 // window's thread, waiting for the answer; status texts are posted without
@@ -56,25 +58,6 @@ std::function<void()> forwarded(std::function<void()> hook) {
 }
 
 }  // namespace
-
-void on_window_thread(const std::function<void()>& f) {
-  if (on_gui_thread()) {
-    f();
-    return;
-  }
-  std::exception_ptr error;
-  QMetaObject::invokeMethod(
-      QCoreApplication::instance(),
-      [&] {
-        try {
-          f();
-        } catch (...) {
-          error = std::current_exception();
-        }
-      },
-      Qt::BlockingQueuedConnection);
-  if (error) std::rethrow_exception(error);
-}
 
 void run_off_window_thread(const std::function<void()>& work, CalculationWatch* watch) {
   if (!on_gui_thread()) throw std::logic_error("long work is started from the window's thread");

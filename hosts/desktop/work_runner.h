@@ -16,11 +16,6 @@ struct CalculationWatch;
 
 namespace tarvio::desktop {
 
-// Runs `f` on the window's thread: at once when called there, otherwise
-// posted to it and waited for. An error raised by `f` is raised again in
-// the caller.
-void on_window_thread(const std::function<void()>& f);
-
 // Runs `work` on a new thread, with `watch` installed for the calculations
 // it runs (may be null), and returns when the work has ended; its error is
 // raised again here. Must be called on the window's thread.

@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "qt/displays/window_thread.h"
+
 namespace tarvio::qt {
 
 QtDisplayHost::QtDisplayHost(QWidget* main_window) : main_(main_window) {}
@@ -23,6 +25,12 @@ std::vector<double> QtDisplayHost::handles() const {
 }
 
 double QtDisplayHost::open(Figure f, double parent) {
+  double handle = 0;
+  on_window_thread([&] { handle = open_here(std::move(f), parent); });
+  return handle;
+}
+
+double QtDisplayHost::open_here(Figure f, double parent) {
   const double handle = next_++;
   QWidget* anchor = window(parent);
   if (!anchor) anchor = main_;
@@ -51,15 +59,31 @@ void QtDisplayHost::forget(double handle) {
 }
 
 Figure* QtDisplayHost::figure(double handle) {
-  DisplayWindow* w = window(handle);
-  return w ? &w->canvas()->figure() : nullptr;
+  Figure* f = nullptr;
+  on_window_thread([&] {
+    DisplayWindow* w = window(handle);
+    f = w ? &w->canvas()->figure() : nullptr;
+  });
+  return f;
 }
 
 void QtDisplayHost::changed(double handle) {
-  if (DisplayWindow* w = window(handle)) w->figure_changed();
+  on_window_thread([&] {
+    if (DisplayWindow* w = window(handle)) w->figure_changed();
+  });
+}
+
+double QtDisplayHost::current() const {
+  double h = 0;
+  on_window_thread([&] { h = current_; });
+  return h;
 }
 
 void QtDisplayHost::tool(double handle, FigureTool tool, ToolMode mode) {
+  on_window_thread([&] { tool_here(handle, tool, mode); });
+}
+
+void QtDisplayHost::tool_here(double handle, FigureTool tool, ToolMode mode) {
   DisplayWindow* w = window(handle);
   if (!w) return;
   PlotCanvas* c = w->canvas();
@@ -75,13 +99,19 @@ void QtDisplayHost::tool(double handle, FigureTool tool, ToolMode mode) {
     c->set_rotated(on);
 }
 
-bool QtDisplayHost::exists(double handle) const { return window(handle) != nullptr; }
+bool QtDisplayHost::exists(double handle) const {
+  bool found = false;
+  on_window_thread([&] { found = window(handle) != nullptr; });
+  return found;
+}
 
 void QtDisplayHost::close(double handle) {
-  if (DisplayWindow* w = window(handle)) {
-    w->close();  // deletes itself; `destroyed` forgets it
-  }
-  forget(handle);
+  on_window_thread([&] {
+    if (DisplayWindow* w = window(handle)) {
+      w->close();  // deletes itself; `destroyed` forgets it
+    }
+    forget(handle);
+  });
 }
 
 void QtDisplayHost::close_all() {

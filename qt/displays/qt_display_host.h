@@ -23,10 +23,13 @@ class QtDisplayHost : public QObject, public DisplayHost {
   explicit QtDisplayHost(QWidget* main_window = nullptr);
   ~QtDisplayHost() override;
 
+  // Called from another thread (a display computed off the window's
+  // thread), each of these runs on the window's thread and waits there.
+  // A figure handed out may be changed only on the window's thread.
   double open(Figure f, double parent) override;
   Figure* figure(double handle) override;
   void changed(double handle) override;
-  double current() const override { return current_; }
+  double current() const override;
   void tool(double handle, FigureTool tool, ToolMode mode) override;
   bool exists(double handle) const override;
   void close(double handle) override;
@@ -36,6 +39,8 @@ class QtDisplayHost : public QObject, public DisplayHost {
   void close_all();
 
  private:
+  double open_here(Figure f, double parent);
+  void tool_here(double handle, FigureTool tool, ToolMode mode);
   void forget(double handle);
 
   QPointer<QWidget> main_;

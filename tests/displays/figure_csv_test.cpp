@@ -34,7 +34,7 @@ TEST(FigureCsv, EveryPointUnderNamedColumns) {
   EXPECT_EQ(s[3], "0,0");
 
   // I and Q on separate axes share the time column.
-  const std::vector<std::string> iq = lines(iq_time_figure({cplx(0.1, -0.2), cplx(0.3, 0.4)}, 1e6, "T", false));
+  const std::vector<std::string> iq = lines(iq_time_figure(CVec{cplx(0.1, -0.2), cplx(0.3, 0.4)}, 1e6, "T", false));
   ASSERT_EQ(iq.size(), 3u);
   EXPECT_EQ(iq[0], "Time (uS),I (mV),Q (mV)");
   EXPECT_EQ(iq[2], "1,300,400");

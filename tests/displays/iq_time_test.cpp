@@ -58,11 +58,11 @@ TEST(IqTimeFigure, EmptyAndDegenerateWaveforms) {
     EXPECT_EQ(f.axes[0].note, "No Data");
   }
   // One sample: the axes keep a length on both sides.
-  const Figure one = iq_time_figure({cplx(2, 2)}, 1e6, "T", true);
+  const Figure one = iq_time_figure(CVec{cplx(2, 2)}, 1e6, "T", true);
   EXPECT_LT(one.axes[0].x.lo, one.axes[0].x.hi);
   EXPECT_LT(one.axes[0].y.lo, one.axes[0].y.hi);
   EXPECT_EQ(one.axes[0].ylabel, "Amplitude (V)");
-  EXPECT_THROW(iq_time_figure({cplx(1, 0)}, -1, "T", true), std::invalid_argument);
+  EXPECT_THROW(iq_time_figure(CVec{cplx(1, 0)}, -1, "T", true), std::invalid_argument);
 }
 
 }  // namespace

@@ -20,10 +20,13 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
+#include <thread>
 
 #include "control/packet_log.h"
 #include "hosts/desktop/desktop_app.h"
@@ -33,6 +36,7 @@
 #include "runtime/registry.h"
 #include "tests/instrument/sim_process.h"
 #include "ui/application.h"
+#include "ui/frame.h"
 #include "ui/main_window.h"
 
 namespace tarvio::desktop {
@@ -271,6 +275,47 @@ TEST_F(Desktop, EachDisplayOpensOnTheCalculatedWaveform) {
   }
   EXPECT_EQ(state().appInfo.ClientWindows.size(), 4u);
   EXPECT_TRUE(boxes.seen.empty());
+}
+
+// A display stands in for a long computation: it holds its thread until
+// the window's thread has shown it is still handling events, then opens the
+// CCDF of the samples it was given.
+std::atomic<bool> g_window_ticked{false};
+std::thread::id g_display_thread;
+
+TARVIO_OP("TestSlowDisplay", 4, 1, [](const Args& in, int) -> std::vector<Value> {
+  g_display_thread = std::this_thread::get_id();
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!g_window_ticked && std::chrono::steady_clock::now() < give_up)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return Registry::instance().call("KV_PlotCCDF", in, 1);
+});
+
+TEST_F(Desktop, DisplaysAreComputedOffTheWindowThreadWhileTheWindowStaysLive) {
+  click("pbCalculate");
+  g_window_ticked = false;
+  bool controls_off = false;
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    if (!app->working()) return;
+    controls_off = !widget("pbCalculate")->isEnabled() && !app->main_view().menuBar()->isEnabled();
+    g_window_ticked = true;
+  });
+  tick.start(5);
+  app->frame().plot("TestSlowDisplay", {});
+  tick.stop();
+  EXPECT_TRUE(g_window_ticked);
+  EXPECT_TRUE(controls_off);
+  EXPECT_NE(g_display_thread, std::this_thread::get_id());
+  // The window itself was made on the window's thread, and the controls
+  // are back.
+  const std::vector<double> open = app->displays().handles();
+  ASSERT_EQ(open.size(), 1u);
+  QWidget* w = app->displays().window(open[0]);
+  EXPECT_EQ(w->thread(), QApplication::instance()->thread());
+  EXPECT_TRUE(w->windowTitle().startsWith("CCDF Tarvio (")) << w->windowTitle().toStdString();
+  EXPECT_EQ(state().appInfo.ClientWindows.size(), 1u);
+  EXPECT_TRUE(widget("pbCalculate")->isEnabled());
 }
 
 TEST_F(Desktop, DownloadReachesTheSimulatorThroughTheIoDialogSettings) {
