@@ -25,6 +25,7 @@ TEST(ValueShape, EachConstructorGivesItsKindAndShape) {
       {Value::row(std::vector<double>{}), Value::Kind::Real, 0, 0},
       {Value::real(2, 3, std::vector<double>(6, 0.0)), Value::Kind::Real, 2, 3},
       {Value::complex_row({cplx(1, 2), cplx(3, -4)}), Value::Kind::Complex, 1, 2},
+      {Value::complex(2, 1, {1, 3}, {2, -4}), Value::Kind::Complex, 2, 1},
       {Value("abc"), Value::Kind::Text, 1, 3},
       {Value(""), Value::Kind::Text, 0, 0},
       {Value::int32(1, 2, {7, -8}), Value::Kind::Int32, 1, 2},
@@ -45,6 +46,7 @@ TEST(ValueShape, EachConstructorGivesItsKindAndShape) {
 TEST(ValueShape, MatrixSizeMismatchIsRefused) {
   EXPECT_THROW(Value::real(2, 2, {1, 2, 3}), std::invalid_argument);
   EXPECT_THROW(Value::int32(1, 3, {1}), std::invalid_argument);
+  EXPECT_THROW(Value::complex(1, 2, {1, 2}, {1}), std::invalid_argument);
   EXPECT_THROW(Value::markers(Markers{{1, 0}, {1}}), std::invalid_argument);
 }
 
@@ -122,6 +124,8 @@ TEST(ValueEquality, FieldOrderKindAndShapeMatter) {
   EXPECT_NE(Value(1.0), Value::int32_scalar(1));
   EXPECT_NE(Value(1.0), Value::logical_scalar(true));
   EXPECT_NE(Value::complex_row({cplx(1, 0)}), Value(1.0));
+  // Separate parts make the same value as interleaved samples.
+  EXPECT_EQ(Value::complex(1, 2, {1, 3}, {2, -4}), Value::complex_row({cplx(1, 2), cplx(3, -4)}));
   EXPECT_NE(Value::list({Value(1.0)}), Value::list({Value(2.0)}));
   Record nested_a, nested_b;
   nested_a.set("inner", Value(ab));
