@@ -44,7 +44,8 @@ Spectrum magnitude_spectrum(IqView x, double fs) {
       bool finite = true;
       for (size_t k = b; k < e; ++k) {
         d[k] = x[k];
-        finite &= std::isfinite(d[k].real()) & std::isfinite(d[k].imag());
+        finite &= std::isfinite(d[k].real());
+        finite &= std::isfinite(d[k].imag());
       }
       if (!finite)
         for (size_t k = b; k < e && bad[p] == n; ++k)

@@ -33,7 +33,8 @@ double dac_scale(const CVec& wave, double numBits) {
     bool ok = true;
     for (size_t k = b; k < e; ++k) {
       const cplx& z = wave[k];
-      ok &= std::isfinite(z.real()) & std::isfinite(z.imag());
+      ok &= std::isfinite(z.real());
+      ok &= std::isfinite(z.imag());
       m = std::max({m, std::abs(z.real()), std::abs(z.imag())});
     }
     peak[p] = m;
