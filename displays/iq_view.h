@@ -16,7 +16,7 @@ class IqView {
   // The samples of `x`, which must outlive the view. Implicit, so that a
   // sample row can be passed wherever a view is taken.
   IqView(const CVec& x)  // NOLINT(google-explicit-constructor)
-      : re_(reinterpret_cast<const double*>(x.data())), im_(re_ + 1), n_(x.size()), stride_(2) {}
+      : re_(reinterpret_cast<const double*>(x.data())), im_(x.empty() ? nullptr : re_ + 1), n_(x.size()), stride_(2) {}
   // n samples from separate rows; `im` null: every imaginary part is 0.
   IqView(const double* re, const double* im, size_t n) : re_(re), im_(im), n_(n), stride_(1) {}
 

@@ -1,11 +1,12 @@
-// Runs long work (a calculation, a download) on a worker thread while the
-// window's thread goes on handling events, and waits for it there: the
-// window keeps painting and its Cancel button stays live. The application
-// model is not made for two threads, so everything the work sends towards
-// the windows is carried over to the window's thread and run there while
-// the worker waits: messages, questions and status texts (through a
-// reporter put in front of the model's for the time of the work), and the
-// window redraws the generation control asks for (the window hooks).
+// Runs long work (a calculation, a download, a display of a long waveform)
+// on a worker thread while the window's thread goes on handling events, and
+// waits for it there: the window keeps painting and its Cancel button stays
+// live. The application model is not made for two threads, so everything
+// the work sends towards the windows is carried over to the window's thread
+// and run there while the worker waits: messages, questions and status
+// texts (through a reporter put in front of the model's for the time of the
+// work), and the window redraws the generation control asks for (the window
+// hooks).
 #pragma once
 
 #include <functional>
