@@ -3,8 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
-#include <thread>
 #include <stdexcept>
 #include <string>
 
@@ -97,28 +95,11 @@ void ApplyDacRes(const CVec& wave, double numBits, RVec& re, RVec& im) {
       quantise_part(in + part, n, scale, out.data());
   };
   // One row per thread: the first touch of a fresh gigabyte costs as much
-  // as the arithmetic, and it too goes faster on two cores.
-  if (piece_count(n, kGrain) < 2) {
-    row(re, 0);
-    row(im, 1);
-    return;
-  }
-  std::exception_ptr error;
-  std::thread other([&] {
-    try {
-      row(im, 1);
-    } catch (...) {
-      error = std::current_exception();
-    }
+  // as the arithmetic, and it too goes faster on two cores. A short wave
+  // stays on the caller's thread.
+  parallel_pieces(2, n >= kGrain ? 1 : 2, [&](size_t, size_t b, size_t e) {
+    for (size_t part = b; part < e; ++part) row(part == 0 ? re : im, part);
   });
-  try {
-    row(re, 0);
-  } catch (...) {
-    other.join();
-    throw;
-  }
-  other.join();
-  if (error) std::rethrow_exception(error);
 }
 
 TARVIO_OP(
