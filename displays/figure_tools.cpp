@@ -169,7 +169,7 @@ int int_arg(const Args& in, size_t i, const std::string& op) {
 TARVIO_OP(
     "KV_PlotSpectrum", 4, 1,
     [](const Args& in, int) -> std::vector<Value> {
-      require_display_host("KV_PlotSpectrum");  // before converting the samples
+      require_display_host("KV_PlotSpectrum");  // before any work on the samples
       return {KV_PlotSpectrum(handle_arg(in, 0), wave_view(in, 1, "KV_PlotSpectrum"), rate_arg(in, 2, "KV_PlotSpectrum"),
                               arg_text(in, 3, ""))};
     },
@@ -178,7 +178,7 @@ TARVIO_OP(
 TARVIO_OP(
     "KV_PlotIQTime", 5, 1,
     [](const Args& in, int) -> std::vector<Value> {
-      require_display_host("KV_PlotIQTime");  // before converting the samples
+      require_display_host("KV_PlotIQTime");  // before any work on the samples
       return {KV_PlotIQTime(handle_arg(in, 0), wave_view(in, 1, "KV_PlotIQTime"), rate_arg(in, 2, "KV_PlotIQTime"),
                             arg_text(in, 3, ""), arg_double(in, 4, 0) != 0)};
     },
@@ -188,7 +188,7 @@ TARVIO_OP(
 TARVIO_OP(
     "KV_PlotCCDF", 4, 1,
     [](const Args& in, int) -> std::vector<Value> {
-      require_display_host("KV_PlotCCDF");  // before converting the samples
+      require_display_host("KV_PlotCCDF");  // before any work on the samples
       return {
           KV_PlotCCDF(handle_arg(in, 0), wave_view(in, 1, "KV_PlotCCDF"), arg_double(in, 2, 1), arg_text(in, 3, ""))};
     },
