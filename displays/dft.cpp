@@ -10,15 +10,12 @@
 #include <string>
 
 #include "runtime/fftw_planner.h"
-#include "runtime/parallel_pieces.h"
 
 namespace tarvio {
 
 namespace {
 
-fftw_plan make_plan(cplx* data, size_t n, int threads = 1) {
-  if (n > size_t(INT_MAX))
-    throw std::runtime_error("a transform of " + std::to_string(n) + " points is more than FFTW takes at once");
+fftw_plan make_plan(cplx* data, size_t n, int threads) {
   auto* d = reinterpret_cast<fftw_complex*>(data);
   fftw_plan p;
   {
@@ -41,7 +38,7 @@ void destroy(fftw_plan p) {
 
 }  // namespace
 
-LongDft::LongDft(size_t n) : n_(n) {
+Dft::Dft(size_t n, size_t threads) : n_(n) {
   if (n > size_t(INT_MAX))
     throw std::runtime_error("a transform of " + std::to_string(n) + " points is more than FFTW takes at once");
   if (n == 0) return;
@@ -49,24 +46,21 @@ LongDft::LongDft(size_t n) : n_(n) {
   if (!buf_)
     throw std::runtime_error("no memory for a transform of " + std::to_string(n) + " points (" +
                              std::to_string(n * sizeof(cplx) >> 20) + " MiB)");
+  try {
+    // FFTW_ESTIMATE plans without touching the buffer.
+    plan_ = make_plan(buf_, n, int(threads));
+  } catch (...) {
+    fftw_free(buf_);
+    throw;
+  }
 }
 
-LongDft::~LongDft() { fftw_free(buf_); }
-
-void LongDft::run() {
-  if (n_ == 0) return;
-  fftw_plan p = make_plan(buf_, n_, int(piece_count(n_, size_t(1) << 16)));
-  fftw_execute(p);
-  destroy(p);
-}
-
-BlockDft::BlockDft(size_t n) : buf_(n) { plan_ = n ? make_plan(buf_.data(), n) : nullptr; }
-
-BlockDft::~BlockDft() {
+Dft::~Dft() {
   if (plan_) destroy(static_cast<fftw_plan>(plan_));
+  fftw_free(buf_);
 }
 
-void BlockDft::run() {
+void Dft::run() {
   if (plan_) fftw_execute(static_cast<fftw_plan>(plan_));
 }
 

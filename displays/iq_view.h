@@ -22,12 +22,12 @@ class IqView {
 
   size_t size() const { return n_; }
   bool empty() const { return n_ == 0; }
-  bool has_imag() const { return im_ != nullptr; }
   double real(size_t k) const { return re_[k * stride_]; }
   double imag(size_t k) const { return im_ ? im_[k * stride_] : 0.0; }
   cplx operator[](size_t k) const { return {real(k), imag(k)}; }
   // For loops that want the layout itself: sample k's parts are at
-  // re_data()[k * stride()] and (when has_imag()) im_data()[k * stride()].
+  // re_data()[k * stride()] and im_data()[k * stride()]; im_data() is null
+  // when every imaginary part is 0.
   const double* re_data() const { return re_; }
   const double* im_data() const { return im_; }
   size_t stride() const { return stride_; }

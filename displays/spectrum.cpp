@@ -37,7 +37,7 @@ Spectrum magnitude_spectrum(IqView x, double fs) {
   {
     // Copied into the transform's buffer and checked in the same pass: the
     // first sample that is not a finite number is named.
-    LongDft dft(n);
+    Dft dft(n, piece_count(n, kGrain));
     cplx* d = dft.data();
     std::vector<size_t> bad(pieces, n);
     parallel_pieces(n, kGrain, [&](size_t p, size_t b, size_t e) {

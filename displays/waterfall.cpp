@@ -41,7 +41,7 @@ Figure waterfall_figure(const CVec& x, double fs, const std::string& title) {
   img.rows = rows;
   img.values.assign(rows * len, 0.0f);
   std::vector<double> power(rows * len, 0.0);
-  BlockDft dft(len);
+  Dft dft(len);
   clear_upper_vector_state();  // a logarithm per cell: keep SSE at full speed
   for (size_t b = 0; b < blocks; ++b) {
     std::copy(x.begin() + std::ptrdiff_t(b * len), x.begin() + std::ptrdiff_t((b + 1) * len), dft.data());
