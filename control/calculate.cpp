@@ -138,6 +138,7 @@ bool Calculate() {
   const std::string file = p.multiFrame.tmpFileName;
   hwio::call(10, {Value(std::string()), Value(file)});
   p.multiFrame.max = 0;
+  s.calculated = CalculatedPackets{file};  // nothing to send until the run completes
   PacketLog& log = last_packet_log();
   log.clear();
   log.file = file;
@@ -228,6 +229,7 @@ bool Calculate() {
     throw;
   }
   take_result(sink.finish(), s);
+  s.calculated = CalculatedPackets{file, double(log.packets()), p.multiFrame.pktSize, p.multiFrame.max};
 #if defined(__GLIBC__)
   // The threads' heaps keep what they freed; hand it back, so that what
   // follows (an export, a display) starts from the memory of one packet.

@@ -33,6 +33,7 @@ KeptCalculation::KeptCalculation() {
   pktSize_ = p.multiFrame.pktSize;
   max_ = p.multiFrame.max;
   fcs_ = p.MACfcs.Contents;
+  calculated_ = s.calculated;
   std::error_code ec;
   had_file_ = !path_.empty() && fs::exists(path_, ec);
   if (!had_file_) return;
@@ -66,6 +67,7 @@ void KeptCalculation::restore() {
   p.multiFrame.pktSize = pktSize_;
   p.multiFrame.max = max_;
   p.MACfcs.Contents = std::move(fcs_);
+  s.calculated = std::move(calculated_);
   if (path_.empty()) return;
   const std::string marks = packet_file::marker_path(path_);
   if (!had_file_) {

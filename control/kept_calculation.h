@@ -2,12 +2,15 @@
 // that a run the user stops leaves the previous waveform as it was: the
 // packet file and its marker file (moved, not copied: they can hold
 // gigabytes), the packet log, `waveform`, `markers`, the packet size and
-// peak, and the frame check sequence of the last packet.
+// peak, the record of what the packet file holds, and the frame check
+// sequence of the last packet.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "control/packet_log.h"
+#include "records/state.h"
 #include "runtime/types.h"
 
 namespace tarvio {
@@ -35,6 +38,7 @@ class KeptCalculation {
   PacketLog log_;
   double pktSize_ = 0, max_ = 0;
   std::vector<double> fcs_;
+  std::optional<CalculatedPackets> calculated_;
 };
 
 }  // namespace tarvio

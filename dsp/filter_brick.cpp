@@ -14,8 +14,7 @@ namespace tarvio {
 
 RVec Filter_brick(double numCoeff, double overSampleRatio) {
   if (!(overSampleRatio > 0)) throw std::invalid_argument("Filter_brick: the oversampling ratio must be positive.");
-  if (!std::isfinite(numCoeff) || numCoeff > 1e9)
-    throw std::invalid_argument("Filter_brick: the number of taps must be a finite number.");
+  check_tap_count(numCoeff);
   constexpr double pi = std::numbers::pi;
   const size_t n = numCoeff >= 1 ? static_cast<size_t>(std::floor(numCoeff)) : 0;
   RVec h(n);

@@ -65,14 +65,16 @@ std::vector<std::vector<double>> marker_rows(const Markers& m) {
 
 ExportStatus export_packet_file(const std::string& file_name, const std::vector<std::vector<double>>& markers,
                                 const SigGenSettings& settings) {
-  const Parameters& p = state().parameters;
+  // The packets as the last calculation wrote them, whatever the parameter
+  // set says now.
+  const CalculatedPackets calc = packet_file_contents();
   std::vector<Value> args = common_args(2, file_name, settings, markers);
-  args.push_back(Value::text(p.multiFrame.tmpFileName));
-  args.push_back(Value(p.multiFrame.pktSize));
-  args.push_back(Value(p.numberOfPackets));
+  args.push_back(Value::text(calc.file));
+  args.push_back(Value(calc.pktSize));
+  args.push_back(Value(calc.packets));
   // The peak kept while the packets were written spares the plug-in a
   // reading pass; it checks it against the samples it reads.
-  args.push_back(Value(p.multiFrame.max));
+  args.push_back(Value(calc.max));
   return to_status(call_export_plugin(args, 2));
 }
 

@@ -20,11 +20,11 @@ size_t whole_count(double v, const char* what) {
 }  // namespace
 
 PacketSource current_packets() {
-  const Parameters& p = state().parameters;
+  const CalculatedPackets calc = packet_file_contents();
   PacketSource src;
-  src.path = p.multiFrame.tmpFileName;
-  src.pkt_size = whole_count(p.multiFrame.pktSize, "packet size (parameters.multiFrame.pktSize)");
-  src.num_pkts = whole_count(p.numberOfPackets, "packet count (parameters.numberOfPackets)");
+  src.path = calc.file;
+  src.pkt_size = whole_count(calc.pktSize, "packet size (parameters.multiFrame.pktSize)");
+  src.num_pkts = whole_count(calc.packets, "packet count (parameters.numberOfPackets)");
   if (src.path.empty() || src.pkt_size == 0 || src.num_pkts == 0)
     throw std::runtime_error("there is no calculated waveform: calculate one first");
   check_packets(src);

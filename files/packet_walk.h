@@ -22,8 +22,8 @@ struct PacketSource {
   size_t total() const { return pkt_size * num_pkts; }
 };
 
-// The packet file named by parameters.multiFrame (tmpFileName, pktSize) and
-// parameters.numberOfPackets. Throws std::runtime_error when there is no
+// The packet file as the last calculation left it (packet_file_contents(),
+// records/state.h). Throws std::runtime_error when there is no
 // calculated waveform or the file holds fewer packets than the count.
 PacketSource current_packets();
 

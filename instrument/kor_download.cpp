@@ -41,8 +41,11 @@ HwResult KORDownLoadWrap(const CVec& IQData, const Markers& Marker, const std::s
   double segments = num_wfm_segments.value_or(1);
   if (segments == 0) segments = 1;
   const bool from_file = st.appInfo.ApplicationFunction == "dot11g_GUI_c";
-  const double packets = st.parameters.numberOfPackets;
-  const double pkt_size = st.parameters.multiFrame.pktSize;
+  // The packets as the last calculation wrote them, whatever the parameter
+  // set says now.
+  const CalculatedPackets calc = packet_file_contents();
+  const double packets = calc.packets;
+  const double pkt_size = calc.pktSize;
 
   std::string type = config.type;
   std::transform(type.begin(), type.end(), type.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -69,9 +72,8 @@ HwResult KORDownLoadWrap(const CVec& IQData, const Markers& Marker, const std::s
     Value rec = transport_record(config);
     std::vector<Value> r;
     if (from_file) {
-      r = hwio::call(
-          9, {rec, Value(st.parameters.multiFrame.tmpFileName), Value(pkt_size), Value(packets), Value(marker_rows),
-              Value(st.parameters.multiFrame.max), Value("norm"), Value(1.0), Value(Filename)});
+      r = hwio::call(9, {rec, Value(calc.file), Value(pkt_size), Value(packets), Value(marker_rows), Value(calc.max),
+                         Value("norm"), Value(1.0), Value(Filename)});
       return to_hw_result(r, 9);
     }
     r = hwio::call(20, {rec, Value::complex_row(IQData), Marker.size() ? Value::markers(Marker) : Value(),

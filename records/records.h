@@ -260,19 +260,21 @@ void for_each_field(FadingPaths& r, F&& f) {
     {.meaning = "delay of each path; the delayed copy wraps around the end of the packet",
      .unit = "us",
      .values = "row of 12 numbers (the window offers 0 to 10)",
-     .rule = finite()});
+     .rule = elements(finite(), 12)});
   v("phase", r.phase,
     {.meaning = "phase of each path",
      .unit = "degrees",
      .values = "row of 12 numbers (the window offers -180 to 180)",
-     .rule = finite()});
+     .rule = elements(finite(), 12)});
   v("atten", r.atten,
     {.meaning = "gain of each path (10^(atten/20))",
      .unit = "dB",
      .values = "row of 12 numbers (the window offers -60 to 0)",
-     .rule = finite()});
+     .rule = elements(finite(), 12)});
   v("state", r.state,
-    {.meaning = "which paths are on", .values = "row of 12 values: 0 = path off, 1 = on", .rule = flag()});
+    {.meaning = "which paths are on",
+     .values = "row of 12 values: 0 = path off, 1 = on",
+     .rule = elements(flag(), 12)});
 }
 TARVIO_CONST_VISIT(FadingPaths)
 

@@ -25,7 +25,9 @@ class Reporter {
   virtual ~Reporter() = default;
   // Shows a dialog and returns when the user has closed it.
   virtual void show(const Message& m) = 0;
-  // Asks a question; returns the text of the button chosen.
+  // Asks a question; returns the text of the button chosen, or an empty
+  // text when the box was closed without a choice (Escape, its close
+  // control). What closing means is the asking operation's to say.
   virtual std::string ask(const std::string& title, const std::string& text, const std::vector<std::string>& buttons,
                           const std::string& default_button) = 0;
   // The main window's status line.

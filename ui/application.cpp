@@ -1,6 +1,7 @@
 // The window set, its start-ups, the calculation entry point and shut-down.
 #include "ui/application.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "control/calculate.h"
@@ -31,14 +32,21 @@ Application* g_current = nullptr;
 std::unique_ptr<Application> g_owned;
 
 // Passes everything on to the host's reporter and also writes status texts
-// into the main window's status line.
+// into the main window's status line. An answer is one of the question's
+// buttons or the empty text of a box closed without a choice (Escape, the
+// close control); any other answer is refused before the model acts on it.
 class StatusLineReporter : public Reporter {
  public:
   StatusLineReporter(std::shared_ptr<Reporter> inner, MainWindow& main) : inner_(std::move(inner)), main_(main) {}
   void show(const Message& m) override { inner_->show(m); }
   std::string ask(const std::string& title, const std::string& text, const std::vector<std::string>& buttons,
                   const std::string& def) override {
-    return inner_->ask(title, text, buttons, def);
+    std::string answer = inner_->ask(title, text, buttons, def);
+    if (answer.empty() || std::find(buttons.begin(), buttons.end(), answer) != buttons.end()) return answer;
+    std::string list;
+    for (const std::string& b : buttons) list += (list.empty() ? "\"" : ", \"") + b + "\"";
+    throw std::invalid_argument("the answer \"" + answer + "\" to the question \"" + title +
+                                "\" is not one of its buttons (" + list + "); an empty answer closes the box");
   }
   void status(const std::string& text) override {
     main_.set_text("txtStatusBar", text);

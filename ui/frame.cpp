@@ -189,6 +189,8 @@ bool Frame::checkWaveformReady(const std::string& action) {
                      "Settings have changed since last calculating the waveform.\n" + action +
                          " will use the last calculated waveform.\nDo you wish to " + act + " anyway ?",
                      {"Yes", recalc, "Cancel"}, recalc);
+  // Only Cancel stops: Yes and closing the box (the empty answer) act on
+  // the last calculated waveform, as the question says.
   if (answer == "Cancel") return false;
   if (answer == recalc) return executeCalculation();
   return true;

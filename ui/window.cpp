@@ -29,6 +29,15 @@ const char* kind_name(ControlKind k) {
   return "?";
 }
 
+namespace {
+
+// "a list", "an edit".
+std::string with_article(const char* kind) {
+  return std::string(std::string("aeiou").find(kind[0]) != std::string::npos ? "an " : "a ") + kind;
+}
+
+}  // namespace
+
 const MenuItem* find_menu_item(const std::vector<MenuItem>& bar, const std::string& tag) {
   for (const MenuItem& m : bar) {
     if (m.tag == tag) return &m;
@@ -163,8 +172,8 @@ const ControlState& Window::usable(const std::string& tag, ControlKind kind, con
   const ControlSpec& sp = spec(tag);
   const ControlState& st = at(tag);
   if (sp.kind != kind)
-    throw std::invalid_argument(std::string("cannot ") + action + " " + tag_ + "." + tag + ": it is a " +
-                                kind_name(sp.kind) + ", not a " + kind_name(kind));
+    throw std::invalid_argument(std::string("cannot ") + action + " " + tag_ + "." + tag + ": it is " +
+                                with_article(kind_name(sp.kind)) + ", not " + with_article(kind_name(kind)));
   if (!st.visible) throw std::invalid_argument(tag_ + "." + tag + " is hidden");
   if (!st.enabled) throw std::invalid_argument(tag_ + "." + tag + " is disabled");
   return st;
@@ -207,11 +216,39 @@ void Window::slide(const std::string& tag, double value) {
   run_callback(tag);
 }
 
+namespace {
+
+// The items from the bar down to the one tagged `tag`; false when absent.
+bool menu_path(const std::vector<MenuItem>& items, const std::string& tag, std::vector<const MenuItem*>& path) {
+  for (const MenuItem& m : items) {
+    path.push_back(&m);
+    if (m.tag == tag || menu_path(m.items, tag, path)) return true;
+    path.pop_back();
+  }
+  return false;
+}
+
+// A label as the menu shows it: without the accelerator marks.
+std::string shown_label(const std::string& label) {
+  std::string s;
+  for (char c : label)
+    if (c != '&') s += c;
+  return s;
+}
+
+}  // namespace
+
 void Window::select_menu(const std::string& tag) {
-  const MenuItem* m = find_menu(tag);
-  if (!m) throw std::out_of_range("window " + tag_ + " has no menu item " + tag);
-  if (!m->enabled) throw std::invalid_argument("menu item " + tag + " is disabled");
-  if (!m->items.empty()) throw std::invalid_argument("menu item " + tag + " is a menu, not a command");
+  std::vector<const MenuItem*> path;
+  if (!menu_path(menu_, tag, path)) throw std::out_of_range("window " + tag_ + " has no menu item " + tag);
+  const MenuItem* m = path.back();
+  const std::string named = "menu item " + tag + " (\"" + shown_label(m->label) + "\")";
+  if (!m->items.empty()) throw std::invalid_argument(named + " is a menu, not a command");
+  if (!m->has_command) throw std::invalid_argument(named + " is not built: it has no action");
+  for (const MenuItem* p : path)
+    if (!p->visible)
+      throw std::invalid_argument(named + " is hidden" + (p == m ? "" : " (in the hidden menu " + p->tag + ")"));
+  if (!m->enabled) throw std::invalid_argument(named + " is disabled");
   run_callback(tag);
 }
 

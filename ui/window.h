@@ -113,8 +113,10 @@ class Window {
   void check(const std::string& tag, double value);             // check box, radio button (0/1)
   void click(const std::string& tag);                           // button
   void slide(const std::string& tag, double value);             // slider
-  // A menu item chosen (hidden items too: they are the developer's door);
-  // a disabled item throws std::invalid_argument.
+  // A menu item chosen, as the user can choose it: an item without an
+  // action (not built), a hidden one (or one in a hidden menu) and a
+  // disabled one throw std::invalid_argument saying which. The frame's
+  // commands behind hidden items stay reachable by name (Frame::command).
   void select_menu(const std::string& tag);
   // The window's close control.
   void request_close();

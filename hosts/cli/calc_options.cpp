@@ -10,6 +10,7 @@
 #include "control/sequence_control.h"
 #include "control/windowless_redraw.h"
 #include "dsp/filter_design.h"
+#include "dsp/filter_taps.h"
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/cli_command.h"
 #include "hosts/cli/cli_reporter.h"
@@ -56,8 +57,16 @@ void set_parameter(const std::string& text) {
     }
     SetSampleRate(p, s.sigGenSettings, s.dontSetSampleRate);
   }
-  if (path == "OverSampling" || path == "FilterType" || path == "FilterTaps" || path == "FilterFactor")
-    p.filterCoeffs = GenFilterCoeffs(p.FilterType, p.FilterTaps, p.FilterFactor, p.OverSampling, p.filterCoeffs);
+  if (path == "OverSampling" || path == "FilterType" || path == "FilterTaps" || path == "FilterFactor") {
+    try {
+      p.filterCoeffs = GenFilterCoeffs(p.FilterType, p.FilterTaps, p.FilterFactor, p.OverSampling, p.filterCoeffs);
+    } catch (const std::invalid_argument& e) {
+      // The design's limit in the units of FilterTaps, at this oversampling.
+      throw FieldError("parameters." + path + " = " + valueText + " is not allowed (" + e.what() +
+                       "); FilterTaps takes above 0 and at most " + Num2Str(kMaxFilterTaps / p.OverSampling) +
+                       " symbols at OverSampling " + Num2Str(p.OverSampling) + " (the window offers 1 to 1000)");
+    }
+  }
   if (starts_with(path, "MACheader.Contents.") && path != "MACheader.Contents.BitStream") {
     try {
       RecalcBitStream(p.MACheader.Contents);

@@ -49,7 +49,8 @@ const char* kUsage =
     "  --check TAG=0|1     set a check box or radio button\n"
     "  --click TAG         press a button (dialog buttons too)\n"
     "  --menu TAG          choose a menu item (e.g. menuFileSaveAs, menuConfigBBG1Opt1)\n"
-    "  --answer TEXT       the button for the next question ('' closes the box)\n"
+    "  --answer TEXT       the button for the next question ('' closes the box; a text that is\n"
+    "                      not one of its buttons is refused)\n"
     "  --file PATH         the file name for the next file chooser (none: it is cancelled)\n"
     "  --close WINDOW      a dialog's window close control\n"
     "A dialog's controls are WINDOW.TAG (e.g. figMACconfig.txtAddress1); while a dialog is open,\n"
@@ -63,8 +64,8 @@ const char* kUsage =
     "the answer it was last closed with.\n"
     "  --dump FILE.mat     parameters, SigGenSettings, configuration and appInfo afterwards\n"
     "\n"
-    "Exit status: 0 done, 1 an action could not be done (the reason on standard error),\n"
-    "2 wrong command line.\n";
+    "Exit status: 0 done, 1 an action could not be done or showed an error box (the reason on\n"
+    "standard error; the actions after it do not run), 2 wrong command line.\n";
 
 void print_line(const json& j) {
   std::cout << j.dump() << "\n";
@@ -72,11 +73,13 @@ void print_line(const json& j) {
 }
 
 // Prints messages and questions as JSON lines; questions are answered from
-// the --answer queue, else with their default button.
+// the --answer queue, else with their default button. Keeps the error boxes
+// shown, which fail the action that showed them.
 class JsonReporter : public Reporter {
  public:
   void show(const Message& m) override {
     print_line({{"kind", kind_word(m.kind)}, {"title", m.title}, {"text", m.text}});
+    if (m.kind == MessageKind::Error) errors.push_back(m.title + ": " + m.text);
   }
   std::string ask(const std::string& title, const std::string& text, const std::vector<std::string>& buttons,
                   const std::string& def) override {
@@ -89,6 +92,7 @@ class JsonReporter : public Reporter {
     return answer;
   }
   std::deque<std::string> answers;
+  std::vector<std::string> errors;
 };
 
 class QueuedChooser : public ui::FileChooser {
@@ -289,6 +293,10 @@ int run_window(const std::vector<std::string>& args) {
       set_sig_gen(st.value);
   }
   if (!paramFile.empty() || !setup.empty()) app.main().redraw();
+  if (!rep->errors.empty()) {
+    std::fprintf(stderr, "tarvio-cli window: an error was shown while starting: %s\n", rep->errors.front().c_str());
+    return kExitFailure;
+  }
 
   Door door(app, *rep, *files);
   for (const Step& st : actions) {
@@ -298,6 +306,11 @@ int run_window(const std::vector<std::string>& args) {
       throw;
     } catch (const std::exception& e) {
       std::fprintf(stderr, "tarvio-cli window: %s %s: %s\n", st.option.c_str(), st.value.c_str(), e.what());
+      return kExitFailure;
+    }
+    if (!rep->errors.empty()) {
+      std::fprintf(stderr, "tarvio-cli window: %s %s: an error was shown: %s\n", st.option.c_str(), st.value.c_str(),
+                   rep->errors.front().c_str());
       return kExitFailure;
     }
   }

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include "hosts/desktop/desktop_app.h"
 #include "hosts/desktop/screenshots.h"
@@ -36,19 +37,25 @@ void wait_rest(const QElapsedTimer& since, qint64 ms) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The help and the version are answered before the window system is
+  // reached, so they work without a display.
+  for (int k = 1; k < argc; ++k) {
+    const std::string a = argv[k];
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (a == "--version") {
+      std::printf("tarvio %s\n", TARVIO_VERSION);
+      return 0;
+    }
+    if (a == "--screenshot") ++k;  // its folder is not an option
+  }
   QApplication qapp(argc, argv);
   QApplication::setApplicationName("Tarvio");
   QString screenshots;
   const QStringList args = QApplication::arguments();
   for (int k = 1; k < args.size(); ++k) {
-    if (args[k] == "--help" || args[k] == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (args[k] == "--version") {
-      std::printf("tarvio %s\n", TARVIO_VERSION);
-      return 0;
-    }
     if (args[k] == "--screenshot" && k + 1 < args.size()) {
       screenshots = args[++k];
       continue;

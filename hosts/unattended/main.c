@@ -6,8 +6,9 @@
  *
  * The steps run in order and stop at the first that fails; the shut-down
  * (which stores the connection settings) always runs once the start has.
- * Messages go to standard error. Exit status: 0 when every step succeeded
- * and no error was shown, 1 otherwise, 2 for a wrong command line. */
+ * A failed run leaves no rfIOConfig.mat where there was none. Messages go
+ * to standard error. Exit status: 0 when every step succeeded and no error
+ * was shown, 1 otherwise, 2 for a wrong command line. */
 #include <stdio.h>
 #include <string.h>
 
@@ -42,6 +43,15 @@ static const char* on_question(void* user, const char* title, const char* text, 
   return default_button;
 }
 
+static const char kIoConfigFile[] = "rfIOConfig.mat";
+
+static int file_exists(const char* path) {
+  FILE* f = fopen(path, "rb");
+  if (!f) return 0;
+  fclose(f);
+  return 1;
+}
+
 typedef int (*step_fn)(void);
 
 static int run(const char* name, step_fn step) {
@@ -69,6 +79,7 @@ int main(int argc, char** argv) {
   TarvioSetMessageHandler(on_message, NULL);
   TarvioSetQuestionHandler(on_question, NULL);
 
+  const int had_io_config = file_exists(kIoConfigFile);
   int failed = run("Dot11_faceless", mlfDot11_faceless);
   if (!failed) {
     const struct {
@@ -79,6 +90,10 @@ int main(int argc, char** argv) {
     for (size_t k = 0; k < sizeof steps / sizeof steps[0] && !failed; ++k) failed = run(steps[k].name, steps[k].fn);
     failed |= run("AppShutDown", mlfAppShutDown);
   }
+  /* The shut-down stores the connection settings for the next run; after a
+   * failed run in a folder that had none, that file would only hold the
+   * defaults, left behind by a run that changed nothing. */
+  if ((failed || errors_shown) && !had_io_config) remove(kIoConfigFile);
   TarvioTerminate();
   if (!failed && errors_shown == 0) fputs("tarvio-unattended: done\n", stderr);
   return failed || errors_shown ? 1 : 0;

@@ -29,6 +29,11 @@ TEST(CliLimits, SetRefusesValuesNoGeneratorCanMake) {
       {{"--rate", "54", "--set", "dataLength=5000"}, "maxDataLen is 4061"},
       {{"--rate", "1", "--set", "dataLength=9000"}, "maxDataLen is 2312"},
       {{"--set", "totalLength=5"}, "parameters.totalLength is computed"},
+      {{"--set", "Fading.delay=[1 2]"}, "parameters.Fading.delay holds 2 values, not 12"},
+      {{"--set", "Fading.state=[1 0 1]"}, "parameters.Fading.state holds 3 values, not 12"},
+      {{"--set", "FilterTaps=1e9"},
+       "parameters.FilterTaps = 1e9 is not allowed (a filter of 4000000000 taps cannot be designed; the usable range "
+       "is 0 to 1000000000 taps); FilterTaps takes above 0 and at most 250000000 symbols at OverSampling 4"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"calc"};

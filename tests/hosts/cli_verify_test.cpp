@@ -101,6 +101,11 @@ TEST_F(CliVerify, EveryFileKindPassesAndSpoiledOnesFail) {
                                    for (auto& v : w) v += s * cplx(noise(gen), noise(gen));
                                  })};
   for (const std::string& f : spoiled) EXPECT_EQ(run("verify '" + f + "'").code, 1) << f;
+  // A conjugated waveform is a mirrored spectrum: the report says so.
+  const std::string mirrored_note = "note: the packets decode with the spectrum mirrored";
+  EXPECT_NE(run("verify '" + spoiled[0] + "'").out.find(mirrored_note), std::string::npos);
+  EXPECT_EQ(run("verify '" + spoiled[0] + "' --mirrored").code, 0);
+  EXPECT_EQ(run("verify '" + spoiled[2] + "'").out.find("note:"), std::string::npos);
   const CliRun noisy = run("verify '" + spoiled[2] + "' --json");
   const auto j = nlohmann::json::parse(noisy.out);
   EXPECT_TRUE(j["packets"][0]["fcsOk"].get<bool>());  // decodes, but above the EVM limit

@@ -107,7 +107,7 @@ TEST_F(UnattendedHost, PlaysTheWaveformCalcMakesFromTheSameSet) {
   ASSERT_EQ(r.code, 0) << r.err;
 
   // The same set through the command line: the unattended OFDM waveform is
-  // mirrored.
+  // mirrored, whatever the parameter file says.
   const std::string h = "--set MACheader.Contents.";
   const ProgramRun calc =
       run(bin("tarvio-cli") + " calc WLAN_varsB.mat --rate 54 --set dataLength=200 " + "--set MirrorSpectrum=1 " + h +
@@ -149,6 +149,14 @@ TEST_F(UnattendedHost, RateOutsideTheListSendsNothing) {
   EXPECT_NE(r.err.find("the data rate 7 Mbit/s is not one of"), std::string::npos) << r.err;
   EXPECT_TRUE(log_lines().empty());
   EXPECT_FALSE(fs::exists(dir / "store" / "WLan.wfm"));
+  EXPECT_TRUE(fs::exists(dir / "rfIOConfig.mat"));  // the folder's own is kept
+}
+
+TEST_F(UnattendedHost, FailedRunInAnEmptyFolderLeavesNoConnectionFile) {
+  const ProgramRun r = run(bin("tarvio-unattended"));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Nothing was changed"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir / "rfIOConfig.mat"));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "control/parameter_files.h"
 #include "displays/display_host.h"
+#include "instrument/sim_process.h"
 #include "tests/ui/model_fixture.h"
 #include "ui/about.h"
 #include "ui/io_dialog.h"
@@ -18,6 +19,8 @@
 
 namespace tarvio::ui::testing {
 namespace {
+
+namespace fs = std::filesystem;
 
 class FrameTest : public ModelTest {
  protected:
@@ -57,7 +60,7 @@ TEST_F(FrameTest, ChangedSettingsAskWhetherToRecalculate) {
   EXPECT_EQ(app->frame().command("checkWaveformReady", {Value("Plot")})[0].to_double(), 1);
   EXPECT_TRUE(rep->questions.empty());
   w().enter("txtNumberOfPackets", "2");
-  rep->answers = {"Cancel", "Yes", "Recalc & Plot"};
+  rep->answers = {"Cancel", "Yes", "", "Recalc & Plot"};
   EXPECT_FALSE(app->frame().checkWaveformReady("Plot"));
   const Question& q = rep->questions.back();
   EXPECT_EQ(q.title, "Waveform Not Recalculated");
@@ -67,6 +70,8 @@ TEST_F(FrameTest, ChangedSettingsAskWhetherToRecalculate) {
   EXPECT_EQ(q.buttons, (std::vector<std::string>{"Yes", "Recalc & Plot", "Cancel"}));
   EXPECT_EQ(q.def, "Recalc & Plot");
   EXPECT_TRUE(app->frame().checkWaveformReady("Plot"));  // Yes: the old waveform
+  EXPECT_EQ(state().appInfo.LastCaluclatedParameterSet->numberOfPackets, 1);
+  EXPECT_TRUE(app->frame().checkWaveformReady("Plot"));  // closed: as Yes
   EXPECT_EQ(state().appInfo.LastCaluclatedParameterSet->numberOfPackets, 1);
   EXPECT_TRUE(app->frame().checkWaveformReady("Plot"));  // recalculated
   EXPECT_EQ(state().appInfo.LastCaluclatedParameterSet->numberOfPackets, 2);
@@ -118,6 +123,61 @@ TEST_F(FrameTest, DownloadAndRefreshRunTheirInstrumentWorkThroughTheHost) {
   EXPECT_TRUE(rep->shown("Error Occured During Instrument Setup"));
   EXPECT_EQ(recording->pointers, (std::vector<std::string>{"watch", "watch"}));
   EXPECT_EQ(w().pointer(), "arrow");
+}
+
+TEST_F(FrameTest, AnAnswerThatIsNoButtonIsRefused) {
+  rep->answers.push_back("Maybe");
+  w().click("pbDownload");
+  EXPECT_FALSE(calculated());
+  ASSERT_EQ(rep->messages.size(), 1u);
+  EXPECT_EQ(rep->messages[0].kind, MessageKind::Error);
+  EXPECT_EQ(rep->messages[0].text,
+            "the answer \"Maybe\" to the question \"Waveform Not Calculated\" is not one of its buttons "
+            "(\"Calculate & Download\", \"Cancel\"); an empty answer closes the box");
+}
+
+// "Yes" to the stale-waveform question sends the packets that were
+// calculated, more or fewer than the settings now ask for.
+TEST_F(FrameTest, YesSendsTheCalculatedWaveformWithItsOwnPacketCount) {
+  for (int calculated_packets : {1, 2}) {
+    const fs::path store = dir / ("store" + std::to_string(calculated_packets));
+    tarvio::testing::SimProcess sim({"--port", "0", "--store", store.string()});
+    state().configuration.TCPIP.address = sim.address();
+    w().enter("txtNumberOfPackets", std::to_string(calculated_packets));
+    w().click("pbCalculate");
+    const double samples = p().multiFrame.pktSize * calculated_packets;
+    w().enter("txtNumberOfPackets", std::to_string(3 - calculated_packets));
+    rep->messages.clear();
+    rep->answers.push_back("Yes");
+    w().click("pbDownload");
+    EXPECT_TRUE(rep->shown("Download Completed")) << (rep->messages.empty() ? "" : rep->messages[0].text);
+    EXPECT_EQ(fs::file_size(store / (sg().Title + ".wfm")), 4 * samples) << calculated_packets << " calculated";
+  }
+}
+
+struct MenuRefusal {
+  const char* tag;
+  const char* why;
+};
+
+TEST_F(FrameTest, HiddenAndUnbuiltMenuItemsAreRefused) {
+  for (const MenuRefusal& c :
+       {MenuRefusal{"menuPlotWaterfall", "menu item menuPlotWaterfall (\"Waterfall\") is hidden"},
+        MenuRefusal{"menuPlotEyeDiagram", "is hidden"}, MenuRefusal{"menuPlotScatterDiagram", "is hidden"},
+        MenuRefusal{"menuConfigSpecAnIO", "is hidden"},
+        MenuRefusal{"menuSpecialSaveWave", "is hidden (in the hidden menu menuSpecial)"},
+        MenuRefusal{"menuFileExportRawData", "(\"Export Raw Data...\") is not built: it has no action"},
+        MenuRefusal{"menuSpecialImpairments", "(\"Impairments\") is not built: it has no action"}}) {
+    try {
+      menu(c.tag);
+      ADD_FAILURE() << c.tag << " was run";
+    } catch (const std::invalid_argument& e) {
+      EXPECT_NE(std::string(e.what()).find(c.why), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_TRUE(rep->questions.empty());
+  EXPECT_FALSE(app->io().is_open());
+  EXPECT_FALSE(calculated());
 }
 
 struct MemoryCase {
@@ -243,7 +303,7 @@ TEST_F(FrameTest, SigGenIoDialogReplacesTheConfigurationOnlyOnOk) {
   d.click("pbOK");
   EXPECT_EQ(state().configuration.type, "GPIB");
   EXPECT_EQ(state().configuration.GPIB.primary, 5);
-  menu("menuConfigSpecAnIO");
+  app->frame().command("menuConfigSpecAnIO_Callback", {});  // hidden in the menu bar
   EXPECT_EQ(d.name(), IoDialog::kSpecAnName);
   d.request_close();
   EXPECT_EQ(d.name(), IoDialog::kSigGenName);
@@ -261,7 +321,9 @@ TEST_F(FrameTest, CheckHardwareShowsTheVerdictInTheDialog) {
 
 TEST_F(FrameTest, SaveWaveWritesTheCalculatedWaveform) {
   files->names.push_back("wave.txt");
-  menu("menuSpecialSaveWave");  // asks to calculate first; the default goes ahead
+  // The Special menu is hidden; its command runs by name. It asks to
+  // calculate first; the default goes ahead.
+  app->frame().command("menuSpecialSaveWave_Callback", {});
   ASSERT_TRUE(std::filesystem::exists("wave.txt"));
   EXPECT_TRUE(calculated());
 }

@@ -7,6 +7,7 @@
 // instrument through the I/O dialog's settings, and the figure tools on the
 // program's windows.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -196,6 +197,23 @@ TEST_F(Desktop, DownloadBeforeCalculatingAsksWithItsButtons) {
   EXPECT_EQ(boxes.seen[0].buttons, (QStringList{"Calculate & Download", "Cancel"}));
   EXPECT_EQ(boxes.seen[0].def, "Calculate & Download");
   EXPECT_TRUE(state().appInfo.LastCalcTimeStamp.empty());
+}
+
+// The help and the version need no display: the program answers them
+// before it reaches the window system.
+TEST(DesktopProgram, HelpAndVersionWithoutADisplay) {
+  for (const char* option : {"--help", "--version"}) {
+    const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" + std::string(TARVIO_BIN) +
+                            "/tarvio' " + option + " 2>&1";
+    FILE* p = ::popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string out;
+    char buf[512];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    const int status = ::pclose(p);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << option << ": " << out;
+    EXPECT_EQ(out.rfind(std::string(option) == "--help" ? "usage: tarvio" : "tarvio ", 0), 0u) << out;
+  }
 }
 
 TEST_F(Desktop, ClosingAQuestionAnswersWithNoButton) {
@@ -391,4 +409,3 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
-
