@@ -9,6 +9,7 @@
 
 #include "files/mx_value.h"
 #include "plugin/mxarray/mxarray.h"
+#include "runtime/module_path.h"
 
 namespace tarvio {
 
@@ -22,17 +23,9 @@ struct Plugin {
   std::string path;
 };
 
-std::string library_folder() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&library_folder), &info) == 0 || info.dli_fname == nullptr) return "";
-  std::string p = info.dli_fname;
-  const auto slash = p.find_last_of('/');
-  return slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
-}
-
 Plugin load_plugin() {
   std::string tried;
-  for (const std::string& candidate : {library_folder() + kModuleFile, std::string(kModuleFile)}) {
+  for (const std::string& candidate : module_candidates(kModuleFile)) {
     void* h = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (h == nullptr) {
       const char* why = dlerror();

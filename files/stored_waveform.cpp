@@ -96,17 +96,21 @@ StoredWaveform copy_export(const std::string& path, const std::string& packet_pa
   if (n == 0) throw std::runtime_error("the export file '" + path + "' holds no samples");
   OnePacketWriter w(packet_path, n, max_samples, path);
   std::vector<int16_t> vi(kBlock), vq(kBlock);
+  std::vector<int32_t> ri(kBlock), rq(kBlock);
   std::vector<double> i(kBlock), q(kBlock);
   std::vector<uint8_t> m(kBlock);
   for (size_t first = 0; first < n; first += kBlock) {
     const size_t c = std::min(kBlock, n - first);
-    r.read(first, c, vi.data(), vq.data(), nullptr, nullptr, m.data());
-    for (size_t k = 0; k < c; ++k) i[k] = vi[k], q[k] = vq[k];
+    r.read(first, c, vi.data(), vq.data(), ri.data(), rq.data(), m.data());
+    for (size_t k = 0; k < c; ++k) i[k] = vi[k] + ri[k] / 2147483647.0, q[k] = vq[k] + rq[k] / 2147483647.0;
     w.write(first, c, i.data(), q.data(), m.data());
   }
   w.close();
-  // The values are the 16-bit integers themselves: scaled by 32767 / 32767
-  // each arrives unchanged.
+  // The 16-bit words are truncated toward zero; with its residual each value
+  // is the sample again, on the scale where the peak component is 32767. The
+  // transfer rounds it as it rounds a calculated waveform, so the instrument
+  // receives what a direct download of the same calculation sends (the
+  // words alone would be up to one step short, toward zero).
   return {"export file", n, r.header().sample_rate, 32767, true};
 }
 

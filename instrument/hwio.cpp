@@ -1,6 +1,7 @@
-// Loads the transport module libhwIO.so by name on first use (first beside
-// the loaded core library, then the default search path) and forwards calls
-// to its entry point; registers the generic operation `HwIO`.
+// Loads the transport module libhwIO.so by name on first use (from the
+// module folder below the core library's, beside the library, then the
+// default search path) and forwards calls to its entry point; registers the
+// generic operation `HwIO`.
 #include "instrument/hwio.h"
 
 #include <dlfcn.h>
@@ -10,32 +11,20 @@
 #include <stdexcept>
 
 #include "instrument/hwio_abi.h"
+#include "runtime/module_path.h"
 #include "runtime/registry.h"
 
 namespace tarvio::hwio {
 
 namespace {
 
-// Folder of the shared object that holds this function (the core library).
-std::string own_directory() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&own_directory), &info) == 0 || !info.dli_fname) return "";
-  std::string path = info.dli_fname;
-  auto slash = path.rfind('/');
-  return slash == std::string::npos ? "" : path.substr(0, slash);
-}
-
 EntryFn load_entry() {
   std::string errors;
   void* handle = nullptr;
-  if (std::string dir = own_directory(); !dir.empty()) {
-    std::string path = dir + "/" + kModuleFile;
+  for (const std::string& path : module_candidates(kModuleFile)) {
     handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) errors = dlerror();
-  }
-  if (!handle) {
-    handle = dlopen(kModuleFile, RTLD_NOW | RTLD_LOCAL);
-    if (!handle) errors += (errors.empty() ? "" : "; ") + std::string(dlerror());
+    if (handle) break;
+    errors += (errors.empty() ? "" : "; ") + std::string(dlerror());
   }
   if (!handle)
     throw std::runtime_error("The instrument transport module " + std::string(kModuleFile) +

@@ -1,8 +1,6 @@
 // The frame's commands.
 #include "ui/frame.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -19,6 +17,7 @@
 #include "records/record_value.h"
 #include "records/state.h"
 #include "runtime/conversions.h"
+#include "runtime/module_path.h"
 #include "runtime/registry.h"
 #include "runtime/report.h"
 #include "ui/about.h"
@@ -336,12 +335,13 @@ void Frame::special_save(const std::string& filename) {
   SpecialSave(filename, answer.empty() ? "Cancel" : answer);
 }
 
+// The installed documentation folder, else beside the library (the build
+// folder); the first place is named when neither holds the guide.
 std::string Frame::user_guide_path() {
-  Dl_info info{};
-  std::filesystem::path dir = ".";
-  if (dladdr(reinterpret_cast<void*>(&Frame::user_guide_path), &info) && info.dli_fname)
-    dir = std::filesystem::path(info.dli_fname).parent_path();
-  return (dir / "user-guide.md").string();
+  const std::vector<std::string> places = document_candidates("user-guide.md");
+  for (const std::string& p : places)
+    if (std::filesystem::exists(p)) return p;
+  return places.front();
 }
 
 void Frame::help() {

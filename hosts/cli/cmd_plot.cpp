@@ -20,6 +20,7 @@
 #include "hosts/cli/cli_command.h"
 #include "qt/displays/render_png.h"
 #include "runtime/matfile.h"
+#include "runtime/module_path.h"
 
 namespace tarvio::cli {
 namespace {
@@ -28,21 +29,12 @@ constexpr const char* kModuleFile = "libtarvio-qtdisplays.so";
 // The displays show the waveform as a 14-bit converter would play it.
 constexpr double kDisplayBits = 14;
 
-// The folder holding the core library, where the display module is built.
-std::string library_folder() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&mat_var_names), &info) == 0 || info.dli_fname == nullptr) return "";
-  const std::string p = info.dli_fname;
-  const auto slash = p.find_last_of('/');
-  return slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
-}
-
 // The display module's picture entry point; loaded once and kept.
 tarvio_render_png_fn render_entry() {
   static tarvio_render_png_fn entry = nullptr;
   if (entry) return entry;
   std::string tried;
-  for (const std::string& candidate : {library_folder() + kModuleFile, std::string(kModuleFile)}) {
+  for (const std::string& candidate : module_candidates(kModuleFile)) {
     void* h = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!h) {
       const char* why = dlerror();

@@ -44,8 +44,9 @@ class CliDownload : public ::testing::Test {
 
 // An export file, a dump, a Save Wave file and a SigMF recording of one
 // calculation, each sent with --file: the instrument holds the export
-// file's 16-bit values, the MAT files' samples exactly as a download of the
-// calculation sends them, and the SigMF samples scaled to full range.
+// file's samples restored from their words and residuals, the MAT files'
+// samples exactly as a download of the calculation sends them, and the
+// SigMF samples scaled to full range.
 TEST_F(CliDownload, FilesMadeEarlierArePlayedAsTheyAre) {
   CliResult r = run_cli(
       {"calc", "--export", dir / "w.wfm", "--dump", dir / "d.mat", "--save-wave", dir / "s.mat", "--sigmf", dir / "g"});
@@ -66,11 +67,28 @@ TEST_F(CliDownload, FilesMadeEarlierArePlayedAsTheyAre) {
   ExportFileReader x(dir / "w.wfm");
   const size_t n = x.header().sample_count;
   std::vector<int16_t> i(n), q(n);
+  std::vector<int32_t> ri(n), rq(n);
   std::vector<uint8_t> m(n), want_wfm, want_mkr;
-  x.read(0, n, i.data(), q.data(), nullptr, nullptr, m.data());
-  for (size_t k = 0; k < n; ++k) put16(want_wfm, i[k]), put16(want_wfm, q[k]), want_mkr.push_back(m[k] & 3);
+  x.read(0, n, i.data(), q.data(), ri.data(), rq.data(), m.data());
+  // Each 16-bit word with its residual, rounded half away from zero as the
+  // transfer rounds a calculated waveform; within one step of the direct
+  // download in I and Q together (the words alone, truncated toward zero,
+  // are up to one step off in each).
+  auto rounded = [](double s) { return int(s < 0 ? -std::floor(-s + 0.5) : std::floor(s + 0.5)); };
+  for (size_t k = 0; k < n; ++k) {
+    put16(want_wfm, rounded(i[k] + ri[k] / 2147483647.0));
+    put16(want_wfm, rounded(q[k] + rq[k] / 2147483647.0));
+    want_mkr.push_back(m[k] & 3);
+  }
   EXPECT_TRUE(stored("EXP.wfm") == want_wfm);
   EXPECT_TRUE(stored("EXP.mkr") == want_mkr);
+  const std::vector<uint8_t> played = stored("EXP.wfm"), calc = stored("CALC.wfm");
+  ASSERT_EQ(played.size(), calc.size());
+  auto word = [](const std::vector<uint8_t>& b, size_t at) { return int(int16_t(uint16_t(b[at] << 8 | b[at + 1]))); };
+  double worst = 0;
+  for (size_t at = 0; at < played.size(); at += 4)
+    worst = std::max(worst, std::hypot(word(played, at) - word(calc, at), word(played, at + 2) - word(calc, at + 2)));
+  EXPECT_LE(worst, 1.0);
 
   r = download({"--file", dir / "d.mat", "--sig", "Title=DUMP"});
   ASSERT_EQ(r.code, 0) << r.err;
