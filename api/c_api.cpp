@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "files/mx_value.h"
+#include "instrument/packet_file.h"
+#include "instrument/stale_files.h"
 #include "runtime/registry.h"
 #include "runtime/report.h"
 #include "tarvio/tarvio.h"
@@ -126,6 +128,8 @@ extern "C" {
 int TarvioInitialize(void) {
   return guarded([] {
     set_reporter(std::make_shared<CHostReporter>());
+    // Packet files and partial outputs that killed runs left behind.
+    remove_stale_files();
     g_initialized = true;
   });
 }
@@ -133,6 +137,9 @@ int TarvioInitialize(void) {
 void TarvioTerminate(void) {
   guarded([] {
     ui::release_application();
+    // The shut-down only empties this process's packet file; it does not
+    // outlive the library's use.
+    packet_file::discard(packet_file::own_path());
     g_initialized = false;
   });
 }

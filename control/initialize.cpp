@@ -3,31 +3,16 @@
 // operations without inputs or outputs.
 #include "control/initialize.h"
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <string>
 
 #include "dsp/filter_design.h"
 #include "dsss/dot11g_size_est.h"
+#include "instrument/packet_file.h"
 #include "records/defaults.h"
 #include "records/state.h"
 #include "runtime/registry.h"
 
 namespace tarvio {
-
-namespace {
-
-// The packet temporary file: one per running process, in the system's
-// temporary folder, so two copies never write into each other's packets.
-std::string packet_file_name() {
-  std::error_code ec;
-  std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
-  if (ec) dir = "/tmp";
-  return (dir / ("tarvio-" + std::to_string(::getpid()) + "-packets.bin")).string();
-}
-
-}  // namespace
 
 void InitializeParameters() {
   Parameters& current = state().parameters;
@@ -36,7 +21,7 @@ void InitializeParameters() {
   // for a user filter are not used.
   p.filterCoeffs = GenFilterCoeffs(p.FilterType, p.FilterTaps, p.FilterFactor, p.OverSampling, current.filterCoeffs);
   p.ProjectedLength = Dot11g_SizeEst(p);
-  p.multiFrame.tmpFileName = packet_file_name();
+  p.multiFrame.tmpFileName = packet_file::own_path();
   current = std::move(p);
 }
 

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "control/parameter_files.h"
+#include "runtime/input_file.h"
 #include "runtime/registry.h"
 #include "runtime/report.h"
 
@@ -15,13 +16,16 @@ namespace tarvio {
 std::vector<double> LoadVars() {
   const char* name = "WLAN_varsB.txt";
   try {
+    // A folder opens as a stream and fails only at the first read.
+    check_input_file(name);
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(name, "r"), &std::fclose);
     if (!f) throw std::runtime_error(std::string("Cannot open ") + name + ": " + std::strerror(errno));
     std::vector<double> out;
     double x = 0;
     // Numbers are read until the first text that is not one, as "%f" does.
     while (std::fscanf(f.get(), "%lf", &x) == 1) out.push_back(x);
-    if (std::ferror(f.get())) throw std::runtime_error(std::string("Read error on ") + name);
+    if (std::ferror(f.get()))
+      throw std::runtime_error(std::string("Read error on ") + name + ": " + std::strerror(errno));
     return out;
   } catch (const std::exception& e) {
     report_error("Error Loading WLAN_varsB.txt", e.what());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "plugin/export_layout.h"
+#include "runtime/input_file.h"
 
 namespace tarvio {
 
@@ -22,6 +23,7 @@ std::string text_field(const uint8_t* p, size_t n) {
 }  // namespace
 
 ExportFileReader::ExportFileReader(const std::string& path) : path_(path) {
+  check_input_file(path);  // a folder opens and fails only at the first read
   f_ = std::fopen(path.c_str(), "rb");
   if (f_ == nullptr) throw std::runtime_error("cannot open the export file '" + path + "'");
   uint8_t b[el::kHeaderSize];

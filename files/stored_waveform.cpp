@@ -18,6 +18,7 @@
 #include "files/export_file_reader.h"
 #include "instrument/packet_file.h"
 #include "plugin/export_layout.h"
+#include "runtime/input_file.h"
 #include "runtime/matfile.h"
 
 namespace tarvio {
@@ -174,30 +175,66 @@ StoredWaveform copy_mat(const std::string& path, const std::string& packet_path,
   return {"MAT file", n, rate, packet_file::peak_of(i.data(), q.data(), n), file_markers};
 }
 
-// What a recording's metadata says: the sample type, the rate and the bursts.
-struct SigmfMeta {
-  std::string type;
-  double rate = 0;
-  std::vector<std::pair<uint64_t, uint64_t>> bursts;  // first sample, count
-};
+// The JSON library's text without its "[json.exception.NAME.N] " tag.
+std::string json_text(const std::exception& e) {
+  const std::string t = e.what();
+  const auto close = t.find("] ");
+  return t.rfind("[json.exception.", 0) == 0 && close != std::string::npos ? t.substr(close + 2) : t;
+}
+
+}  // namespace
 
 SigmfMeta read_sigmf_meta(const std::string& meta_path) {
-  SigmfMeta m;
+  check_input_file(meta_path);
+  const std::string in_file = "the SigMF metadata '" + meta_path + "'";
+  std::ifstream in(meta_path, std::ios::binary);
+  if (!in) throw std::runtime_error(meta_path + ": " + std::strerror(errno));
+  nlohmann::json meta;
   try {
-    std::ifstream in(meta_path);
-    if (!in) throw std::runtime_error("cannot open it");
-    const nlohmann::json meta = nlohmann::json::parse(in);
-    const nlohmann::json global = meta.value("global", nlohmann::json::object());
-    m.type = global.value("core:datatype", "");
-    m.rate = global.value("core:sample_rate", 0.0);
-    for (const auto& a : meta.value("annotations", nlohmann::json::array()))
-      if (a.value("core:label", "") == "burst")
-        m.bursts.emplace_back(a.value("core:sample_start", uint64_t(0)), a.value("core:sample_count", uint64_t(0)));
-  } catch (const std::exception& e) {
-    throw std::runtime_error("the SigMF metadata '" + meta_path + "' cannot be read: " + e.what());
+    meta = nlohmann::json::parse(in);
+  } catch (const nlohmann::json::parse_error& e) {
+    throw std::runtime_error(in_file + " is not valid JSON: " + json_text(e));
+  } catch (const std::exception& e) {  // a read error of the stream
+    throw std::runtime_error("cannot read " + in_file + ": " + e.what());
+  }
+  auto wrong = [&](const std::string& what) { return std::runtime_error(in_file + ": " + what); };
+  if (!meta.is_object()) throw wrong("the top level is not a JSON object");
+  SigmfMeta m;
+  if (meta.contains("global")) {
+    const nlohmann::json& global = meta["global"];
+    if (!global.is_object()) throw wrong("\"global\" is not an object");
+    if (global.contains("core:datatype")) {
+      if (!global["core:datatype"].is_string()) throw wrong("\"core:datatype\" is not a text");
+      m.type = global["core:datatype"].get<std::string>();
+    }
+    if (global.contains("core:sample_rate")) {
+      if (!global["core:sample_rate"].is_number()) throw wrong("\"core:sample_rate\" is not a number");
+      m.rate = global["core:sample_rate"].get<double>();
+    }
+  }
+  if (meta.contains("annotations")) {
+    const nlohmann::json& list = meta["annotations"];
+    if (!list.is_array()) throw wrong("\"annotations\" is not a list");
+    for (size_t k = 0; k < list.size(); ++k) {
+      const nlohmann::json& a = list[k];
+      const std::string which = "annotation " + std::to_string(k + 1);
+      if (!a.is_object()) throw wrong(which + " is not an object");
+      if (!a.contains("core:label") || !a["core:label"].is_string() || a["core:label"] != "burst") continue;
+      uint64_t at[2] = {0, 0};
+      const char* keys[2] = {"core:sample_start", "core:sample_count"};
+      for (int j = 0; j < 2; ++j) {
+        if (!a.contains(keys[j])) continue;
+        if (!a[keys[j]].is_number_unsigned())
+          throw wrong(which + ": \"" + keys[j] + "\" is not a whole number of samples");
+        at[j] = a[keys[j]].get<uint64_t>();
+      }
+      m.bursts.emplace_back(at[0], at[1]);
+    }
   }
   return m;
 }
+
+namespace {
 
 StoredWaveform copy_sigmf(const std::string& base, const std::string& packet_path, size_t max_samples) {
   const std::string meta_path = base + ".sigmf-meta", data_path = base + ".sigmf-data";
@@ -216,6 +253,7 @@ StoredWaveform copy_sigmf(const std::string& base, const std::string& packet_pat
                              (type.empty() ? std::string("no core:datatype") : "samples of type " + type) +
                              "; cf32_le, cf64_le and ci16_le can be played");
   const double rate = meta.rate;
+  check_input_file(data_path);
   std::ifstream data(data_path, std::ios::binary);
   if (!data) throw std::runtime_error("cannot open the SigMF data file '" + data_path + "'");
   data.seekg(0, std::ios::end);
@@ -268,12 +306,14 @@ StoredWaveform copy_stored_waveform(const std::string& path, const std::string& 
   for (const char* ext : {".sigmf-meta", ".sigmf-data", ".sigmf"})
     if (ends_with(path, ext))
       return copy_sigmf(path.substr(0, path.size() - std::strlen(ext)), packet_path, max_samples);
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::ifstream meta(path + ".sigmf-meta");
-    if (meta) return copy_sigmf(path, packet_path, max_samples);
-    throw std::runtime_error("cannot open '" + path + "': " + std::strerror(errno));
+  // A folder opens as a stream and fails only at the first read: the
+  // reason is found first.
+  if (const std::string problem = input_file_problem(path); !problem.empty()) {
+    if (input_file_problem(path + ".sigmf-meta").empty()) return copy_sigmf(path, packet_path, max_samples);
+    throw std::runtime_error(path + ": " + problem);
   }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error(path + ": " + std::strerror(errno));
   char head[128] = {};
   in.read(head, sizeof head);
   if (in.gcount() >= 8 && std::memcmp(head, exportfile::kMagic, sizeof exportfile::kMagic) == 0)

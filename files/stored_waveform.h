@@ -7,8 +7,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tarvio {
 
@@ -25,6 +28,19 @@ class WaveformTooLarge : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// What a SigMF recording's metadata says: the sample type, the rate and the
+// bursts.
+struct SigmfMeta {
+  std::string type;                                   // "" when it names none
+  double rate = 0;                                    // 0 when it names none
+  std::vector<std::pair<uint64_t, uint64_t>> bursts;  // first sample, count
+};
+
+// Reads BASE.sigmf-meta. Throws std::runtime_error naming the file and what
+// is wrong: unreadable ("PATH: is a directory", the system's reason), not
+// JSON (with the line and column), or a field of the wrong kind.
+SigmfMeta read_sigmf_meta(const std::string& meta_path);
 
 // Writes the samples of `path` into `packet_path` (and its marker side file)
 // as one packet. Export files keep their 16-bit sample values: the packet

@@ -2,17 +2,22 @@
 // large blocks with explicit byte order.
 #include "instrument/packet_file.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 #include "runtime/cleanup.h"
+#include "runtime/output_target.h"
 
 namespace tarvio::packet_file {
 
@@ -83,6 +88,45 @@ void unprotect(const std::string& path) {
 }  // namespace
 
 std::string marker_path(const std::string& packet_path) { return packet_path + ".markers"; }
+
+std::string own_path() {
+  std::error_code ec;
+  std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+  if (ec) dir = "/tmp";
+  return (dir / ("tarvio-" + std::to_string(::getpid()) + "-packets.bin")).string();
+}
+
+int remove_stale(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::directory_iterator it(folder, ec);
+  if (ec) return 0;
+  int removed = 0;
+  for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    if (ec) break;
+    const std::string name = it->path().filename().string();
+    // "tarvio-PID-packets.bin" or "tarvio-download-PID.bin", then a companion's suffix.
+    std::string_view rest(name);
+    std::string_view head, tail;
+    if (rest.starts_with("tarvio-download-")) {
+      head = "tarvio-download-", tail = ".bin";
+    } else if (rest.starts_with("tarvio-")) {
+      head = "tarvio-", tail = "-packets.bin";
+    } else {
+      continue;
+    }
+    rest.remove_prefix(head.size());
+    size_t digits = 0;
+    while (digits < rest.size() && digits < 10 && rest[digits] >= '0' && rest[digits] <= '9') ++digits;
+    if (digits == 0 || rest.substr(digits, tail.size()) != tail) continue;
+    const std::string_view companion = rest.substr(digits + tail.size());
+    if (companion != "" && companion != ".markers" && companion != ".kept" && companion != ".markers.kept") continue;
+    const long pid = std::stol(std::string(rest.substr(0, digits)));
+    const std::string full = it->path().string();
+    if (!output_target::process_gone(pid) || !output_target::own_regular_file(full)) continue;
+    if (::unlink(full.c_str()) == 0) ++removed;
+  }
+  return removed;
+}
 
 void encode_values(const double* v, size_t n, uint8_t* out) {
   for (size_t k = 0; k < n; ++k) {

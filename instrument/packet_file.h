@@ -23,6 +23,18 @@ inline constexpr size_t kMaxMarkerRows = 8;
 // Name of the marker side file that belongs to a packet file.
 std::string marker_path(const std::string& packet_path);
 
+// The packet temporary file of this process: "tarvio-PID-packets.bin" in
+// the system's temporary folder, one per process so that two copies never
+// write into each other's packets.
+std::string own_path();
+
+// Removes from `folder` the packet files that processes of this user left
+// behind when they were killed: "tarvio-PID-packets.bin" and the download
+// command's "tarvio-download-PID.bin", with their ".markers" side files and
+// ".kept" copies, when no process PID runs any more and the file is a
+// regular file of this user. Returns how many files were removed.
+int remove_stale(const std::string& folder);
+
 // Encodes n doubles into 8n bytes: bitwise complement of the little-endian
 // IEEE-754 form. decode_values is its inverse.
 void encode_values(const double* v, size_t n, uint8_t* out);

@@ -7,9 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <random>
+
+#include "runtime/output_target.h"
 
 namespace tarvio::exportfiles {
 
@@ -23,18 +23,6 @@ std::string folder_prefix(const std::string& near) {
 std::string base_name(const std::string& near) {
   const auto slash = near.find_last_of('/');
   return slash == std::string::npos ? near : near.substr(slash + 1);
-}
-
-std::string random_word() {
-  static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  thread_local std::mt19937_64 gen([] {
-    std::random_device rd;
-    const auto t = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
-    return (uint64_t(rd()) << 32) ^ uint64_t(rd()) ^ t ^ (uint64_t(::getpid()) << 16);
-  }());
-  std::string w(8, 'x');
-  for (char& c : w) c = kChars[gen() % (sizeof kChars - 1)];
-  return w;
 }
 
 template <typename Fn>
@@ -54,11 +42,12 @@ std::FILE* create_unique(const std::string& near, const char* suffix, bool reada
     error = "no file name given";
     return nullptr;
   }
-  // The temporary's name keeps at most the first 200 bytes of the final
-  // name, so it fits the usual 255-byte limit whatever the final name.
-  const std::string stem = dir + "." + base.substr(0, 200) + ".";
+  // The temporary's name keeps at most the first bytes of the final name
+  // that fit the usual 255-byte limit whatever the final name; those of
+  // this name that killed runs left here go first.
+  output_target::remove_stale_temps(dir, suffix, base);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string candidate = stem + random_word() + suffix;
+    std::string candidate = output_target::temp_name(near, suffix, 255);
     cleanup = host_cleanup_register(candidate);
     const int fd = ::open(candidate.c_str(), (readable ? O_RDWR : O_WRONLY) | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {

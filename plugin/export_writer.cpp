@@ -13,10 +13,12 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 
 #include "export_files.h"
 #include "export_layout.h"
+#include "runtime/output_target.h"
 
 namespace tarvio {
 
@@ -113,16 +115,37 @@ void put_text(uint8_t* dst, std::size_t size, const std::string& text) {
 // ---- ExportWriterBase -----------------------------------------------------
 
 ExportWriterBase::ExportWriterBase(const std::string& file_name, const std::string& option, const ExportHeader& header)
-    : header_(header), option_(option), file_name_(file_name) {
+    : header_(header), option_(option), file_name_(file_name), scratch_near_(file_name) {
   std::string why;
-  out_ = exportfiles::create_unique(file_name_, ".partial", false, partial_name_, cleanup_handle_, why);
-  if (out_ == nullptr) {
-    fail("cannot create '" + file_name_ + "': " + why);
+  output_target::Target target;
+  if (!output_target::resolve(file_name_, target, why)) {
+    fail("cannot write '" + file_name_ + "': " + why);
     return;
   }
+  if (target.way == output_target::Way::kInPlace) {
+    // A device or FIFO takes the bytes once and in order, while the export
+    // is written in places and may begin again: it is assembled in a
+    // scratch file of the temporary folder and copied over when complete.
+    in_place_ = target.path;
+    std::error_code ec;
+    const std::filesystem::path tmp = std::filesystem::temp_directory_path(ec);
+    scratch_near_ = ((ec ? std::filesystem::path("/tmp") : tmp) / "export").string();
+    out_ = exportfiles::open_scratch(scratch_near_, why);
+    if (out_ == nullptr) {
+      fail("cannot create a temporary file for '" + file_name_ + "': " + why);
+      return;
+    }
+  } else {
+    out_ = exportfiles::create_unique(target.path, ".partial", false, partial_name_, cleanup_handle_, why);
+    if (out_ == nullptr) {
+      fail("cannot create '" + file_name_ + "': " + why);
+      return;
+    }
+    replace_name_ = target.path;
+  }
   if (header_.ResidualMode != 0) {
-    resi_ = exportfiles::open_scratch(file_name_, why);
-    if (resi_ != nullptr) resq_ = exportfiles::open_scratch(file_name_, why);
+    resi_ = exportfiles::open_scratch(scratch_near_, why);
+    if (resi_ != nullptr) resq_ = exportfiles::open_scratch(scratch_near_, why);
     if (resi_ == nullptr || resq_ == nullptr)
       fail("cannot create a temporary file beside '" + file_name_ + "': " + why);
   }
@@ -320,17 +343,60 @@ bool ExportWriterBase::append_residuals() {
   return append_scratch(resi_, "the residuals") && append_scratch(resq_, "the residuals");
 }
 
+bool ExportWriterBase::copy_in_place() {
+  const int to = output_target::open_in_place(in_place_);
+  if (to < 0) {
+    fail("cannot open '" + file_name_ + "': " + exportfiles::errno_text());
+    return false;
+  }
+  const int from = fileno(out_);
+  std::vector<uint8_t> buf(1 << 20);
+  uint64_t offset = 0;
+  for (;;) {
+    const ssize_t got = ::pread(from, buf.data(), buf.size(), static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      fail("cannot read back the export of '" + file_name_ + "': " + exportfiles::errno_text());
+      break;
+    }
+    if (got == 0) break;
+    offset += uint64_t(got);
+    const uint8_t* p = buf.data();
+    std::size_t left = std::size_t(got);
+    while (left > 0) {
+      const ssize_t w = ::write(to, p, left);
+      if (w < 0 && errno == EINTR) continue;
+      if (w == 0) errno = ENOSPC;  // no progress: as a full device
+      if (w <= 0) {
+        fail("cannot write the export file '" + file_name_ + "': " + exportfiles::errno_text());
+        break;
+      }
+      p += w;
+      left -= std::size_t(w);
+    }
+    if (!ok_) break;
+  }
+  if (::close(to) != 0 && ok_) fail("cannot write the export file '" + file_name_ + "': " + exportfiles::errno_text());
+  close_file(out_);
+  return ok_;
+}
+
 bool ExportWriterBase::commit() {
   if (!ok_) return false;
   if (std::fflush(out_) != 0 || std::ferror(out_)) {
     fail("cannot write the export file '" + file_name_ + "': " + exportfiles::errno_text());
     return false;
   }
+  if (!in_place_.empty()) {
+    if (!copy_in_place()) return false;
+    committed_ = true;
+    return true;
+  }
   if (!close_file(out_)) {
     fail("cannot write the export file '" + file_name_ + "': " + exportfiles::errno_text());
     return false;
   }
-  if (std::rename(partial_name_.c_str(), file_name_.c_str()) != 0) {
+  if (std::rename(partial_name_.c_str(), replace_name_.c_str()) != 0) {
     fail("cannot replace '" + file_name_ + "': " + exportfiles::errno_text());
     return false;
   }
@@ -369,7 +435,7 @@ bool TwoPassExportWriter::Begin(uint32_t marker_rows) {
   total_ = 0;
   rows_ = marker_rows;
   std::string why;
-  tmp_ = exportfiles::open_scratch(file_name(), why);
+  tmp_ = exportfiles::open_scratch(scratch_near(), why);
   if (tmp_ == nullptr) fail("cannot create a temporary file beside '" + file_name() + "': " + why);
   return ok();
 }
@@ -486,7 +552,7 @@ bool TwoPassExportWriter::WriteChunk(const double* i, const double* q, const uin
 
 bool TwoPassExportWriter::second_pass() {
   std::string why;
-  mkr_ = exportfiles::open_scratch(file_name(), why);
+  mkr_ = exportfiles::open_scratch(scratch_near(), why);
   if (mkr_ == nullptr) {
     fail("cannot create a temporary file beside '" + file_name() + "': " + why);
     return false;

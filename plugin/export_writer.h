@@ -11,7 +11,10 @@
 //
 // Files: the output is assembled under a unique temporary name in its
 // folder and renamed into place only when every byte has been written and
-// the file closed without error. The chunk records, marker bytes and the two
+// the file closed without error; a symbolic link is followed and the file it
+// leads to replaced. A character device or FIFO is written in order once the
+// export is complete in a scratch file; other kinds of target are refused
+// (runtime/output_target.h). The chunk records, marker bytes and the two
 // residual blocks of the two-pass path go to anonymous scratch files in the
 // same folder (see export_files.h), which vanish when closed. The first
 // failure is kept as a readable reason (error()).
@@ -67,6 +70,7 @@ class ExportWriterBase {
   // Marks the export failed; the first reason given is kept.
   void fail(const std::string& reason);
   const std::string& file_name() const { return file_name_; }
+  // Empty when the target is a device or FIFO (see copy_in_place()).
   const std::string& partial_name() const { return partial_name_; }
 
  protected:
@@ -98,8 +102,12 @@ class ExportWriterBase {
   bool append_scratch(std::FILE*& f, const char* what);
   // Appends the residual scratch files (I, then Q) to the output.
   bool append_residuals();
-  // Closes the output and renames it into place.
+  // Closes the output and renames it into place (over the file a link
+  // leads to); for a device or FIFO, copies it there instead.
   bool commit();
+  // A file near which scratch files are made: the output, or for a device
+  // or FIFO target a name in the temporary folder.
+  const std::string& scratch_near() const { return scratch_near_; }
   // Writes n bytes to f; a short write fails the export with the reason.
   bool write_bytes(std::FILE* f, const uint8_t* data, std::size_t n, const char* what);
 
@@ -107,7 +115,13 @@ class ExportWriterBase {
   std::string option_;
 
  private:
+  // Streams the finished scratch output to the device or FIFO in order.
+  bool copy_in_place();
+
   std::string file_name_, partial_name_;
+  std::string replace_name_;  // the file the partial output replaces
+  std::string in_place_;      // a device or FIFO written when complete
+  std::string scratch_near_;
   std::FILE* out_ = nullptr;
   std::FILE* resi_ = nullptr;
   std::FILE* resq_ = nullptr;

@@ -74,6 +74,7 @@ void install_interrupt_cleanup() {
     if (sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
     sigaction(s, &sa, nullptr);
   }
+  ::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace tarvio

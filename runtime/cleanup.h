@@ -22,8 +22,11 @@ void cleanup_forget(int handle);
 // Number of files registered now.
 int cleanup_count();
 
-// Installs the handler for SIGINT, SIGTERM and SIGHUP. Meant for host
-// programs; the library itself never changes signal dispositions.
+// Installs the handler for SIGINT, SIGTERM and SIGHUP, and ignores SIGXFSZ,
+// so that a write past the file-size limit (ulimit -f) fails with EFBIG and
+// is reported like a full disk, its files removed, instead of killing the
+// process without a word. Meant for host programs; the library itself
+// never changes signal dispositions.
 void install_interrupt_cleanup();
 
 // Holds one registration for the lifetime of a scope or an object.

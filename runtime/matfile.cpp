@@ -15,6 +15,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "runtime/input_file.h"
 #include "runtime/mat_check.h"
 #include "runtime/memory_check.h"
 #include "runtime/utf16.h"
@@ -232,7 +233,7 @@ OpenFile open_for_read(const std::string& path, const MatReadLimits& limits) {
   install_matio_log();
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) fail(path, "no such file");
-  if (std::filesystem::is_directory(path, ec)) fail(path, "is a folder, not a file");
+  if (const std::string problem = input_file_problem(path); !problem.empty()) fail(path, problem);
   OpenFile of;
   of.elements = mat5_check(path, memory_bound(limits));
   last_matio_message.clear();

@@ -7,11 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <stdexcept>
+
+#include "runtime/output_target.h"
 
 namespace tarvio {
 
@@ -32,18 +32,6 @@ std::string folder_of(const std::string& path) {
 size_t name_max(const std::string& dir) {
   const long n = ::pathconf(dir.c_str(), _PC_NAME_MAX);
   return n > 0 ? size_t(n) : size_t(NAME_MAX);
-}
-
-std::string random_word(size_t n) {
-  static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  thread_local std::mt19937_64 gen([] {
-    std::random_device rd;
-    const uint64_t t = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
-    return (uint64_t(rd()) << 32) ^ uint64_t(rd()) ^ t ^ (uint64_t(::getpid()) << 16);
-  }());
-  std::string w(n, 'x');
-  for (char& c : w) c = kChars[gen() % (sizeof kChars - 1)];
-  return w;
 }
 
 bool write_fully(int fd, const uint8_t* p, size_t n, int& err) {
@@ -86,15 +74,11 @@ int create_unique_temp(const std::string& path, const std::string& suffix, int o
                        CleanupGuard& guard) {
   check_output_path(path);
   const std::string dir = folder_of(path);
-  const std::string name = fs::path(path).filename().string();
-  constexpr size_t kRandom = 8;
   const size_t limit = name_max(dir);
-  const size_t overhead = 2 + kRandom + suffix.size();  // leading dot, dot before the random part
-  const size_t keep = limit > overhead ? std::min(name.size(), limit - overhead) : 0;
-  std::string stem = fs::path(path).parent_path().string();
-  if (!stem.empty() && stem.back() != '/') stem += '/';
+  // Temporaries of this name that a killed run left here go first.
+  output_target::remove_stale_temps(dir, suffix, fs::path(path).filename().string());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string t = stem + "." + name.substr(0, keep) + "." + random_word(kRandom) + suffix;
+    std::string t = output_target::temp_name(path, suffix, limit);
     guard = CleanupGuard(t);
     const int fd = ::open(t.c_str(), open_flags | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
@@ -109,7 +93,18 @@ int create_unique_temp(const std::string& path, const std::string& suffix, int o
 }
 
 OutputFile::OutputFile(const std::string& path) : path_(path) {
-  fd_ = create_unique_temp(path, ".partial", O_WRONLY, temp_, guard_);
+  check_output_path(path);
+  output_target::Target target;
+  std::string why;
+  if (!output_target::resolve(path, target, why)) throw std::runtime_error("cannot write '" + path + "': " + why);
+  if (target.way == output_target::Way::kInPlace) {
+    fd_ = output_target::open_in_place(target.path);
+    if (fd_ < 0) throw std::runtime_error("cannot open '" + path + "': " + reason(errno));
+    in_place_ = true;
+  } else {
+    target_ = target.path;
+    fd_ = create_unique_temp(target_, ".partial", O_WRONLY, temp_, guard_);
+  }
   buf_.reserve(kBufferBytes);
 }
 
@@ -159,7 +154,11 @@ void OutputFile::close() {
 void OutputFile::commit() {
   if (!closed_) close();
   if (committed_) return;
-  if (::rename(temp_.c_str(), path_.c_str()) != 0)
+  if (in_place_) {  // the bytes are where they belong once written
+    committed_ = true;
+    return;
+  }
+  if (::rename(temp_.c_str(), target_.c_str()) != 0)
     throw std::runtime_error("cannot replace '" + path_ + "': " + reason(errno));
   committed_ = true;
   guard_.release();

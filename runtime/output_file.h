@@ -6,7 +6,13 @@
 // The temporary name is unique to this writer: it is created exclusively
 // (O_EXCL), so two runs writing the same output never share a temporary and
 // the last rename leaves one complete file. While it exists it is on the
-// interrupt clean-up table (runtime/cleanup.h).
+// interrupt clean-up table (runtime/cleanup.h); its name carries the process
+// id, so a later run removes it when this one was killed.
+//
+// A symbolic link is followed and the file it leads to replaced; a
+// character device or a FIFO is written in place (no temporary, no rename:
+// a full device fails the write, a pipe's reader gets the bytes); other
+// kinds of file are refused (runtime/output_target.h).
 #pragma once
 
 #include <cstddef>
@@ -22,9 +28,11 @@ namespace tarvio {
 
 class OutputFile {
  public:
-  // Creates the temporary file beside `path`. Throws std::runtime_error
-  // naming the file and the reason (empty name, name or path too long for
-  // the system, folder missing or not writable).
+  // Creates the temporary file beside `path` (beside the file a link at
+  // `path` leads to), or opens a device or FIFO at `path`. Throws
+  // std::runtime_error naming the file and the reason (empty name, name or
+  // path too long for the system, folder missing or not writable, `path` a
+  // folder, a block device or a socket).
   explicit OutputFile(const std::string& path);
   // Removes the temporary file unless commit() succeeded.
   ~OutputFile();
@@ -43,18 +51,21 @@ class OutputFile {
   void close();
   // close() when not done yet, then renames the file to the final name
   // (replacing any old file); throws std::runtime_error on failure, the old
-  // file then stays as it was.
+  // file then stays as it was. For a device or FIFO only the close().
   void commit();
 
   const std::string& path() const { return path_; }
+  // Empty for a device or FIFO, which is written in place.
   const std::string& temp_path() const { return temp_; }
+  bool in_place() const { return in_place_; }
 
  private:
   void flush();
   [[noreturn]] void fail(const std::string& what) const;
 
-  std::string path_, temp_;
+  std::string path_, target_, temp_;
   int fd_ = -1;
+  bool in_place_ = false;
   CleanupGuard guard_;
   std::vector<uint8_t> buf_;
   uint64_t written_ = 0;
@@ -97,8 +108,9 @@ class OutputFileStream : public std::ostream {
 // open descriptor, sets `temp` and puts the file on the clean-up table
 // (`guard`) before it is created, so that no moment exists in which an
 // interrupt would leave it behind. Throws std::runtime_error naming `path`
-// when no file can be created there. The name starts with a dot, holds the
-// beginning of the final name and ends in `suffix`.
+// when no file can be created there. The name is ".NAME.PID.RANDOM" and
+// `suffix` (runtime/output_target.h); temporaries of the same name and
+// suffix that ended processes left in the folder are removed first.
 int create_unique_temp(const std::string& path, const std::string& suffix, int open_flags, std::string& temp,
                        CleanupGuard& guard);
 

@@ -22,12 +22,14 @@
 #include "control/sequence_control.h"
 #include "files/export_file_reader.h"
 #include "files/packet_walk.h"
+#include "files/stored_waveform.h"
 #include "hosts/cli/cli_command.h"
 #include "mac/fcs.h"
 #include "mac/mac_bits.h"
 #include "mac/payload.h"
 #include "records/record_value.h"
 #include "records/state.h"
+#include "runtime/input_file.h"
 #include "runtime/matfile.h"
 #include "verify/burst_finder.h"
 #include "verify/report.h"
@@ -148,6 +150,7 @@ bool ends_with(const std::string& s, const std::string& e) {
 }
 
 std::vector<char> read_file(const std::string& path) {
+  check_input_file(path);  // a folder opens as a stream and fails only at the first read
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot open '" + path + "'");
   return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -194,12 +197,13 @@ void load_sigmf(const std::string& path, Source& s) {
   std::string base = path;
   for (const char* e : {".sigmf-meta", ".sigmf-data", ".sigmf"})
     if (ends_with(base, e)) base = base.substr(0, base.size() - std::string(e).size());
-  const std::vector<char> meta = read_file(base + ".sigmf-meta");
-  const nlohmann::json j = nlohmann::json::parse(meta.begin(), meta.end());
-  const auto& g = j.at("global");
-  const std::string type = g.value("core:datatype", "");
-  if (type != "cf32_le") throw std::runtime_error("SigMF data type '" + type + "' is not supported (cf32_le is)");
-  if (g.contains("core:sample_rate")) s.sampleRate = g.at("core:sample_rate").get<double>();
+  const SigmfMeta meta = read_sigmf_meta(base + ".sigmf-meta");
+  const std::string& type = meta.type;
+  if (type != "cf32_le")
+    throw std::runtime_error("the SigMF recording '" + base + ".sigmf-meta' holds " +
+                             (type.empty() ? std::string("no core:datatype") : "samples of type " + type) +
+                             "; cf32_le is supported");
+  if (meta.rate > 0) s.sampleRate = meta.rate;
   const std::vector<char> data = read_file(base + ".sigmf-data");
   const size_t n = data.size() / 8;
   s.samples.resize(n);
@@ -252,6 +256,7 @@ Source load(const std::string& path) {
   } else if (ends_with(path, ".sigmf-meta") || ends_with(path, ".sigmf-data") || ends_with(path, ".sigmf")) {
     load_sigmf(path, s);
   } else {
+    check_input_file(path);
     std::ifstream in(path, std::ios::binary);
     char magic[8] = {};
     in.read(magic, 8);

@@ -19,6 +19,7 @@
 #include "hosts/cli/cli_command.h"
 #include "hosts/cli/cli_reporter.h"
 #include "instrument/packet_file.h"
+#include "instrument/stale_files.h"
 #include "records/defaults.h"
 #include "records/state.h"
 #include "runtime/cleanup.h"
@@ -157,6 +158,7 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   tarvio::install_interrupt_cleanup();
+  tarvio::remove_stale_files();
   const int rc = run_command(*cmd, rest);
   if (!stdout_written(cmd->name)) return kExitFailure;
   return rc;

@@ -11,6 +11,7 @@
 #include "hosts/desktop/qt_host.h"
 #include "hosts/desktop/qt_reporter.h"
 #include "hosts/desktop/work_runner.h"
+#include "instrument/packet_file.h"
 #include "qt/displays/qt_display_host.h"
 #include "records/state.h"
 #include "ui/about.h"
@@ -63,6 +64,9 @@ DesktopApp::~DesktopApp() {
   for (auto& [tag, d] : dialogs_) delete d.data();
   dialogs_.clear();
   main_view_.reset();
+  // The shut-down (File > Exit) only empties the packet file; whichever way
+  // the program ends, the file does not outlive it.
+  packet_file::discard(packet_file::own_path());
 }
 
 QWidget* DesktopApp::view(const std::string& tag) const {

@@ -11,7 +11,9 @@
 
 #include "hosts/desktop/desktop_app.h"
 #include "hosts/desktop/screenshots.h"
+#include "instrument/stale_files.h"
 #include "records/state.h"
+#include "runtime/cleanup.h"
 
 namespace {
 
@@ -64,6 +66,10 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  // An interrupt removes this run's packet and partial files; what killed
+  // runs left behind goes now.
+  tarvio::install_interrupt_cleanup();
+  tarvio::remove_stale_files();
   try {
     tarvio::desktop::DesktopApp app;
     if (!screenshots.isEmpty()) {

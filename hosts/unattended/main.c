@@ -9,6 +9,7 @@
  * A failed run leaves no rfIOConfig.mat where there was none. Messages go
  * to standard error. Exit status: 0 when every step succeeded and no error
  * was shown, 1 otherwise, 2 for a wrong command line. */
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -72,6 +73,9 @@ int main(int argc, char** argv) {
         help ? stdout : stderr);
     return help ? 0 : 2;
   }
+  /* A write past the file-size limit fails and is reported like a full
+   * disk, instead of ending the program without a word. */
+  signal(SIGXFSZ, SIG_IGN);
   if (TarvioInitialize() != 0) {
     fprintf(stderr, "tarvio-unattended: %s\n", TarvioLastError());
     return 1;

@@ -1,8 +1,10 @@
 /* Tarvio, the IEEE 802.11a/b/g test-waveform library, for programs written
  * in C: the only header a host needs. Link with the library (-ltarvio).
  *
- * Start and end. TarvioInitialize() before anything else, TarvioTerminate()
- * at the end; no operation may be called after it.
+ * Start and end. TarvioInitialize() before anything else (it removes the
+ * packet files and partial outputs that killed runs of this user left
+ * behind), TarvioTerminate() at the end (it removes this process's packet
+ * file); no operation may be called after it.
  *
  * Arrays. Arguments and results are arrays of the array interface declared
  * in mxarray.h (included here): numbers, texts, records and lists. Arrays a

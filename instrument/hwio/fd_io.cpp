@@ -13,6 +13,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "instrument/hwio/transport.h"
 
@@ -39,6 +41,23 @@ short wait_for(int fd, short events, Clock::time_point deadline) {
     if (r == 0) return 0;
     if (errno != EINTR) throw TransportError(std::string("poll failed: ") + std::strerror(errno));
   }
+}
+
+// Addresses where nothing answered a connection, until when they count as
+// unreachable, and the reason given then.
+struct Unreachable {
+  Clock::time_point until;
+  std::string reason;
+};
+
+struct UnreachableTable {
+  std::mutex lock;
+  std::map<std::string, Unreachable> entries;
+};
+
+UnreachableTable& unreachable() {
+  static UnreachableTable t;
+  return t;
 }
 
 bool is_socket(int fd) {
@@ -101,8 +120,23 @@ bool fd_wait_writable(int fd, double timeout_s) {
   return wait_for(fd, POLLOUT, deadline) != 0;
 }
 
-int tcp_connect(const std::string& host, int port, double timeout_s, const std::string& where,
-                const std::string& what) {
+Deadline deadline_after(double timeout_s) {
+  return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout_s));
+}
+
+int tcp_connect(const std::string& host, int port, double timeout_s, const std::string& where, const std::string& what,
+                const Deadline* deadline) {
+  const Deadline by = deadline ? *deadline : deadline_after(timeout_s);
+  const std::string key = host + "\n" + std::to_string(port);
+  {
+    UnreachableTable& t = unreachable();
+    std::lock_guard<std::mutex> hold(t.lock);
+    auto it = t.entries.find(key);
+    if (it != t.entries.end()) {
+      if (Clock::now() < it->second.until) throw TransportError(where + it->second.reason);
+      t.entries.erase(it);
+    }
+  }
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -112,7 +146,13 @@ int tcp_connect(const std::string& host, int port, double timeout_s, const std::
   int gai = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &res);
   if (gai != 0) throw TransportError(where + ": cannot resolve '" + host + "': " + ::gai_strerror(gai));
   std::string last_error = "no address";
+  bool timed_out = false;
   for (addrinfo* ai = res; ai; ai = ai->ai_next) {
+    if (Clock::now() >= by) {  // the time-out is spent: no address is left a moment to answer
+      timed_out = true;
+      last_error = "no connection within " + seconds_text(timeout_s) + " s";
+      break;
+    }
     int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
     if (fd < 0) {
       last_error = std::strerror(errno);
@@ -120,7 +160,8 @@ int tcp_connect(const std::string& host, int port, double timeout_s, const std::
     }
     int r = ::connect(fd, ai->ai_addr, ai->ai_addrlen);
     if (r != 0 && errno == EINPROGRESS) {
-      if (!fd_wait_writable(fd, timeout_s)) {
+      if (wait_for(fd, POLLOUT, by) == 0) {
+        timed_out = true;
         last_error = "no connection within " + seconds_text(timeout_s) + " s";
         ::close(fd);
         continue;
@@ -142,8 +183,14 @@ int tcp_connect(const std::string& host, int port, double timeout_s, const std::
     return fd;
   }
   ::freeaddrinfo(res);
-  throw TransportError(where + ": cannot connect" + (what.empty() ? std::string() : " to " + what) + " at port " +
-                       std::to_string(port) + ": " + last_error);
+  const std::string reason = ": cannot connect" + (what.empty() ? std::string() : " to " + what) + " at port " +
+                             std::to_string(port) + ": " + last_error;
+  if (timed_out) {
+    UnreachableTable& t = unreachable();
+    std::lock_guard<std::mutex> hold(t.lock);
+    t.entries[key] = {deadline_after(timeout_s), reason};
+  }
+  throw TransportError(where + reason);
 }
 
 }  // namespace tarvio::hwio_module

@@ -33,9 +33,10 @@ std::string seconds_text(double s) {
 
 }  // namespace
 
-RpcChannel::RpcChannel(const std::string& host, int port, double timeout_s, std::string where, const std::string& what)
+RpcChannel::RpcChannel(const std::string& host, int port, double timeout_s, std::string where, const std::string& what,
+                       const Deadline* deadline)
     : where_(std::move(where)), timeout_s_(timeout_s) {
-  fd_ = tcp_connect(host, port, timeout_s, where_, what);
+  fd_ = tcp_connect(host, port, timeout_s, where_, what, deadline);
   // Transaction ids start at a random point so that replies meant for an
   // earlier connection cannot be mistaken for ours.
   std::random_device rd;

@@ -9,13 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "instrument/hwio/fd_io.h"
+
 namespace tarvio::hwio_module {
 
 class RpcChannel {
  public:
-  // Connects to host:port within timeout_s; throws TransportError naming
-  // `where` and `what` (e.g. "the portmapper") when it cannot.
-  RpcChannel(const std::string& host, int port, double timeout_s, std::string where, const std::string& what);
+  // Connects to host:port within timeout_s (by `deadline` when given);
+  // throws TransportError naming `where` and `what` (e.g. "the portmapper")
+  // when it cannot.
+  RpcChannel(const std::string& host, int port, double timeout_s, std::string where, const std::string& what,
+             const Deadline* deadline = nullptr);
   ~RpcChannel();
   RpcChannel(const RpcChannel&) = delete;
   RpcChannel& operator=(const RpcChannel&) = delete;

@@ -186,10 +186,12 @@ std::unique_ptr<Transport> open_vxi11(const ConnectionConfig& c, const LanAddres
   Link link;
   if (take_kept(key, link)) return std::make_unique<Vxi11Transport>(std::move(link), key, where, c.timeout_s);
 
-  // The portmapper names the core channel's port.
+  // The portmapper names the core channel's port. Both connections are
+  // made within one time-out.
+  const Deadline connect_by = deadline_after(c.timeout_s);
   uint32_t core_port = 0;
   {
-    RpcChannel pmap(a.host, a.port, c.timeout_s, where, "the portmapper");
+    RpcChannel pmap(a.host, a.port, c.timeout_s, where, "the portmapper", &connect_by);
     size_t at = 0;
     auto reply = pmap.call(vxi11::kPmapProg, vxi11::kPmapVers, vxi11::kPmapGetport,
                            vxi11::getport_args(vxi11::kCoreProg, vxi11::kCoreVers), "the portmapper query", c.timeout_s,
@@ -206,8 +208,8 @@ std::unique_ptr<Transport> open_vxi11(const ConnectionConfig& c, const LanAddres
   if (core_port > 65535)
     throw TransportError(where + ": the portmapper named the impossible port " + std::to_string(core_port));
 
-  link.channel =
-      std::make_unique<RpcChannel>(a.host, static_cast<int>(core_port), c.timeout_s, where, "the core channel");
+  link.channel = std::make_unique<RpcChannel>(a.host, static_cast<int>(core_port), c.timeout_s, where,
+                                              "the core channel", &connect_by);
   size_t at = 0;
   auto reply = link.channel->call(vxi11::kCoreProg, vxi11::kCoreVers, vxi11::kCreateLink,
                                   vxi11::create_link_args(static_cast<int32_t>(::getpid()), false, 0, a.device),

@@ -1,17 +1,19 @@
 // PNG pictures of figures on the offscreen platform.
 #include "qt/displays/render_png.h"
 
+#include <QBuffer>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <stdexcept>
 #include <string>
 
 #include "qt/displays/figure_painter.h"
+#include "runtime/output_file.h"
 
 namespace {
 
@@ -73,13 +75,22 @@ extern "C" int tarvio_render_figure_png(const tarvio::Figure* figure, const char
       }
       tarvio::qt::paint_figure(p, QRectF(0, top, width, height - top), *figure, {});
     }
-    QSaveFile out(QString::fromLocal8Bit(path));
-    if (!out.open(QIODevice::WriteOnly)) throw std::runtime_error(out.errorString().toStdString());
-    if (!img.save(&out, "PNG")) throw std::runtime_error("the PNG encoder failed");
-    if (!out.commit()) throw std::runtime_error(out.errorString().toStdString());
+    // Encoded in memory, then written as every output is (a temporary
+    // renamed into place, a device or FIFO in place).
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!img.save(&buffer, "PNG"))
+      throw std::runtime_error(std::string("cannot write '") + path + "': the PNG encoder failed");
+    tarvio::OutputFile out(path);
+    out.write(png.constData(), size_t(png.size()));
+    out.commit();
     return 0;
-  } catch (const std::exception& e) {
+  } catch (const std::invalid_argument& e) {
     set_error(error, error_size, std::string("cannot write '") + (path ? path : "") + "': " + e.what());
+    return -1;
+  } catch (const std::exception& e) {  // OutputFile's messages name the file
+    set_error(error, error_size, e.what());
     return -1;
   }
 }

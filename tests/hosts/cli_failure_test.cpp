@@ -6,9 +6,13 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -17,8 +21,11 @@
 #include <thread>
 #include <vector>
 
+#include "ended_process.h"
+#include "fifo_reader.h"
 #include "instrument/sim_process.h"
 #include "mat5_craft.h"
+#include "runtime/matfile.h"
 
 namespace fs = std::filesystem;
 
@@ -27,7 +34,9 @@ namespace {
 
 struct Options {
   rlim_t file_size_limit = RLIM_INFINITY;
-  std::string stdout_path;  // empty: a file of the fixture
+  bool ignore_file_size_signal = true;  // false: the program must see to SIGXFSZ itself
+  std::string stdout_path;              // empty: a file of the fixture
+  std::string cwd;                      // empty: the test's own working folder
 };
 
 class CliFailure : public ::testing::Test {
@@ -64,8 +73,9 @@ class CliFailure : public ::testing::Test {
     const pid_t pid = ::fork();
     if (pid != 0) return pid;
     ::setenv("TMPDIR", tmp_.c_str(), 1);
+    if (!o.cwd.empty() && ::chdir(o.cwd.c_str()) != 0) ::_exit(126);
     if (o.file_size_limit != RLIM_INFINITY) {
-      ::signal(SIGXFSZ, SIG_IGN);
+      if (o.ignore_file_size_signal) ::signal(SIGXFSZ, SIG_IGN);
       rlimit r{o.file_size_limit, o.file_size_limit};
       ::setrlimit(RLIMIT_FSIZE, &r);
     }
@@ -140,6 +150,139 @@ INSTANTIATE_TEST_SUITE_P(
     Outputs, CliFullDisk,
     ::testing::Values(FullDiskCase{"DumpOut", {"dump", "parameters", "SigGenSettings", "--out", "@"}},
                       FullDiskCase{"CallOut", {"call", "PNgenerator", "9", "20000", "--out", "@"}}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(CliFailure, AFileSizeLimitIsAWriteErrorNotASilentEnd) {
+  Options o;
+  o.file_size_limit = 200 * 1024;  // as ulimit -f 200
+  o.ignore_file_size_signal = false;
+  EXPECT_EQ(run({"calc", "--set", "numberOfPackets=20", "--export", path("w.wfm")}, o), 1) << err();
+  EXPECT_NE(err().find("File too large"), std::string::npos) << err();
+  EXPECT_EQ(entries(tmp_), std::vector<std::string>{});
+  EXPECT_EQ(entries(dir_), (std::vector<std::string>{"stderr.txt", "stdout.txt"}));
+}
+
+TEST_F(CliFailure, WhatKilledRunsLeftIsRemovedAtStart) {
+  const std::string dead = std::to_string(testing::ended_process_id());
+  const std::string alive = "tarvio-" + std::to_string(::getpid()) + "-packets.bin";
+  for (const std::string& n :
+       {"tarvio-" + dead + "-packets.bin", "tarvio-" + dead + "-packets.bin.markers",
+        "tarvio-download-" + dead + ".bin", "." + alive + "." + dead + ".abcdEFGH.partial", alive})
+    std::ofstream(tmp_ / n) << "left";
+  std::ofstream(path(".w.wfm." + dead + ".abcdEFGH.partial")) << "left";
+  Options o;
+  o.cwd = dir_.string();
+  ASSERT_EQ(run({"fields", "PN9"}, o), 0) << err();
+  EXPECT_EQ(entries(tmp_), std::vector<std::string>{alive});
+  EXPECT_EQ(entries(dir_), (std::vector<std::string>{"stderr.txt", "stdout.txt"}));
+}
+
+class CliSpecialTarget : public CliFailure, public ::testing::WithParamInterface<const char*> {
+ protected:
+  // The calc command writing its one output, named by the option, to `out`.
+  int write(const std::string& out) { return run({"calc", "--quiet", GetParam(), out}); }
+  static bool is_kind(const std::string& p, mode_t kind) {
+    struct stat st {};
+    return ::lstat(p.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == kind;
+  }
+};
+
+TEST_P(CliSpecialTarget, AFifoGetsWhatAFileWould) {
+  ASSERT_EQ(write(path("file")), 0) << err();
+  testing::FifoReader reader(path("pipe"));
+  ASSERT_EQ(write(path("pipe")), 0) << err();
+  const std::string piped = reader.bytes();
+  EXPECT_TRUE(is_kind(path("pipe"), S_IFIFO));
+  EXPECT_EQ(entries(dir_), (std::vector<std::string>{"file", "pipe", "stderr.txt", "stdout.txt"}));
+  if (piped.rfind("MATLAB", 0) != 0) {
+    EXPECT_TRUE(piped == contents(path("file")));
+    return;
+  }
+  // A MAT file holds the time of its calculation: the same variables.
+  std::ofstream(path("piped.mat"), std::ios::binary) << piped;
+  auto names = [](const std::string& p) {
+    std::vector<std::string> n;
+    for (const auto& [name, v] : mat_read(p)) n.push_back(name);
+    return n;
+  };
+  EXPECT_EQ(names(path("piped.mat")), names(path("file")));
+}
+
+TEST_P(CliSpecialTarget, AFullDeviceIsAWriteErrorAndStaysADevice) {
+  std::string full = path("full");
+  if (::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) full = "/dev/full";
+  if (!is_kind(full, S_IFCHR)) GTEST_SKIP() << "no full device";
+  EXPECT_EQ(write(full), 1) << err();
+  EXPECT_NE(err().find("'" + full + "': No space left on device"), std::string::npos) << err();
+  EXPECT_TRUE(is_kind(full, S_IFCHR));
+  EXPECT_EQ(entries(tmp_), std::vector<std::string>{});
+}
+
+TEST_P(CliSpecialTarget, ALinkKeepsPointingAtTheNewFile) {
+  fs::create_directory(dir_ / "real");
+  std::ofstream(path("real/out")) << "old";
+  fs::create_symlink("real/out", dir_ / "link");
+  ASSERT_EQ(write(path("link")), 0) << err();
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link"));
+  EXPECT_GT(fs::file_size(path("real/out")), 3u);
+  EXPECT_EQ(entries(dir_ / "real"), std::vector<std::string>{"out"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, CliSpecialTarget,
+                         ::testing::Values("--raw", "--export", "--dump", "--save-wave", "--save-params"),
+                         [](const auto& p) {
+                           std::string n = p.param + 2;
+                           n.erase(std::remove(n.begin(), n.end(), '-'), n.end());
+                           return n;
+                         });
+
+struct InputCase {
+  const char* name;
+  std::vector<std::string> args;  // "@NAME" stands for a file of the fixture
+  const char* message;            // part of standard error, "@NAME" as in the arguments
+};
+
+void PrintTo(const InputCase& c, std::ostream* os) { *os << c.name; }
+
+class CliInput : public CliFailure, public ::testing::WithParamInterface<InputCase> {};
+
+TEST_P(CliInput, AnUnusableFileIsNamedWithTheReason) {
+  fs::create_directory(dir_ / "folder");
+  fs::create_directory(dir_ / "folder.sigmf-meta");
+  std::ofstream(path("text.sigmf-meta")) << "{\"global\": ";
+  std::ofstream(path("typed.sigmf-meta")) << "{\"global\": {\"core:datatype\": 5}}";
+  auto expand = [&](const std::string& a) {
+    std::string r = a;
+    for (size_t at; (at = r.find('@')) != std::string::npos;) {
+      size_t end = at + 1;
+      while (end < r.size() && (std::isalnum(static_cast<unsigned char>(r[end])) || r[end] == '.' || r[end] == '-'))
+        ++end;
+      r.replace(at, end - at, path(r.substr(at + 1, end - at - 1)));
+    }
+    return r;
+  };
+  std::vector<std::string> args;
+  for (const auto& a : GetParam().args) args.push_back(expand(a));
+  EXPECT_EQ(run(args), 1) << err();
+  EXPECT_NE(err().find(expand(GetParam().message)), std::string::npos) << err();
+  EXPECT_EQ(err().find("basic_filebuf"), std::string::npos) << err();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, CliInput,
+    ::testing::Values(
+        InputCase{"ParameterFile", {"calc", "@folder"}, "MAT file '@folder': is a directory"},
+        InputCase{"Plot", {"plot", "spectrum", "@folder", "--csv", "@x.csv"}, "MAT file '@folder': is a directory"},
+        InputCase{"Inspect", {"inspect", "@folder"}, "@folder: is a directory"},
+        InputCase{"Download", {"download", "--file", "@folder", "--address", "127.0.0.1:1"}, "@folder: is a directory"},
+        InputCase{"Verify", {"verify", "@folder"}, "@folder: is a directory"},
+        InputCase{"VerifySigmf", {"verify", "@folder.sigmf"}, "@folder.sigmf-meta: is a directory"},
+        InputCase{"SigmfNotJson",
+                  {"download", "--file", "@text.sigmf", "--address", "127.0.0.1:1"},
+                  "the SigMF metadata '@text.sigmf-meta' is not valid JSON: parse error at line 1, column 12"},
+        InputCase{"SigmfWrongKind",
+                  {"verify", "@typed.sigmf-meta"},
+                  "the SigMF metadata '@typed.sigmf-meta': \"core:datatype\" is not a text"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(CliFailure, ACraftedParameterFileIsRefusedNotACrash) {

@@ -47,9 +47,12 @@ class UnattendedHost : public ::testing::Test {
                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir / "store");
+    fs::create_directories(dir / "tmp");
   }
   void TearDown() override { fs::remove_all(dir); }
 
+  // Nothing the programs left in their temporary folder (their packet files).
+  bool temporary_folder_empty() const { return fs::is_empty(dir / "tmp"); }
   // The three files, the parameter file from the defaults as the window
   // saves it.
   void prepare(const std::string& numbers, const std::string& address) {
@@ -63,7 +66,8 @@ class UnattendedHost : public ::testing::Test {
   }
   ProgramRun run(const std::string& command) const {
     const std::string err = (dir / "stderr.txt").string();
-    const std::string cmd = "cd '" + dir.string() + "' && " + command + " 2>'" + err + "' >/dev/null </dev/null";
+    const std::string cmd = "cd '" + dir.string() + "' && TMPDIR='" + (dir / "tmp").string() + "' " + command + " 2>'" +
+                            err + "' >/dev/null </dev/null";
     ProgramRun r;
     const int st = std::system(cmd.c_str());
     r.code = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
@@ -105,6 +109,7 @@ TEST_F(UnattendedHost, PlaysTheWaveformCalcMakesFromTheSameSet) {
   prepare("54 2.437 200 2049 0 0 1 2 3 4 1 1 1 1 1 1 1", sim.address());
   const ProgramRun r = run(bin("tarvio-unattended"));
   ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(temporary_folder_empty());
 
   // The same set through the command line: the unattended OFDM waveform is
   // mirrored, whatever the parameter file says.
@@ -147,6 +152,7 @@ TEST_F(UnattendedHost, RateOutsideTheListSendsNothing) {
   const ProgramRun r = run(bin("tarvio-unattended"));
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("the data rate 7 Mbit/s is not one of"), std::string::npos) << r.err;
+  EXPECT_TRUE(temporary_folder_empty());
   EXPECT_TRUE(log_lines().empty());
   EXPECT_FALSE(fs::exists(dir / "store" / "WLan.wfm"));
   EXPECT_TRUE(fs::exists(dir / "rfIOConfig.mat"));  // the folder's own is kept

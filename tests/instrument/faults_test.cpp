@@ -1,8 +1,13 @@
 // Faults of the instrument or the connection: each ends the operation with a
 // non-zero status and a text saying what went wrong, within the time-out,
 // and leaves the settings as they were when a reply cannot be used.
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include "instrument/download_fixture.h"
 #include "instrument/download_sequence.h"
@@ -34,6 +39,57 @@ TEST_F(Faults, ConnectionRefused) {
   EXPECT_TRUE(contains(r.response, "cannot connect")) << r.response;
   EXPECT_TRUE(shown("Error Occured During Waveform Download"));
   EXPECT_NE(hwPing(state().configuration).status, 0);
+}
+
+// A loopback listener whose accept queue is full: connections to it wait in
+// their handshake as to an address where nothing answers.
+class Unanswered {
+ public:
+  Unanswered() {
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(listener_, 0);
+    socklen_t len = sizeof a;
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
+    port_ = ntohs(a.sin_port);
+    for (int& fd : fill_) {
+      fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+      ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ~Unanswered() {
+    for (int fd : fill_) ::close(fd);
+    ::close(listener_);
+  }
+  int port() const { return port_; }
+
+ private:
+  int listener_ = -1, port_ = 0;
+  int fill_[2] = {-1, -1};
+};
+
+TEST_F(Faults, AnAddressWhereNothingAnswersCostsTheTimeOutOnce) {
+  // The download sends its five steps to the end after a failure; each
+  // waiting the whole time-out again took five times as long as asked. The
+  // bound checked is the time-out's, not a speed.
+  Unanswered nobody;
+  state().configuration.TCPIP.address = "127.0.0.1:" + std::to_string(nobody.port());
+  make_waveform(1, 100);
+  const auto start = std::chrono::steady_clock::now();
+  HwResult r = DownloadSequence();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(contains(r.response, "no connection within 0.5 s")) << r.response;
+  EXPECT_LT(seconds, 1.5);
+  // A moment later the address is tried again.
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  const auto again = std::chrono::steady_clock::now();
+  EXPECT_NE(hwPing(state().configuration).status, 0);
+  EXPECT_GE(std::chrono::duration<double>(std::chrono::steady_clock::now() - again).count(), 0.4);
 }
 
 TEST_F(Faults, InstrumentClosesMidTransfer) {

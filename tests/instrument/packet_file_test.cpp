@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ended_process.h"
 #include "instrument/hwio.h"
 
 namespace fs = std::filesystem;
@@ -137,6 +138,39 @@ TEST_F(PacketFileTest, BadArgumentsAreRaisedWithTheirReason) {
   EXPECT_THROW(hwio::call(10, {Value(""), Value((dir / "missing" / "x.bin").string())}), std::runtime_error);
   // Missing arguments.
   EXPECT_THROW(hwio::call(11, {Value("")}), std::runtime_error);
+}
+
+TEST_F(PacketFileTest, StaleFilesOfEndedRunsAreRemovedOthersStay) {
+  const std::string dead = std::to_string(tarvio::testing::ended_process_id());
+  const std::string alive = std::to_string(::getpid());
+  const std::vector<std::string> stale = {
+      "tarvio-" + dead + "-packets.bin",      "tarvio-" + dead + "-packets.bin.markers",
+      "tarvio-" + dead + "-packets.bin.kept", "tarvio-" + dead + "-packets.bin.markers.kept",
+      "tarvio-download-" + dead + ".bin",     "tarvio-download-" + dead + ".bin.markers"};
+  std::vector<std::string> kept = {
+      "tarvio-" + alive + "-packets.bin",  // a run still going
+      "tarvio-" + dead + "-packets.bin.other", "tarvio-" + dead + "-packets.binx",
+      "tarvio-x" + dead + "-packets.bin",      "tarvio--packets.bin",
+      "my-tarvio-" + dead + "-packets.bin",    "tarvio-download-" + dead + ".bin.partial",
+  };
+  for (const auto& n : stale) std::ofstream(dir / n) << "left";
+  for (const auto& n : kept) std::ofstream(dir / n) << "left";
+  if (::geteuid() == 0) {  // another user's file of our pattern stays
+    const std::string others = "tarvio-download-" + dead + ".bin.kept";
+    std::ofstream(dir / others) << "left";
+    ASSERT_EQ(::chown((dir / others).c_str(), 12345, 12345), 0);
+    kept.push_back(others);
+  }
+  // Of our names but not regular files: a folder and a link stay.
+  const std::string dead2 = std::to_string(tarvio::testing::ended_process_id());
+  fs::create_directory(dir / ("tarvio-" + dead2 + "-packets.bin"));
+  fs::create_symlink("elsewhere", dir / ("tarvio-" + dead2 + "-packets.bin.markers"));
+  kept.push_back("tarvio-" + dead2 + "-packets.bin");
+  kept.push_back("tarvio-" + dead2 + "-packets.bin.markers");
+
+  EXPECT_EQ(packet_file::remove_stale(dir.string()), int(stale.size()));
+  for (const auto& n : kept) EXPECT_TRUE(fs::exists(fs::symlink_status(dir / n))) << n;
+  for (const auto& n : stale) EXPECT_FALSE(fs::exists(dir / n)) << n;
 }
 
 TEST(HwioModule, UnknownCodeGivesNonZeroStatusAndText) {

@@ -280,6 +280,17 @@ TEST_F(Desktop, CalculationRunsOffTheWindowThreadAndCancelKeepsTheLastWaveform) 
   EXPECT_FALSE(app->main_view().cancel_button()->isVisible());
 }
 
+TEST_F(Desktop, FileExitLeavesNoPacketFile) {
+  click("pbCalculate");
+  const std::string packets = p().multiFrame.tmpFileName;
+  ASSERT_TRUE(std::filesystem::exists(packets));
+  menu("menuFileExit");
+  settle();
+  app.reset();
+  EXPECT_FALSE(std::filesystem::exists(packets));
+  EXPECT_FALSE(std::filesystem::exists(packets + ".markers"));
+}
+
 TEST_F(Desktop, EachDisplayOpensOnTheCalculatedWaveform) {
   click("pbCalculate");
   for (const char* m : {"menuPlotSpectrum", "menuPlotIQTime", "menuPlotIQTimeSameAxes", "menuPlotCCDF"}) menu(m);
