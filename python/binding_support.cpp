@@ -17,6 +17,7 @@
 #include "control/param_set_ops.h"
 #include "hosts/cli/cli_args.h"
 #include "python/binding.h"
+#include "records/record_value.h"
 #include "records/thread_state.h"
 
 namespace tarvio::py {
@@ -129,12 +130,12 @@ pyb::object from_value(const Value& v) {
     case Value::Kind::Record: {
       pyb::dict d;
       for (const auto& [name, field] : v.record().fields()) d[pyb::str(name)] = from_value(field);
-      return std::move(d);
+      return d;
     }
     case Value::Kind::List: {
       pyb::list l;
       for (const Value& item : v.list()) l.append(from_value(item));
-      return std::move(l);
+      return l;
     }
     default:
       break;
@@ -147,14 +148,14 @@ pyb::object from_value(const Value& v) {
     pyb::array_t<std::complex<double>, pyb::array::f_style> a(
         row ? std::vector<ssize_t>{ssize_t(v.cols())} : std::vector<ssize_t>{ssize_t(v.rows()), ssize_t(v.cols())});
     std::copy(c.begin(), c.end(), a.mutable_data());
-    return std::move(a);
+    return a;
   }
   const std::vector<double> r = v.to_reals();
   if (v.numel() == 1) return pyb::float_(r[0]);
   pyb::array_t<double, pyb::array::f_style> a(row ? std::vector<ssize_t>{ssize_t(v.cols())}
                                                   : std::vector<ssize_t>{ssize_t(v.rows()), ssize_t(v.cols())});
   std::copy(r.begin(), r.end(), a.mutable_data());
-  return std::move(a);
+  return a;
 }
 
 std::string CallMessages::errors() const {

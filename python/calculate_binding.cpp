@@ -3,6 +3,7 @@
 // read from the packet file straight into the memory that the numpy array
 // then owns, and the packet file is removed whatever happens.
 #include <fcntl.h>
+#include <pybind11/stl.h>
 #include <unistd.h>
 
 #include <atomic>

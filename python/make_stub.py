@@ -10,7 +10,11 @@ import os
 import sys
 
 import numpy as np
-import tarvio
+
+# The package as built (PYTHONPATH), not its sources beside this script.
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path = [p for p in sys.path if os.path.abspath(p or ".") != HERE]
+import tarvio  # noqa: E402
 
 HEAD = '''"""Type stub of the tarvio package (written by python/make_stub.py)."""
 from typing import Any, Callable, Iterator, Optional, Union
@@ -167,6 +171,6 @@ def stub() -> str:
 
 
 if __name__ == "__main__":
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "tarvio", "__init__.pyi")
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "tarvio", "__init__.pyi")
     with open(out, "w") as fh:
         fh.write(stub())

@@ -12,7 +12,7 @@ JOB = {"rate": 11, "numberOfPackets": 3, "dataLength": 200, "dataSourceType": 5}
 # Method, calc option, the files it writes, how close read() comes back.
 KINDS = [
     ("export", "--export", ["w.wfm"], 1e-9),
-    ("save_raw", "--raw", ["w.bin"], 1.0 / 32767),
+    ("save_raw", "--raw", ["w.bin"], 3.0 / 32767),
     ("save_wave", "--save-wave", ["w.mat"], 0),
     ("to_sigmf", "--sigmf", ["w.sigmf-data", "w.sigmf-meta"], 1e-6),
 ]
