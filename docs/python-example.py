@@ -2,8 +2,8 @@
 """A 54 Mbit/s OFDM waveform made in Python, impaired, verified and
 plotted: its spectrum and the constellation of its data subcarriers.
 
-The impairments are the generator's multipath fading (a delayed path at
--6 dB) and white noise added here with numpy at 30 dB SNR. Writes
+The impairments are the generator's multipath fading (a path 0.1 us late at
+-20 dB) and white noise added here with numpy at 30 dB SNR. Writes
 docs/images/python-example.png (or the file named on the command line).
 
 usage: PYTHONPATH=build/python /usr/bin/python3 docs/python-example.py [OUT.png]
@@ -19,11 +19,11 @@ import numpy as np
 import tarvio
 
 # The waveform: 4 packets of 400 octets of PN9 at 54 Mbit/s, with a second
-# path 0.1 us late at half the amplitude.
+# path 0.1 us late at -20 dB.
 p = tarvio.Parameters(rate=54, numberOfPackets=4, dataLength=400, dataSourceType=5, OverSampling=1, FilterType=0)
 p.FadingState = 1
 p["Fading.delay"] = [0, 0.1] + [0] * 10
-p["Fading.atten"] = [0, -6] + [0] * 10
+p["Fading.atten"] = [0, -20] + [0] * 10
 p["Fading.state"] = [1, 1] + [0] * 10
 w = tarvio.calculate(p)
 
@@ -46,20 +46,27 @@ spec = np.fft.fftshift(np.mean(np.abs(np.fft.fft(frames, axis=1)) ** 2, axis=0))
 freq = np.fft.fftshift(np.fft.fftfreq(seg, 1 / noisy.sample_rate)) / 1e6
 spec_db = 10 * np.log10(spec / spec.max())
 
-# Constellation of the first packet's data symbols: 64-point FFT after the
-# 16-sample guard, equalised with the long training field's estimate.
+# Constellation of the first packet's data symbols: the long training
+# field found by correlation, the channel estimated from its two symbols,
+# then a 64-point FFT of each data symbol after its 16-sample guard.
 L = np.array([1, 1, -1, -1, 1, 1, -1, 1, -1, 1, 1, 1, 1, 1, 1, -1, -1, 1, 1, -1, 1, -1, 1, 1, 1, 1, 0,
               1, -1, -1, 1, 1, -1, 1, -1, 1, -1, -1, -1, -1, -1, 1, 1, -1, -1, 1, -1, 1, -1, 1, 1, 1, 1])
 carriers = np.r_[-26:0, 1:27]
 bins = carriers % 64
-start = int(noisy.packets[0, 0])
-ltf = x[start + 192 : start + 320].reshape(2, 64)
-channel = np.mean(np.fft.fft(ltf, axis=1), axis=0)[bins] / L[carriers + 26]
+ltf_freq = np.zeros(64, complex)
+ltf_freq[np.r_[-26:27] % 64] = L
+ltf_time = np.fft.ifft(ltf_freq)
+start, end = (int(v) for v in noisy.packets[0])
+burst_end = start + int(np.nonzero(burst[start:end])[0][-1]) + 1
+corr = [abs(np.vdot(ltf_time, x[k : k + 64])) for k in range(start, start + 400)]
+ltf = start + int(np.argmax(corr))
+if ltf - 64 >= start and corr[ltf - start - 64] > 0.9 * max(corr):
+    ltf -= 64  # the first of the two symbols
+channel = np.mean(np.fft.fft(x[ltf : ltf + 128].reshape(2, 64), axis=1), axis=0)[bins] / L[carriers + 26]
 pilots = np.isin(carriers, (-21, -7, 7, 21))
 symbols = []
-first = start + 400  # preamble (320) and SIGNAL (80)
-end = int(noisy.packets[0, 1])
-while first + 80 <= end and np.mean(np.abs(x[first : first + 80]) ** 2) > power / 4:
+first = ltf + 128 + 80  # after the training field and the SIGNAL symbol
+while first + 80 <= burst_end:
     y = np.fft.fft(x[first + 16 : first + 80])[bins] / channel
     symbols.append(y[~pilots])
     first += 80

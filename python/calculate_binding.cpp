@@ -1,13 +1,10 @@
 // tarvio.calculate: the calculation of a parameter set on a thread of its
-// own, with records of its own, off the interpreter's lock; its samples are
-// read from the packet file straight into the memory that the numpy array
-// then owns, and the packet file is removed whatever happens.
-#include <fcntl.h>
+// own, with records of its own, off the interpreter's lock; its samples go,
+// packet by packet as they are made, into the memory that the numpy array
+// then owns (no packet file is written and read back).
 #include <pybind11/stl.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <cerrno>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -21,60 +18,40 @@ namespace tarvio::py {
 
 namespace {
 
-// Samples read from the file per block.
-constexpr size_t kBlock = 65536;
-
-// Reads `bytes` at `offset`, whole.
-void read_at(int fd, uint8_t* dst, size_t bytes, uint64_t offset, const std::string& path) {
-  while (bytes > 0) {
-    const ssize_t n = ::pread(fd, dst, bytes, off_t(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0)
-      throw std::runtime_error("The packet file " + path + " is shorter than the calculation wrote" +
-                               (n < 0 ? std::string(": ") + std::strerror(errno) : std::string()));
-    dst += n;
-    bytes -= size_t(n);
-    offset += uint64_t(n);
-  }
-}
-
-// The samples of every packet of the log into `out` (complex values of T),
-// in one pass over the file; stops with CalculationCancelled when asked.
-template <class T>
-void read_samples(const PacketLog& log, std::complex<T>* out, const std::atomic<bool>& cancel) {
-  const int fd = ::open(log.file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw std::runtime_error("Cannot open the packet file " + log.file + ": " + std::strerror(errno));
-  struct Close {
-    int fd;
-    ~Close() { ::close(fd); }
-  } close_fd{fd};
-  std::vector<uint8_t> bytes(8 * kBlock);
-  std::vector<double> re(kBlock), im(kBlock);
-  uint64_t packet_at = 0;
-  size_t at = 0;
-  for (const PacketRun& r : log.runs) {
-    const size_t n = r.markers.size();
-    for (size_t k = 0; k < r.count; ++k) {
-      if (cancel.load(std::memory_order_relaxed)) throw CalculationCancelled();
-      for (size_t done = 0; done < n;) {
-        const size_t m = std::min(kBlock, n - done);
-        read_at(fd, bytes.data(), 8 * m, packet_at + 8 * done, log.file);
-        packet_file::decode_values(bytes.data(), m, re.data());
-        read_at(fd, bytes.data(), 8 * m, packet_at + 8 * (n + done), log.file);
-        packet_file::decode_values(bytes.data(), m, im.data());
-        for (size_t j = 0; j < m; ++j) out[at + j] = std::complex<T>(T(re[j]), T(im[j]));
-        at += m;
-        done += m;
-      }
-      packet_at += packet_file::kBytesPerSample * n;
-    }
-  }
-}
-
-// Memory taken with malloc, handed to numpy without a copy.
+// The samples of the calculation, appended packet by packet as the
+// calculation writes them; malloc'ed, so that a large block grows in place
+// (the allocator remaps it) and numpy takes it over without a copy.
 struct Buffer {
   void* data = nullptr;
+  size_t size = 0, capacity = 0;  // in samples
+  bool single = false;            // complex64, else complex128
   ~Buffer() { std::free(data); }
+
+  size_t bytes_per_sample() const { return single ? sizeof(std::complex<float>) : sizeof(cplx); }
+  void reserve(size_t n) {
+    if (n <= capacity) return;
+    void* p = std::realloc(data, std::max<size_t>(n, 1) * bytes_per_sample());
+    if (!p) throw std::bad_alloc();
+    data = p;
+    capacity = n;
+  }
+  void shrink() {
+    if (capacity <= size || size == 0) return;
+    if (void* p = std::realloc(data, size * bytes_per_sample())) {
+      data = p;
+      capacity = size;
+    }
+  }
+  void append(const cplx* x, size_t n) {
+    if (size + n > capacity) reserve(std::max(size + n, capacity + capacity / 2));
+    if (single) {
+      auto* out = static_cast<std::complex<float>*>(data) + size;
+      for (size_t j = 0; j < n; ++j) out[j] = std::complex<float>(float(x[j].real()), float(x[j].imag()));
+    } else {
+      std::memcpy(static_cast<cplx*>(data) + size, x, n * sizeof(cplx));
+    }
+    size += n;
+  }
 };
 
 pyb::array take_buffer(Buffer& b, size_t n, bool single) {
@@ -94,6 +71,10 @@ pyb::dict calculate(const std::shared_ptr<Records>& params, const pyb::object& p
   CallMessages msgs;
   CalculationWatch watch;
   Buffer buffer;
+  buffer.single = single;
+  watch.on_packet = [&buffer](const cplx* x, size_t n) { buffer.append(x, n); };
+  // The samples are kept here: a packet file would only be read back.
+  watch.host_only = true;
   bool ok = false;
   size_t samples = 0;
 
@@ -108,16 +89,17 @@ pyb::dict calculate(const std::shared_ptr<Records>& params, const pyb::object& p
       }
     } restore{old, st.parameters.multiFrame.tmpFileName};
     check_and_derive(st.parameters);
+    // The size estimate of all packets: the memory is taken once when it
+    // is right (pages cost nothing until they are written).
+    if (st.parameters.ProjectedLength > 0 && st.parameters.ProjectedLength <= 1e9)
+      buffer.reserve(size_t(st.parameters.ProjectedLength));
     ok = CalculateCommand();
     if (!ok) return;
     samples = log.samples();
-    const size_t bytes = std::max<size_t>(1, samples) * (single ? sizeof(std::complex<float>) : sizeof(cplx));
-    buffer.data = std::malloc(bytes);
-    if (!buffer.data) throw std::bad_alloc();
-    if (single)
-      read_samples(log, static_cast<std::complex<float>*>(buffer.data), watch.cancel);
-    else
-      read_samples(log, static_cast<cplx*>(buffer.data), watch.cancel);
+    if (buffer.size != samples)
+      throw std::runtime_error("the calculation handed on " + std::to_string(buffer.size) +
+                               " samples, its packets hold " + std::to_string(samples));
+    buffer.shrink();
   };
   double reported = -1;
   auto poll = [&] {
