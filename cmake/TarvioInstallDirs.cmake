@@ -9,8 +9,15 @@ include(GNUInstallDirs)
 # library) and the argument-array library the plug-in links: a private folder
 # below the library's, found from the installed library at run time.
 set(TARVIO_INSTALL_MODULEDIR ${CMAKE_INSTALL_LIBDIR}/tarvio)
-# Debian's python3 looks for modules here; the Python bindings install into it.
-set(TARVIO_INSTALL_PYTHONDIR lib/python3/dist-packages CACHE STRING "Install folder of the Python module, below the prefix")
+# Debian's python3 looks for modules in lib/python3.X/dist-packages below
+# both /usr and /usr/local; the Python bindings install into it.
+set(tarvio_py_version 3)
+if(EXISTS /usr/bin/python3)
+  execute_process(COMMAND /usr/bin/python3 -c "import sys; print('%d.%d' % sys.version_info[:2])"
+                  OUTPUT_VARIABLE tarvio_py_version OUTPUT_STRIP_TRAILING_WHITESPACE)
+endif()
+set(TARVIO_INSTALL_PYTHONDIR lib/python${tarvio_py_version}/dist-packages CACHE STRING
+    "Install folder of the Python module, below the prefix")
 set(TARVIO_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Tarvio)
 
 # Paths relative to the folder of the installed library (compiled into the

@@ -177,6 +177,7 @@ bool Calculate() {
   // either way.
   const unsigned cores = std::thread::hardware_concurrency();
   PacketSink sink(file, log, cores > 1 ? cores : 0);
+  if (const CalculationWatch* w = current_watch(); w && w->on_packet) sink.tap(w->on_packet, w->host_only);
   Bits databits, last_bits;
   bool have_last = false;
 

@@ -13,6 +13,8 @@ CalculationWatch* watch_calculations(CalculationWatch* w) {
   return previous;
 }
 
+CalculationWatch* current_watch() { return t_watch; }
+
 void calculation_progress(double done, double total) {
   if (!t_watch) return;
   t_watch->packets.store(total);

@@ -10,7 +10,9 @@
 #include <stdexcept>
 #include <vector>
 
+#include "control/calculation_context.h"
 #include "instrument/packet_file.h"
+#include "records/thread_state.h"
 
 namespace tarvio {
 
@@ -52,9 +54,29 @@ Markers PacketLog::all_markers() const {
   return out;
 }
 
+namespace {
+
+thread_local PacketLog* t_log = nullptr;
+
+}  // namespace
+
 PacketLog& last_packet_log() {
   static PacketLog log;
-  return log;
+  return t_log ? *t_log : log;
+}
+
+PacketLog* use_thread_packet_log(PacketLog* log) {
+  PacketLog* old = t_log;
+  t_log = log;
+  return old;
+}
+
+ThreadCalculationContext::ThreadCalculationContext(State& s, PacketLog& log)
+    : state_(use_thread_state(&s)), log_(use_thread_packet_log(&log)) {}
+
+ThreadCalculationContext::~ThreadCalculationContext() {
+  use_thread_packet_log(log_);
+  use_thread_state(state_);
 }
 
 CVec read_packet_file(const PacketLog& log) {

@@ -43,7 +43,10 @@ void PacketSink::stop() {
 void PacketSink::write(Slot& slot) {
   if (slot.copies > 0) {
     const Frame& last = result_.last;
-    for (size_t k = 0; k < slot.copies; ++k) writer_.append(last.waveform.data(), last.waveform.size(), last.markers);
+    for (size_t k = 0; k < slot.copies; ++k) {
+      if (!tap_only_) writer_.append(last.waveform.data(), last.waveform.size(), last.markers);
+      if (tap_) tap_(last.waveform.data(), last.waveform.size());
+    }
     log_.add(last.markers, slot.copies);
     return;
   }
@@ -51,7 +54,9 @@ void PacketSink::write(Slot& slot) {
   // while it is written.
   result_.last = Frame{};
   const CVec& w = slot.frame.waveform;
-  const double peak = writer_.append(w.data(), w.size(), slot.frame.markers);
+  const double peak = tap_only_ ? packet_file::Writer::peak(w.data(), w.size())
+                                : writer_.append(w.data(), w.size(), slot.frame.markers);
+  if (tap_) tap_(w.data(), w.size());
   log_.add(slot.frame.markers);
   result_.pushed.push_back({peak, w.size()});
   result_.last = std::move(slot.frame);

@@ -45,6 +45,13 @@ class PacketSink {
   PacketSink(const PacketSink&) = delete;
   PacketSink& operator=(const PacketSink&) = delete;
 
+  // Hands every packet written to `tap` as well (on the writing thread, in
+  // the file's order), or with `only` to `tap` instead of the file; set
+  // before the first push.
+  void tap(std::function<void(const cplx*, size_t)> t, bool only) {
+    tap_ = std::move(t);
+    tap_only_ = only && tap_;
+  }
   // Queues the next packet, made by `make` (on a generating thread); waits
   // while the queue is full. Rethrows a failure of an earlier packet.
   void push(std::function<Frame()> make);
@@ -80,6 +87,8 @@ class PacketSink {
 
   packet_file::Writer writer_;
   PacketLog& log_;
+  std::function<void(const cplx*, size_t)> tap_;
+  bool tap_only_ = false;
   Result result_;
   bool threaded_;
 

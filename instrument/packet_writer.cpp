@@ -126,6 +126,10 @@ double Writer::append(const cplx* samples, size_t n, const Markers& markers) {
   return abs_peak(reinterpret_cast<const double*>(samples), 2 * n, 0.0);
 }
 
+double Writer::peak(const cplx* samples, size_t n) {
+  return abs_peak(reinterpret_cast<const double*>(samples), 2 * n, 0.0);
+}
+
 void Writer::close() {
   const int fd = fd_, mk = mk_;
   fd_ = mk_ = -1;

@@ -31,6 +31,8 @@ class Writer {
   // none (zeros are stored).
   // Throws std::runtime_error when a file cannot be written.
   double append(const cplx* samples, size_t n, const Markers& markers);
+  // The peak append() returns, of a packet not written.
+  static double peak(const cplx* samples, size_t n);
   // Closes both files; throws when the last data could not be written.
   void close();
 

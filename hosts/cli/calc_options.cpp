@@ -41,13 +41,17 @@ bool starts_with(const std::string& s, const std::string& prefix) { return s.rfi
 // then whatever depends on the field.
 void set_parameter(const std::string& text) {
   auto [path, valueText] = split_assignment("--set", text);
+  set_parameter(path, parse_value(valueText));
+}
+
+void set_parameter(const std::string& path, const Value& value) {
   State& s = state();
   Parameters& p = s.parameters;
   if (auto e = find_field(p, path); e && e->info.derived)
     throw FieldError("parameters." + path + " is computed from the other fields (" + e->info.meaning +
                      ") and cannot be set");
   const double oldOverSampling = p.OverSampling;
-  set_field(p, path, parse_value(valueText), "parameters");
+  set_field(p, path, value, "parameters");
   check_field(p, path, "parameters");
   if (path == "OverSampling") {
     if (oldOverSampling > 0) {
@@ -82,12 +86,18 @@ void set_parameter(const std::string& text) {
 // negative frequency); each change the rules make is shown.
 void set_sig_gen(const std::string& text) {
   auto [path, valueText] = split_assignment("--sig", text);
+  set_sig_gen(path, parse_value(valueText), "--sig " + text);
+}
+
+std::vector<std::string> set_sig_gen(const std::string& path, const Value& value, const std::string& shown) {
   SigGenSettings& sg = state().sigGenSettings;
   const SigGenSettings before = sg;
-  set_field(sg, path, parse_value(valueText), "SigGenSettings");
-  for (const std::string& note : apply_entry_rules(sg, before))
-    if (!quiet_mode()) std::fprintf(stderr, "[note] --sig %s: %s\n", text.c_str(), note.c_str());
+  set_field(sg, path, value, "SigGenSettings");
+  std::vector<std::string> notes = apply_entry_rules(sg, before);
+  for (const std::string& note : notes)
+    if (!quiet_mode()) std::fprintf(stderr, "[note] %s: %s\n", shown.c_str(), note.c_str());
   recompute_derived(state().parameters);
+  return notes;
 }
 
 void select_rate(const std::string& text) {

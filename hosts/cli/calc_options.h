@@ -3,6 +3,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "runtime/value.h"
 
 namespace tarvio::cli {
 
@@ -11,8 +14,12 @@ namespace tarvio::cli {
 // refused with FieldError), then what depends on it (oversampling-scaled
 // counts, filter taps, the MAC header's bit stream, the derived fields).
 void set_parameter(const std::string& text);
-// --sig FIELD=VALUE: a field of SigGenSettings.
+// The same for a value already parsed (the Python module's assignments).
+void set_parameter(const std::string& path, const Value& value);
+// --sig FIELD=VALUE: a field of SigGenSettings. The notes of the entry
+// rules are printed (unless quiet) and returned.
 void set_sig_gen(const std::string& text);
+std::vector<std::string> set_sig_gen(const std::string& path, const Value& value, const std::string& shown);
 // --rate R: a data rate in Mbit/s chosen as the window's data-rate list
 // does (a payload held at the new limit is noted on standard error).
 // UsageError for a rate not in the list.

@@ -120,6 +120,13 @@ if [ $desktop = 1 ]; then
   check "the desktop program starts from the prefix" in_run "$root/bin/tarvio" --version
 fi
 
+# The Python package from the prefix, where the install rules put it.
+pydir=$(find "$root/lib" -path '*-packages/tarvio/__init__.py' 2>/dev/null | head -n1)
+if [ -n "$pydir" ] && [ -x /usr/bin/python3 ]; then
+  check "import tarvio from the prefix and calculate" in_run env PYTHONPATH="$(dirname "$(dirname "$pydir")")" \
+    /usr/bin/python3 -c 'import tarvio; w = tarvio.calculate(tarvio.Parameters(rate=24)); assert len(w.samples) > 0'
+fi
+
 # The simulated instrument from the prefix; downloads of a calculation and
 # of the export file, and the unattended run.
 (cd "$run_dir" && exec "${clean[@]}" "$root/bin/tarvio-sim" --port 0 --store store >"$work/sim.out" 2>&1) &
