@@ -41,10 +41,10 @@ bool starts_with(const std::string& s, const std::string& prefix) { return s.rfi
 // then whatever depends on the field.
 void set_parameter(const std::string& text) {
   auto [path, valueText] = split_assignment("--set", text);
-  set_parameter(path, parse_value(valueText));
+  set_parameter(path, parse_value(valueText), valueText);
 }
 
-void set_parameter(const std::string& path, const Value& value) {
+void set_parameter(const std::string& path, const Value& value, const std::string& shown) {
   State& s = state();
   Parameters& p = s.parameters;
   if (auto e = find_field(p, path); e && e->info.derived)
@@ -66,6 +66,8 @@ void set_parameter(const std::string& path, const Value& value) {
       p.filterCoeffs = GenFilterCoeffs(p.FilterType, p.FilterTaps, p.FilterFactor, p.OverSampling, p.filterCoeffs);
     } catch (const std::invalid_argument& e) {
       // The design's limit in the units of FilterTaps, at this oversampling.
+      const std::string valueText =
+          shown.empty() && value.is_numeric() && value.numel() == 1 ? Num2Str(value.to_double()) : shown;
       throw FieldError("parameters." + path + " = " + valueText + " is not allowed (" + e.what() +
                        "); FilterTaps takes above 0 and at most " + Num2Str(kMaxFilterTaps / p.OverSampling) +
                        " symbols at OverSampling " + Num2Str(p.OverSampling) + " (the window offers 1 to 1000)");

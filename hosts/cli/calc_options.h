@@ -14,8 +14,10 @@ namespace tarvio::cli {
 // refused with FieldError), then what depends on it (oversampling-scaled
 // counts, filter taps, the MAC header's bit stream, the derived fields).
 void set_parameter(const std::string& text);
-// The same for a value already parsed (the Python module's assignments).
-void set_parameter(const std::string& path, const Value& value);
+// The same for a value already parsed (the Python module's assignments);
+// `shown` is the value as the user wrote it, for messages (empty: the
+// stored value in the shortest form).
+void set_parameter(const std::string& path, const Value& value, const std::string& shown = "");
 // --sig FIELD=VALUE: a field of SigGenSettings. The notes of the entry
 // rules are printed (unless quiet) and returned.
 void set_sig_gen(const std::string& text);

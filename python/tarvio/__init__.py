@@ -150,7 +150,7 @@ class Parameters:
     data rate chosen as the window's data-rate list does, and fields set by
     name with the rules of ``tarvio-cli calc --set``.
 
-    ``Parameters(rate=54, dataLength=1500, **{"Fading.delay": [0.1, 0, 0]})``;
+    ``Parameters(rate=54, dataLength=1500, **{"Fading.delay": [0.1] + [0] * 11})``;
     ``p.dataLength``, ``p["MACheader.Contents.Address1.Contents"]``,
     ``p.sig.Scaling`` (SigGenSettings, the rules of ``--sig``),
     ``p.configuration`` (the connection record). Keywords ``idle_us``,

@@ -18,7 +18,7 @@ def test_defaults_and_access_by_name():
     assert p.MACheader.Contents.Address1.Contents == 0x123456789ABC
     p.MACheader.Contents.Address2.Contents = 0x42
     assert p["MACheader.Contents.Address2.Contents"] == 0x42
-    p["Fading.delay"] = [0.1, 0, 0]
+    p["Fading.delay"] = [0.1] + [0] * 11
     assert isinstance(p.Fading.delay, np.ndarray) and p.Fading.delay[0] == 0.1
     p.sig.Scaling = 50
     assert p["SigGenSettings.Scaling"] == 50
