@@ -30,13 +30,21 @@ double RefineCfo(const cplx* x, size_t n, size_t lag, double fs, double coarse) 
 }
 
 double EstimateCfoDecided(const cplx* s, const cplx* d, size_t n, double period) {
-  cplx acc = 0, prev = 0;
+  if (n < 2 || !(period > 0)) return 0;
+  cplx prev = 0;
+  double phase = 0, sk = 0, sp = 0, skk = 0, skp = 0;
   for (size_t k = 0; k < n; ++k) {
     const cplx u = s[k] * std::conj(d[k]);
-    if (k > 0) acc += u * std::conj(prev);
+    phase = k == 0 ? std::arg(u) : phase + std::arg(u * std::conj(prev));
     prev = u;
+    const double kk = static_cast<double>(k);
+    sk += kk;
+    sp += phase;
+    skk += kk * kk;
+    skp += kk * phase;
   }
-  return acc == cplx(0) || !(period > 0) ? 0 : std::arg(acc) / (2 * std::numbers::pi * period);
+  const double nn = static_cast<double>(n), det = nn * skk - sk * sk;
+  return det > 0 ? (nn * skp - sk * sp) / det / (2 * std::numbers::pi * period) : 0;
 }
 
 }  // namespace tarvio::verify

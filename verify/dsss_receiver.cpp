@@ -160,7 +160,7 @@ double rate_of_signal(unsigned s) {
 }
 
 // Decision-directed second-order phase tracking of symbols on the 4- or
-// 8-point grid that `ref` lies on: y is turned in place by the phase the
+// 8-point grid turned by `ref`'s phase: y is turned in place by the phase the
 // loop follows (what is left of a carrier offset after its estimate).
 void track_phase(CVec& y, cplx ref, int points) {
   if (y.empty() || std::abs(ref) == 0) return;
@@ -529,7 +529,21 @@ DsssPacket DsssReceiver::decode(const cplx* x, size_t n, size_t from, double spc
     CVec received;
     if (w != 0) {
       received = y;
-      track_phase(y, ref, r.rateMbps > 11 ? 8 : 4);
+      track_phase(y, std::polar(1.0, std::arg(fourth) / 4), r.rateMbps > 11 ? 8 : 4);
+    }
+    // Our transmitter's 8PSK points follow the reference in a way a carrier
+    // phase does not leave alone (see the divided reference below), and it
+    // sends the reference at an odd multiple of 45 degrees: a burst turned
+    // by a carrier phase is turned back until it is there again.
+    if (r.rateMbps > 11) {
+      const double q = std::numbers::pi / 2, a = std::arg(ref) - q / 2;
+      const double psi = a - q * std::round(a / q);
+      if (std::abs(psi) > 1e-6) {
+        if (received.empty()) received = y;
+        const cplx back = std::polar(1.0, -psi);
+        for (cplx& v : y) v *= back;
+        ref *= back;
+      }
     }
     Bits psdu;
     const PbccDecoded d = pbcc_.decode(y, ref, amp, r.rateMbps, r.octets, [&](const Bits& bits) {
@@ -582,7 +596,7 @@ DsssPacket DsssReceiver::decode(const cplx* x, size_t n, size_t from, double spc
   const cplx toAxis = std::polar(1.0, theta - (std::arg(square) / 2 - std::numbers::pi / 4));
   WidelyLinearFit iq;
   const bool track = w != 0;
-  constexpr double kAlpha = 0.01, kBeta = kAlpha * kAlpha / 4;
+  constexpr double kAlpha = 0.03, kBeta = kAlpha * kAlpha / 4;
   double phase = 0, freq = 0;
   ideal_.resize(chips_.size());
   for (size_t i = 0; i < chips_.size(); ++i) {
