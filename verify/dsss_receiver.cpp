@@ -308,7 +308,9 @@ DsssPacket DsssReceiver::decode(const cplx* x, size_t n, size_t from, double spc
   for (size_t i = 1; i < syms.size(); ++i) sent[i] = raw[i - 1] ? -sent[i - 1] : sent[i - 1];
   const double cfo = EstimateCfoDecided(syms.data(), sent.data(), syms.size(), symLen / fs);
   r.impairments.cfoHz = cfo;
-  if (std::abs(cfo) > 1e-3) {
+  // Below 1 Hz (a tenth of a turn over the longest burst) the burst is
+  // read as it is, as a clean one always was.
+  if (std::abs(cfo) > 1) {
     w = 2 * std::numbers::pi * cfo / fs;
     for (size_t i = 0; i < syms.size(); ++i) syms[i] *= std::polar(1.0, -w * (t0 + symLen * static_cast<double>(i)));
   }
