@@ -314,8 +314,10 @@ DsssPacket DsssReceiver::decode(const cplx* x, size_t n, size_t from, double spc
     w = 2 * std::numbers::pi * cfo / fs;
     for (size_t i = 0; i < syms.size(); ++i) syms[i] *= std::polar(1.0, -w * (t0 + symLen * static_cast<double>(i)));
   }
-  const size_t syncSyms = sfdEnd >= 15 ? sfdEnd - 15 : 0;
-  r.impairments.snrDb = EstimateSnrDecided(syms.data(), sent.data(), syncSyms) - 10 * std::log10(11.0);
+  // (From the fifth symbol on: the first ones may be on the power-on ramp.)
+  const size_t syncSyms = sfdEnd >= 15 ? sfdEnd - 15 : 0, skip = std::min<size_t>(4, syncSyms / 2);
+  r.impairments.snrDb =
+      EstimateSnrDecided(syms.data() + skip, sent.data() + skip, syncSyms - skip) - 10 * std::log10(11.0);
   // The axis of the preamble's DBPSK symbols (up to a half turn), for the
   // IQ imbalance.
   cplx square = 0;

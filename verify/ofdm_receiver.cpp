@@ -269,6 +269,13 @@ bool OfdmReceiver::find_ltf(const cplx* x, size_t n, size_t from, size_t searchE
     e2 += std::norm(x[ltf + N_ + k]);
   }
   if (!(e1 > 0 && e2 > 0) || std::abs(same) < 0.5 * std::sqrt(e1 * e2)) return false;
+  // ... and the long training symbol's own: the short training field repeats
+  // itself as well, but matches the long symbol in a quarter of its
+  // carriers only (a search window holding the short field but not yet the
+  // long one, where noise has joined the packets into one burst).
+  double refE = 0;
+  for (size_t k = 0; k < N_; ++k) refE += std::norm(ref[k]);
+  if (fine < 0.25 * e1 * refE) return false;
   // The short training field in front of it, now located, gives the coarse
   // offset again (the search's figure may come from another part of the row).
   if (ltf >= 160 * os) {
@@ -399,7 +406,11 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
     if (sym > 0) std::copy(z.begin(), z.end(), raw_.begin() + static_cast<long>(53 * (sym - 1)));
     for (size_t i = 0; i < 53; ++i) z[i] = mul(z[i], equaliser[i]);
     const double u = static_cast<double>(sym) + 1.4;
-    const double theta = sym >= 3 && fitUU > 0 ? fitUT / fitUU * u : 0;
+    // The drift is held within what 60 ppm give (2 pi 80 e / 64 per symbol):
+    // at a low SNR the first symbols' few pilots would otherwise turn the
+    // outer carriers by a noisy slope.
+    constexpr double kMostDrift = 2 * kPi * 80 * 60e-6 / 64;
+    const double theta = sym >= 3 && fitUU > 0 ? std::clamp(fitUT / fitUU, -kMostDrift, kMostDrift) * u : 0;
     if (theta != 0) {
       const cplx step = std::polar(1.0, -theta);
       cplx t = std::polar(1.0, 26 * theta);

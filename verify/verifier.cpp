@@ -72,13 +72,24 @@ size_t Verifier::receive_burst(const cplx* x, size_t n, const Burst& b, std::vec
       // The long training field lies 8 us into the burst.
       const size_t searchEnd = pos + static_cast<size_t>(std::lround(12e-6 * fs_)) + margin;
       c.ofdm = ofdm_->receive(x, n, pos, searchEnd);
-      if (!c.ofdm.found) break;
+      // Nothing here: at a low SNR the noise between packets can join them
+      // into one burst, so the search goes on through the rest of it.
+      if (!c.ofdm.found) {
+        if (searchEnd + margin >= b.end) break;
+        pos += static_cast<size_t>(std::lround(10e-6 * fs_));
+        continue;
+      }
       c.start = c.ofdm.start;
       c.end = std::max(c.ofdm.end, c.ofdm.ltfStart + 1);
       next = c.end;
     } else {
       c.dsss = dsss_->receive(x, n, pos);
-      if (!c.dsss.found) break;
+      if (!c.dsss.found) {
+        const size_t step = static_cast<size_t>(std::lround(100e-6 * fs_));
+        if (pos + step + margin >= b.end) break;
+        pos += step;
+        continue;
+      }
       c.start = c.dsss.start;
       c.end = std::max(c.dsss.end, c.dsss.start + 1);
       next = c.end;

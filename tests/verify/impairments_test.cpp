@@ -17,6 +17,7 @@
 #include "ofdm/dot11a_frame.h"
 #include "verify/dsss_receiver.h"
 #include "verify/ofdm_receiver.h"
+#include "verify/verifier.h"
 
 namespace tarvio::verify {
 namespace {
@@ -185,6 +186,26 @@ TEST(ImpairmentsTest, CckEvmFollowsTheSnr) {
     EXPECT_NEAR(p.evmDb, -snr, 1.0) << snr << " dB";
     EXPECT_NEAR(p.impairments.snrDb, snr, 1.0) << snr << " dB";
   }
+}
+
+// At a low SNR the noise between packets joins them into one burst: every
+// packet is still found and decoded.
+TEST(ImpairmentsTest, NoisyGapsDoNotHidePackets) {
+  const Bits psdu = random_psdu(200, 7);
+  CVec x;
+  for (int k = 0; k < 4; ++k) {
+    const CVec one = ofdm_frame(6, psdu, 1);
+    x.insert(x.end(), one.begin(), one.end());
+  }
+  impair(x, {0, 0, 0, 0, kNone, 6, 16.5625e6}, 20e6);
+  Expected e;
+  e.psdu = [&](size_t, Bits& out) {
+    out = psdu;
+    return true;
+  };
+  const auto checks = verify_waveform(x.data(), x.size(), 20e6, Family::Ofdm, e, 1);
+  ASSERT_EQ(checks.size(), 4u);
+  for (const PacketCheck& c : checks) EXPECT_TRUE(c.ofdm.fcsOk) << c.index;
 }
 
 }  // namespace
