@@ -12,8 +12,8 @@ struct BurstImpairments {
   static constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
   double cfoHz = 0;              // carrier frequency offset
   double clockPpm = kUnknown;    // symbol-clock error, positive when the symbols come faster than nominal
-  double iqGainDb = kUnknown;    // Q branch amplitude over the I branch's
-  double iqPhaseDeg = kUnknown;  // angle between the branches less 90 degrees
+  double iqGainDb = kUnknown;    // I branch amplitude over the Q branch's
+  double iqPhaseDeg = kUnknown;  // 90 degrees less the angle between the branches
   double dcDbc = kUnknown;       // DC offset power over the burst's power
   double snrDb = kUnknown;       // from the training fields
 };

@@ -17,7 +17,7 @@ bool WidelyLinearFit::solve(cplx& a, cplx& b) const {
 
 IqImbalance EstimateIqImbalance(cplx r) {
   const cplx g = (1.0 - r) / (1.0 + r);
-  return {20 * std::log10(std::abs(g)), std::arg(g) * 180 / std::numbers::pi};
+  return {-20 * std::log10(std::abs(g)), -std::arg(g) * 180 / std::numbers::pi};
 }
 
 }  // namespace tarvio::verify

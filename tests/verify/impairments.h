@@ -40,10 +40,13 @@ inline CVec clock_error(const CVec& x, double ppm) {
   return y;
 }
 
-// The Q branch with gain g (dB) standing phi (degrees) off quadrature.
+// IQ imbalance as a transmitter has it: the I branch `gain_db` above the Q
+// branch (split between them) and the axes' images `phase_deg` inside 90
+// degrees of each other (each turned half of it towards the other).
 inline void iq_imbalance(CVec& x, double gain_db, double phase_deg) {
-  const cplx q = std::pow(10, gain_db / 20) * std::polar(1.0, phase_deg * std::numbers::pi / 180);
-  for (auto& v : x) v = v.real() + cplx(0, 1) * q * v.imag();
+  const double gi = std::pow(10, gain_db / 40), gq = 1 / gi;
+  const double c = std::cos(phase_deg * std::numbers::pi / 360), s = std::sin(phase_deg * std::numbers::pi / 360);
+  for (auto& v : x) v = cplx(gi * (v.real() * c + v.imag() * s), gq * (v.imag() * c + v.real() * s));
 }
 
 inline double mean_power(const CVec& x, size_t from, size_t to) {
