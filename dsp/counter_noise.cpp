@@ -2,7 +2,9 @@
 // logarithm, sine and cosine it uses.
 #include "dsp/counter_noise.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 namespace tarvio {
 
@@ -23,51 +25,85 @@ constexpr double inv_factorial(int n) {
   return 1.0 / f;
 }
 
+// Series coefficients of y^k, lowest power first: 1/(2k+1) for the
+// logarithm, (-1)^k/(2k+1)! for the sine and (-1)^k/(2k)! for the cosine
+// (y = t^2 or x^2).
+struct Coefficients {
+  double log[12], sin[10], cos[10];  // padded with zeros to an even count
+};
+
+constexpr Coefficients make_coefficients() {
+  Coefficients c{};
+  for (int k = 0; k <= 10; ++k) c.log[k] = 1.0 / (2 * k + 1);
+  for (int k = 0; k <= 8; ++k) c.sin[k] = (k % 2 ? -1 : 1) * inv_factorial(2 * k + 1);
+  for (int k = 0; k <= 9; ++k) c.cos[k] = (k % 2 ? -1 : 1) * inv_factorial(2 * k);
+  return c;
+}
+
+constexpr Coefficients kSeries = make_coefficients();
+
+// sum a[k] y^k for k < N (N even, at most 16) in Estrin's order: pairs, then
+// pairs of pairs with y^2, y^4, y^8. A fixed order of operations (the same
+// result everywhere) with short dependency chains.
+template <int N>
+[[gnu::always_inline]] inline double estrin(const double (&a)[N], double y) {
+  static_assert(N % 2 == 0 && N <= 16);
+  double b[8] = {};
+  for (int k = 0; k < N / 2; ++k) b[k] = a[2 * k] + a[2 * k + 1] * y;
+  const double y2 = y * y, y4 = y2 * y2, y8 = y4 * y4;
+  double c[4] = {};
+  for (int k = 0; k < 4; ++k) c[k] = b[2 * k] + b[2 * k + 1] * y2;
+  return (c[0] + c[1] * y4) + (c[2] + c[3] * y4) * y8;
+}
+
 }  // namespace
 
 double portable_log(double x) {
   // x = m 2^e with m in [sqrt(1/2), sqrt(2)); ln m = 2 atanh(t), t = (m-1)/(m+1),
-  // |t| <= 0.1716, summed to t^21 (the next term is below 1e-17).
+  // |t| <= 0.1716, summed to t^21 (the next term is below 1e-17). The
+  // exponent and mantissa are taken from the bits (exact, and no library call).
   int e = 0;
-  double m = std::frexp(x, &e);
+  if (x < 2.2250738585072014e-308) {  // subnormal: scale into the normal range
+    x *= 18014398509481984.0;         // 2^54
+    e = -54;
+  }
+  const uint64_t bits = std::bit_cast<uint64_t>(x);
+  e += static_cast<int>((bits >> 52) & 0x7FF) - 1022;
+  double m = std::bit_cast<double>((bits & 0x000FFFFFFFFFFFFFull) | 0x3FE0000000000000ull);  // [0.5, 1)
   if (m < kSqrtHalf) {
     m *= 2;
     --e;
   }
   const double t = (m - 1) / (m + 1);
   const double s = t * t;
-  double p = 1.0 / 21;
-  for (int k = 19; k >= 1; k -= 2) p = p * s + 1.0 / k;
+  const double p = estrin(kSeries.log, s);
   const double ed = e;
   return ed * kLn2Hi + (ed * kLn2Lo + 2 * t * p);
 }
 
+// floor(u) for |u| < 2^52, without a library call.
+static double whole_below(double u) {
+  const double t = static_cast<double>(static_cast<int64_t>(u));
+  return t - (t > u ? 1 : 0);
+}
+
+// The quadrant's signs: sin = a sx + b cx, cos = c sx + d cx (exact: each
+// factor is 0 or +-1).
+constexpr double kQuadrant[4][4] = {{1, 0, 0, 1}, {0, 1, -1, 0}, {-1, 0, 0, -1}, {0, -1, 1, 0}};
+
 void portable_sincos_2pi(double u, double& s, double& c) {
   // 2 pi u = 2 pi (q/4 + f) with q whole and |f| <= 1/8, so x = 2 pi f lies in
   // [-pi/4, pi/4]; Taylor series to x^17 and x^18 there (error below 1e-16).
-  const double v = u - std::floor(u);
-  const double q = std::floor(v * 4 + 0.5);
+  const double v = u - whole_below(u);
+  const double q = whole_below(v * 4 + 0.5);
   const double x = (v - q * 0.25) * kTwoPi;
   const double x2 = x * x;
-  double sp = inv_factorial(17);
-  for (int k = 15; k >= 1; k -= 2) sp = sp * x2 + ((k / 2) % 2 ? -inv_factorial(k) : inv_factorial(k));
-  double cp = -inv_factorial(18);
-  for (int k = 16; k >= 0; k -= 2) cp = cp * x2 + ((k / 2) % 2 ? -inv_factorial(k) : inv_factorial(k));
+  const double sp = estrin(kSeries.sin, x2);
+  const double cp = estrin(kSeries.cos, x2);
   const double sx = sp * x, cx = cp;
-  switch (static_cast<int>(q) & 3) {
-    case 0:
-      s = sx, c = cx;
-      break;
-    case 1:
-      s = cx, c = -sx;
-      break;
-    case 2:
-      s = -sx, c = -cx;
-      break;
-    default:
-      s = -cx, c = sx;
-      break;
-  }
+  const double* m = kQuadrant[static_cast<int>(q) & 3];
+  s = m[0] * sx + m[1] * cx;
+  c = m[2] * sx + m[3] * cx;
 }
 
 CounterNoise::CounterNoise(uint64_t seed, NoiseStream stream)

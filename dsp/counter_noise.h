@@ -14,7 +14,7 @@
 //   r = sqrt(-2 ln u1), u1 = ((w_2n >> 11) + 1) x 2^-53 in (0, 1],
 //   (g_re, g_im) = r x (cos 2 pi u2, sin 2 pi u2), u2 from w_2n+1,
 // a complex sample whose parts are independent N(0, 1). The logarithm, sine
-// and cosine are our own polynomial evaluations in IEEE double arithmetic
+// and cosine are our own series, evaluated in a fixed order in IEEE double arithmetic
 // (+, -, x, /, sqrt, which are exactly rounded everywhere; the file is
 // compiled without fused multiply-add contraction), not the C library's,
 // whose last bit differs between libraries. Accuracy: about 1e-15 relative.
@@ -54,7 +54,8 @@ class CounterNoise {
   uint64_t key_;
 };
 
-// ln x for x > 0 and cos/sin of 2 pi u, in portable arithmetic (see above).
+// ln x for x > 0 and cos/sin of 2 pi u (|u| < 2^52), in portable arithmetic
+// (see above).
 double portable_log(double x);
 void portable_sincos_2pi(double u, double& s, double& c);
 
