@@ -29,7 +29,7 @@ constexpr double inv_factorial(int n) {
 // logarithm, (-1)^k/(2k+1)! for the sine and (-1)^k/(2k)! for the cosine
 // (y = t^2 or x^2).
 struct Coefficients {
-  double log[12], sin[10], cos[10];  // padded with zeros to an even count
+  double log[12], sin[12], cos[12];  // padded with zeros
 };
 
 constexpr Coefficients make_coefficients() {
@@ -42,79 +42,97 @@ constexpr Coefficients make_coefficients() {
 
 constexpr Coefficients kSeries = make_coefficients();
 
-// sum a[k] y^k for k < N (N even, at most 16) in Estrin's order: pairs, then
-// pairs of pairs with y^2, y^4, y^8. A fixed order of operations (the same
-// result everywhere) with short dependency chains.
-template <int N>
-[[gnu::always_inline]] inline double estrin(const double (&a)[N], double y) {
-  static_assert(N % 2 == 0 && N <= 16);
-  double b[8] = {};
-  for (int k = 0; k < N / 2; ++k) b[k] = a[2 * k] + a[2 * k + 1] * y;
+// sum a[k] y^k for k < 12 in Estrin's order: pairs, then pairs of pairs with
+// y^2, y^4 and y^8. A fixed order of operations (the same result everywhere)
+// with short dependency chains.
+[[gnu::always_inline]] inline double estrin(const double (&a)[12], double y) {
   const double y2 = y * y, y4 = y2 * y2, y8 = y4 * y4;
-  double c[4] = {};
-  for (int k = 0; k < 4; ++k) c[k] = b[2 * k] + b[2 * k + 1] * y2;
-  return (c[0] + c[1] * y4) + (c[2] + c[3] * y4) * y8;
+  const double b0 = a[0] + a[1] * y, b1 = a[2] + a[3] * y, b2 = a[4] + a[5] * y, b3 = a[6] + a[7] * y,
+               b4 = a[8] + a[9] * y, b5 = a[10] + a[11] * y;
+  const double c0 = b0 + b1 * y2, c1 = b2 + b3 * y2, c2 = b4 + b5 * y2;
+  return (c0 + c1 * y4) + c2 * y8;
+}
+
+constexpr double kTwoPow52 = 4503599627370496.0;
+
+// floor(w) for 0 <= w < 2^51: round to nearest by adding and taking away
+// 2^52, then step down where that rounded up (no library call).
+[[gnu::always_inline]] inline double floor_small(double w) {
+  const double r = (w + kTwoPow52) - kTwoPow52;
+  return r - static_cast<double>(r > w);
+}
+
+// ln x for a normal x > 0 (see portable_log), without branches.
+[[gnu::always_inline]] inline double log_normal(double x) {
+  // x = m 2^e with m in [sqrt(1/2), sqrt(2)); ln m = 2 atanh(t), t = (m-1)/(m+1),
+  // |t| <= 0.1716, summed to t^21 (the next term is below 1e-17). The
+  // exponent and mantissa are taken from the bits (exact, and no library call).
+  const uint64_t bits = std::bit_cast<uint64_t>(x);
+  // The biased exponent as a double, exactly: 2^52 + E, less 2^52.
+  const double biased = std::bit_cast<double>(((bits >> 52) & 0x7FF) | 0x4330000000000000ull) - kTwoPow52;
+  const double m0 = std::bit_cast<double>((bits & 0x000FFFFFFFFFFFFFull) | 0x3FE0000000000000ull);  // [0.5, 1)
+  const double low = static_cast<double>(m0 < kSqrtHalf);  // 1: take m = 2 m0 (exact either way)
+  const double m = m0 + m0 * low;
+  const double ed = biased - 1022 - low;
+  const double t = (m - 1) / (m + 1);
+  const double p = estrin(kSeries.log, t * t);
+  return ed * kLn2Hi + (ed * kLn2Lo + 2 * t * p);
+}
+
+// cos and sin of 2 pi v for v in [0, 1), without branches.
+[[gnu::always_inline]] inline void sincos_unit(double v, double& s, double& c) {
+  // 2 pi v = 2 pi (q/4 + f) with q whole and |f| <= 1/8, so x = 2 pi f lies in
+  // [-pi/4, pi/4]; Taylor series to x^17 and x^18 there (error below 1e-16).
+  const double q = floor_small(v * 4 + 0.5);  // 0 .. 4 (4 is a whole turn)
+  const double x = (v - q * 0.25) * kTwoPi;
+  const double x2 = x * x;
+  const double sx = estrin(kSeries.sin, x2) * x, cx = estrin(kSeries.cos, x2);
+  // Quadrant q: sin = (sx, cx, -sx, -cx), cos = (cx, -sx, -cx, sx) for q = 0..3,
+  // chosen by factors 0 and 1 (exact), not by branches on random data.
+  const double q1 = static_cast<double>(q == 1), q2 = static_cast<double>(q == 2), q3 = static_cast<double>(q == 3);
+  const double odd = q1 + q3, even = 1 - odd;
+  const double sin_sign = 1 - 2 * (q2 + q3), cos_sign = 1 - 2 * (q1 + q2);
+  s = sin_sign * (odd * cx + even * sx);
+  c = cos_sign * (odd * sx + even * cx);
+}
+
+// A whole number below 2^52 as a double, exactly: the bits of 2^52 + n, less
+// 2^52.
+[[gnu::always_inline]] inline double exact_double(uint64_t n) {
+  return std::bit_cast<double>(n | 0x4330000000000000ull) - kTwoPow52;
+}
+// n < 2^53 as a double: the high and low 26/27 bits apart.
+[[gnu::always_inline]] inline double exact_double53(uint64_t n) {
+  return exact_double(n >> 26) * 67108864.0 + exact_double(n & 0x3FFFFFF);
+}
+[[gnu::always_inline]] inline double uniform_open(uint64_t w) {
+  return exact_double53((w >> 11) + 1) * kTwoPow53;  // (0, 1]
+}
+[[gnu::always_inline]] inline double uniform(uint64_t w) {
+  return exact_double53(w >> 11) * kTwoPow53;  // [0, 1)
 }
 
 }  // namespace
 
 double portable_log(double x) {
-  // x = m 2^e with m in [sqrt(1/2), sqrt(2)); ln m = 2 atanh(t), t = (m-1)/(m+1),
-  // |t| <= 0.1716, summed to t^21 (the next term is below 1e-17). The
-  // exponent and mantissa are taken from the bits (exact, and no library call).
-  int e = 0;
-  if (x < 2.2250738585072014e-308) {  // subnormal: scale into the normal range
-    x *= 18014398509481984.0;         // 2^54
-    e = -54;
-  }
-  const uint64_t bits = std::bit_cast<uint64_t>(x);
-  e += static_cast<int>((bits >> 52) & 0x7FF) - 1022;
-  double m = std::bit_cast<double>((bits & 0x000FFFFFFFFFFFFFull) | 0x3FE0000000000000ull);  // [0.5, 1)
-  if (m < kSqrtHalf) {
-    m *= 2;
-    --e;
-  }
-  const double t = (m - 1) / (m + 1);
-  const double s = t * t;
-  const double p = estrin(kSeries.log, s);
-  const double ed = e;
-  return ed * kLn2Hi + (ed * kLn2Lo + 2 * t * p);
+  if (x < 2.2250738585072014e-308)  // subnormal: scale into the normal range by 2^54
+    return log_normal(x * 18014398509481984.0) - 54 * kLn2Hi - 54 * kLn2Lo;
+  return log_normal(x);
 }
-
-// floor(u) for |u| < 2^52, without a library call.
-static double whole_below(double u) {
-  const double t = static_cast<double>(static_cast<int64_t>(u));
-  return t - (t > u ? 1 : 0);
-}
-
-// The quadrant's signs: sin = a sx + b cx, cos = c sx + d cx (exact: each
-// factor is 0 or +-1).
-constexpr double kQuadrant[4][4] = {{1, 0, 0, 1}, {0, 1, -1, 0}, {-1, 0, 0, -1}, {0, -1, 1, 0}};
 
 void portable_sincos_2pi(double u, double& s, double& c) {
-  // 2 pi u = 2 pi (q/4 + f) with q whole and |f| <= 1/8, so x = 2 pi f lies in
-  // [-pi/4, pi/4]; Taylor series to x^17 and x^18 there (error below 1e-16).
-  const double v = u - whole_below(u);
-  const double q = whole_below(v * 4 + 0.5);
-  const double x = (v - q * 0.25) * kTwoPi;
-  const double x2 = x * x;
-  const double sp = estrin(kSeries.sin, x2);
-  const double cp = estrin(kSeries.cos, x2);
-  const double sx = sp * x, cx = cp;
-  const double* m = kQuadrant[static_cast<int>(q) & 3];
-  s = m[0] * sx + m[1] * cx;
-  c = m[2] * sx + m[3] * cx;
+  // u - floor(u) for any |u| < 2^52.
+  const double t = static_cast<double>(static_cast<int64_t>(u));
+  sincos_unit(u - (t - static_cast<double>(t > u)), s, c);
 }
 
 CounterNoise::CounterNoise(uint64_t seed, NoiseStream stream)
     : key_(splitmix64_mix(splitmix64_mix(seed + kGolden) ^ (static_cast<uint64_t>(stream) * kStreamMul))) {}
 
 cplx CounterNoise::gaussian(uint64_t n) const {
-  const double u1 = static_cast<double>((word(2 * n) >> 11) + 1) * kTwoPow53;
-  const double u2 = static_cast<double>(word(2 * n + 1) >> 11) * kTwoPow53;
-  const double r = std::sqrt(-2 * portable_log(u1));
+  const double r = std::sqrt(-2 * log_normal(uniform_open(word(2 * n))));
   double sn = 0, cs = 0;
-  portable_sincos_2pi(u2, sn, cs);
+  sincos_unit(uniform(word(2 * n + 1)), sn, cs);
   return {r * cs, r * sn};
 }
 

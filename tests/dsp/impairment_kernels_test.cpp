@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <numeric>
 
 #include "dsp/awgn.h"
@@ -61,6 +62,24 @@ TEST(CounterNoise, StreamIsAPureFunctionOfSeedStreamAndIndex) {
   // Another seed or another stream gives other numbers.
   EXPECT_NE(CounterNoise(8, NoiseStream::Awgn).gaussian(5), a.gaussian(5));
   EXPECT_NE(CounterNoise(7, NoiseStream::PhaseNoise).gaussian(5), a.gaussian(5));
+}
+
+// The stream's bits are part of its contract: a seed gives these samples on
+// every machine. Fingerprint (FNV-1a over the 16 bytes of each sample) of
+// the first 4096 samples of seed 12345, stream Awgn, as this generator made
+// them when it was written; the same with GCC and Clang at -O0 and at -O3
+// -march=native.
+TEST(CounterNoise, SeedGivesThePinnedSamples) {
+  const CounterNoise g(12345, NoiseStream::Awgn);
+  uint64_t h = 1469598103934665603ull;
+  for (uint64_t n = 0; n < 4096; ++n) {
+    const cplx z = g.gaussian(n);
+    const double parts[2] = {z.real(), z.imag()};
+    unsigned char bytes[16];
+    std::memcpy(bytes, parts, sizeof bytes);
+    for (unsigned char b : bytes) h = (h ^ b) * 1099511628211ull;
+  }
+  EXPECT_EQ(h, 0xf1b9092913cacd42ull);
 }
 
 TEST(CounterNoise, GaussianMomentsAndIndependentParts) {
