@@ -5,8 +5,8 @@
 #include <fftw3.h>
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
-#include <cstring>
 #include <numeric>
 
 #include "dsp/awgn.h"
@@ -74,10 +74,10 @@ TEST(CounterNoise, SeedGivesThePinnedSamples) {
   uint64_t h = 1469598103934665603ull;
   for (uint64_t n = 0; n < 4096; ++n) {
     const cplx z = g.gaussian(n);
-    const double parts[2] = {z.real(), z.imag()};
-    unsigned char bytes[16];
-    std::memcpy(bytes, parts, sizeof bytes);
-    for (unsigned char b : bytes) h = (h ^ b) * 1099511628211ull;
+    for (double part : {z.real(), z.imag()}) {
+      const uint64_t bits = std::bit_cast<uint64_t>(part);
+      for (int k = 0; k < 8; ++k) h = (h ^ ((bits >> (8 * k)) & 0xFF)) * 1099511628211ull;  // least significant first
+    }
   }
   EXPECT_EQ(h, 0xf1b9092913cacd42ull);
 }
