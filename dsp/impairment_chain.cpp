@@ -57,7 +57,16 @@ ImpairmentChain::ImpairmentChain(const Impairments& m, double sample_rate, doubl
     phase_noise_ = std::make_unique<PhaseNoise>(m.PhaseNoise, fs_, seed);
     phase_noise_rms_deg_ = phase_noise_rms_degrees(m.PhaseNoise, fs_);
   }
-  if (std::isfinite(m.SNR)) awgn_ = std::make_unique<Awgn>(fs_, m.NoiseBandwidth, seed);
+  if (std::isfinite(m.SNR)) {
+    // The noise filter (at most 8191 taps) holds its 0.1 B transition down
+    // to B = fs/200; a narrower band would spread the noise wider than set.
+    if (m.NoiseBandwidth < fs_ / kNarrowestNoiseBand)
+      throw std::invalid_argument("Impairments.NoiseBandwidth: " + Num2Str(m.NoiseBandwidth) +
+                                  " Hz is narrower than the noise filter makes at the sample rate of " + Num2Str(fs_) +
+                                  " Hz; it takes " + Num2Str(fs_ / kNarrowestNoiseBand) +
+                                  " Hz (the sample rate / 200) or more");
+    awgn_ = std::make_unique<Awgn>(fs_, m.NoiseBandwidth, seed);
+  }
   varies_ = awgn_ != nullptr || phase_noise_ != nullptr || cfo_hz_ != 0;
 }
 

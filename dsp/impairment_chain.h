@@ -37,10 +37,14 @@ namespace tarvio {
 
 // The chain for one run: the record, the sample rate and the carrier, with
 // the filters designed once; shared read-only by the generating threads.
+// The narrowest noise band is the sample rate divided by this.
+inline constexpr double kNarrowestNoiseBand = 200;
+
 class ImpairmentChain {
  public:
   // Throws std::invalid_argument when the sample rate is not a positive
-  // number or the CFO lies at or beyond half of it.
+  // number, the CFO lies at or beyond half of it, or the noise bandwidth is
+  // narrower than the sample rate / kNarrowestNoiseBand.
   ImpairmentChain(const Impairments& m, double sample_rate, double carrier_hz);
   ImpairmentChain(const ImpairmentChain&) = delete;
   ImpairmentChain& operator=(const ImpairmentChain&) = delete;

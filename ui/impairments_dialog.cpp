@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "control/parameter_checks.h"
+#include "dsp/impairment_chain.h"
 #include "dsp/phase_noise.h"
 #include "records/field_catalog.h"
 #include "runtime/number_text.h"
@@ -136,6 +137,8 @@ ImpairmentsDialog::ImpairmentsDialog() : Dialog("figImpairments", "Impairments S
       v = entry_value(at(e.tag).text, v, info_of(e.field).rule);
       // The carrier offset also stays below half the waveform's sample rate.
       if (e.member == &Impairments::CFO) v = std::clamp(v, 1 - sample_rate_ / 2, sample_rate_ / 2 - 1);
+      // The noise band is at least what its filter makes (see ImpairmentChain).
+      if (e.member == &Impairments::NoiseBandwidth) v = std::max(v, sample_rate_ / kNarrowestNoiseBand);
       redraw_controls();
     });
   }

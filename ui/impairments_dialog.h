@@ -5,7 +5,7 @@
 // clamped to the nearer limit, "Inf" (or "-Inf" for the DC offsets) switches
 // the impairment off, text that is not a number keeps the previous value; a
 // whole-number field is rounded; the CFO also stays below half the
-// waveform's sample rate. The phase-noise entry takes the (offset
+// waveform's sample rate and the noise bandwidth at or above 1/200 of it. The phase-noise entry takes the (offset
 // Hz, dBc/Hz) pairs separated by blanks or commas; a profile that is not
 // pairs in rising order keeps the previous one. Each entry is written back
 // as stored. "All Off" switches everything off (the seed stays).

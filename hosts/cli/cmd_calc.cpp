@@ -72,6 +72,7 @@ const char* kUsage =
     "                      MEM-C (64, the default); a larger waveform is refused\n"
     "  --save-params FILE  save the parameter set (after the calculation) as a parameter file\n"
     "  --dump FILE.mat     waveform (all packets), markers, parameters, SigGenSettings, sampleRate\n"
+    "                      (and Impairments when any is on)\n"
     "  --export FILE       the instrument's waveform export file\n"
     "  --raw FILE          raw 16-bit sample file\n"
     "  --save-wave FILE    MAT file with samplePoints, sampleRate, wave\n"
@@ -123,6 +124,8 @@ void write_dump(const std::string& path) {
   w.add("markers", markers);
   w.add("parameters", to_value(s.parameters));
   w.add("SigGenSettings", to_value(s.sigGenSettings));
+  // What the waveform was impaired with, for the receivers that measure it.
+  if (any_impairment(s.impairments)) w.add("Impairments", to_value(s.impairments));
   w.add("sampleRate", Value(waveform_sample_rate()));
   w.commit();
 }

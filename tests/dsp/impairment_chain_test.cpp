@@ -160,9 +160,15 @@ TEST(ImpairmentChain, ClockErrorScalesTheContentAndKeepsTheLength) {
   EXPECT_NEAR(std::arg(step) / (2 * kPi), tone * (1 + 500e-6), 1e-9);
 }
 
-TEST(ImpairmentChain, RefusesACarrierOffsetBeyondHalfTheSampleRate) {
+TEST(ImpairmentChain, RefusesWhatItCannotMake) {
   Impairments m;
-  m.CFO = 10e6;
+  m.CFO = 10e6;  // half the sample rate
+  EXPECT_THROW(ImpairmentChain(m, kFs, 1e9), std::invalid_argument);
+  m = Impairments{};
+  m.SNR = 20;
+  m.NoiseBandwidth = kFs / 200;
+  EXPECT_NO_THROW(ImpairmentChain(m, kFs, 1e9));
+  m.NoiseBandwidth = kFs / 201;  // narrower than the noise filter holds
   EXPECT_THROW(ImpairmentChain(m, kFs, 1e9), std::invalid_argument);
 }
 

@@ -265,7 +265,7 @@ TEST_F(DialogTest, ImpairmentEntriesFollowTheirFieldsAndOkMarksTheWaveformStale)
   for (const Case c :
        {Case{"txtSNR", "300", "200"}, Case{"txtSNR", "abc", "200"}, Case{"txtSNR", "inf", "Inf"},
         Case{"txtSNR", "18.5", "18.5"}, Case{"txtPASaturation", "-30", "-20"}, Case{"txtDCOffsetI", "-Inf", "-Inf"},
-        Case{"txtDCOffsetQ", "-35", "-35"}, Case{"txtNoiseBandwidth", "-4", "1"}, Case{"txtSeed", "12.5", "13"},
+        Case{"txtDCOffsetQ", "-35", "-35"}, Case{"txtNoiseBandwidth", "-4", "220000"}, Case{"txtSeed", "12.5", "13"},
         Case{"txtIQPhase", "90", "45"}, Case{"txtCFO", "50e6", "21999999"}}) {
     d.enter(c.tag, c.text);
     EXPECT_EQ(d.at(c.tag).text, c.shown) << c.tag << " = " << c.text;
