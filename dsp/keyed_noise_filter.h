@@ -5,7 +5,11 @@
 // joins its neighbours without a seam and can be made on any thread. The
 // convolution runs overlap-save with FFT blocks of N = 2^k >= 2M points
 // (cost per sample independent of M); the filter's spectrum is computed once
-// and shared read-only by every thread.
+// and shared read-only by every thread. The blocks start at the piece's own
+// first sample, so a piece is the same on every thread and in any order; the
+// FFTs may round differently on processors with other vector units, so the
+// filtered noise agrees between machines to rounding (about 1e-15), while
+// the white stream itself agrees to the bit.
 #pragma once
 
 #include <cstddef>

@@ -10,11 +10,15 @@
 // (each segment a power law, integrated in closed form); the integrated
 // phase error is sigma x 180/pi degrees rms.
 //
-// Realisation: white Gaussian noise filtered by an M-tap FIR designed by
-// frequency sampling, |H(k fs/M)| = sqrt(fs S(k fs/M)), M = 2^m >= 4 fs/f_1
-// (at most 65536; offsets below fs/M are then not reproduced), through the
-// seeded noise stream's filter (dsp/keyed_noise_filter.h); each sample is
-// then turned by exp(j phi(n)).
+// Realisation: at a slow rate fs/D (D the largest power of two up to 1024
+// that keeps the profile below 0.4 fs/D), white Gaussian noise filtered by an
+// M-tap FIR designed by frequency sampling, |H(k r/M)| = sqrt(r S(k r/M)),
+// r = fs/D, M = 2^m >= 4 r/f_1 (at most 65536; offsets below r/M are then
+// not reproduced), through the seeded noise stream's filter
+// (dsp/keyed_noise_filter.h); the slow phase is brought to fs by the
+// band-limited interpolator (exact to -90 dB there) and each sample turned
+// by exp(j phi(n)). Every slow sample has its absolute position, so pieces
+// of the waveform join without a seam.
 #pragma once
 
 #include <cstddef>
@@ -39,6 +43,8 @@ class PhaseNoise {
  public:
   PhaseNoise(const std::vector<double>& profile, double sample_rate, uint64_t seed);
   size_t taps() const { return filter_->taps(); }
+  // D: samples per slow phase sample.
+  size_t decimation() const { return step_; }
   // x[m] *= exp(j phi(first + m)); `scratch` is resized and reused.
   void apply(cplx* x, size_t n, uint64_t first, CVec& scratch) const;
   // phi(first + m) in radians.
@@ -46,6 +52,8 @@ class PhaseNoise {
 
  private:
   std::unique_ptr<KeyedNoiseFilter> filter_;
+  size_t step_ = 1;
+  RVec kernels_;  // D kernels of the interpolator, for the positions r/D
 };
 
 }  // namespace tarvio

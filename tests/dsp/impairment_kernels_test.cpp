@@ -238,6 +238,41 @@ TEST(PhaseNoise, RealisedPhaseHasTheProfilesRmsAndJoinsAcrossPieces) {
   }
 }
 
+// The spectrum of the realised phase (made at a slow rate and interpolated)
+// follows the profile: averaged Hann-windowed periodograms at offsets inside
+// it, and nothing well above its last offset.
+TEST(PhaseNoise, RealisedSpectrumFollowsTheProfile) {
+  const std::vector<double> profile = {1e4, -75, 1e5, -85, 1e6, -100};
+  const double fs = 20e6;
+  const PhaseNoise pn(profile, fs, 5);
+  EXPECT_EQ(pn.decimation(), 8u);  // 2.5 MHz keeps 1 MHz below 0.4 of it
+  const size_t m = 8192, blocks = 96;
+  std::vector<double> phi(m * blocks), psd(m, 0), window(m);
+  CVec scratch;
+  pn.phases(123, phi.size(), phi.data(), scratch);
+  for (size_t k = 0; k < m; ++k) window[k] = 0.5 - 0.5 * std::cos(2 * kPi * double(k) / double(m));
+  double w2 = 0;
+  for (double w : window) w2 += w * w;
+  CVec block(m);
+  fftw_plan plan = fftw_plan_dft_1d(int(m), reinterpret_cast<fftw_complex*>(block.data()),
+                                    reinterpret_cast<fftw_complex*>(block.data()), FFTW_FORWARD, FFTW_ESTIMATE);
+  for (size_t b = 0; b < blocks; ++b) {
+    for (size_t k = 0; k < m; ++k) block[k] = phi[b * m + k] * window[k];
+    fftw_execute(plan);
+    for (size_t k = 0; k < m; ++k) psd[k] += std::norm(block[k]) / (fs * w2 * double(blocks));  // rad^2/Hz, two-sided
+  }
+  fftw_destroy_plan(plan);
+  auto measured_db = [&](double f) {
+    const size_t bin = size_t(std::lround(f / fs * double(m)));
+    double sum = 0;
+    for (size_t k = bin - 3; k <= bin + 3; ++k) sum += psd[k];
+    return 10 * std::log10(sum / 7);
+  };
+  for (double f : {3e4, 2e5, 6e5})
+    EXPECT_NEAR(measured_db(f), 10 * std::log10(phase_noise_level(profile, f)), 1.5) << f;
+  EXPECT_LT(measured_db(3e6), -140);  // nothing above the profile
+}
+
 TEST(Awgn, WhiteAndBandLimitedNoiseHaveTheirPowerWithinTheBand) {
   const double fs = 80e6;
   const size_t n = 1 << 19;
