@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "records/impairments.h"
 #include "records/records.h"
 #include "runtime/types.h"
 
@@ -13,6 +14,7 @@ namespace tarvio {
 struct State {
   Parameters parameters;
   SigGenSettings sigGenSettings;  // `SigGenSettings`
+  Impairments impairments;        // `Impairments`, all off by default
   Configuration configuration;
   Configuration configurationSA;  // spectrum analyser connection, same layout
   AppInfo appInfo;

@@ -41,6 +41,14 @@ bool starts_with(const std::string& s, const std::string& prefix) { return s.rfi
 void set_parameter(const std::string& text) {
   auto [path, valueText] = split_assignment("--set", text);
   State& s = state();
+  // The impairments are a record of their own: Impairments.FIELD.
+  if (starts_with(path, "Impairments.")) {
+    Impairments m = s.impairments;
+    set_field(m, path.substr(std::string("Impairments.").size()), parse_value(valueText), "Impairments");
+    check_impairments(m);
+    s.impairments = std::move(m);
+    return;
+  }
   Parameters& p = s.parameters;
   if (auto e = find_field(p, path); e && e->info.derived)
     throw FieldError("parameters." + path + " is computed from the other fields (" + e->info.meaning +
