@@ -1,8 +1,9 @@
 // The multi-packet calculation: checks the parameter set against the filter
 // and the instrument's sample memory, then builds the packets one at a time
 // (MAC header, payload and FCS around the frame generator of the format,
-// optional multipath fading), appends each to the packet temporary file and
-// steps the sequence and fragment numbers in the header between packets.
+// optional multipath fading and impairments), appends each to the packet
+// temporary file and steps the sequence and fragment numbers in the header
+// between packets.
 #include "control/calculate.h"
 
 #include <cmath>
@@ -17,9 +18,11 @@
 #include "control/calculation_watch.h"
 #include "control/packet_log.h"
 #include "control/packet_sink.h"
+#include "control/parameter_checks.h"
 #include "control/sequence_control.h"
 #include "dsp/fading.h"
 #include "dsp/filter_design.h"
+#include "dsp/impairment_chain.h"
 #include "dsss/dot11b_frame.h"
 #include "dsss/dot11g_frame.h"
 #include "instrument/hwio.h"
@@ -134,6 +137,15 @@ bool Calculate() {
     return false;
   }
 
+  // The impairments are checked and their filters designed before the
+  // packet file is touched: a refused record leaves the last waveform.
+  // They run at the waveform's own sample rate (see samplePeriodUsec).
+  check_impairments(s.impairments);
+  const ImpairmentChain chain(s.impairments, (p.format == 1 ? 20e6 : 11e6) * p.OverSampling, sg.Frequency);
+  // Noise, a turning carrier or phase noise make every packet different:
+  // then no packet stands in for another.
+  const bool varying = chain.varies_per_packet();
+
   const Bits data = ByteSwap(Dot11_GeneratePayload(p));
   const std::string file = p.multiFrame.tmpFileName;
   hwio::call(10, {Value(std::string()), Value(file)});
@@ -162,13 +174,16 @@ bool Calculate() {
   // What the frame generators read, fixed for the run: the header and FCS
   // fields that change between packets are not among it.
   const Parameters gen = p;
-  const auto make_frame = [&gen, samplePeriodUsec](const Bits& bits) {
+  // Packet k (0-based) starts at sample k x its length: every packet of a
+  // run has the same length.
+  const auto make_frame = [&gen, samplePeriodUsec, &chain](const Bits& bits, uint64_t k) {
     Frame fr = generate_frame(gen, bits);
     if (gen.FadingState != 0) {
       CVec faded;
       ApplyFading(fr.waveform, samplePeriodUsec, gen.Fading, faded);
       fr.waveform.swap(faded);
     }
+    if (chain.active()) chain.apply(fr, k * fr.waveform.size());
     return fr;
   };
   // With more than one core, frames are made on one thread per core and
@@ -197,14 +212,15 @@ bool Calculate() {
 
       // A packet whose bits equal the previous one's is the same waveform:
       // append the held samples again instead of regenerating them.
-      if (!have_last || databits != last_bits) {
+      const auto k = static_cast<uint64_t>(pk - 1);
+      if (!have_last || databits != last_bits || (varying && generated)) {
         if (p.FadingState != 0) reporter().status("Apply multipoint reflection");
         if (!generated)
           sink.push(Frame{s.waveform, s.markers});  // no generator: the held waveform
         else if (!have_last)
-          sink.push(make_frame(databits));
+          sink.push(make_frame(databits, k));
         else
-          sink.push([&make_frame, bits = databits] { return make_frame(bits); });
+          sink.push([&make_frame, bits = databits, k] { return make_frame(bits, k); });
         last_bits.swap(databits);
         have_last = true;
       } else {
@@ -216,7 +232,7 @@ bool Calculate() {
         for (size_t i = os.osFragBgn; i <= os.osFragEnd; ++i) hdr.BitStream[i] = 0;
       } else if (p.incrFragNum == 1) {
         incrementFragNum(hdr, os.osFragBgn, os.osFragEnd);
-      } else if (is_multiple(pk, p.seqCtrlFreq)) {
+      } else if (is_multiple(pk, p.seqCtrlFreq) && !(varying && generated)) {
         // Nothing changes from here on: the remaining packets are copies,
         // so that the file holds exactly numberOfPackets packets.
         sink.repeat(static_cast<size_t>(packets - pk));

@@ -23,6 +23,9 @@ void InitializeParameters() {
   p.ProjectedLength = Dot11g_SizeEst(p);
   p.multiFrame.tmpFileName = packet_file::own_path();
   current = std::move(p);
+  // The impairments belong to the generation set-up: a new set starts with
+  // all of them off.
+  state().impairments = Impairments{};
 }
 
 void InitializeSigGenSettings() { state().sigGenSettings = DefaultSigGenSettings(); }

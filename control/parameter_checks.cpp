@@ -102,6 +102,33 @@ void recompute_derived(Parameters& p) {
   update_lengths(p);
 }
 
+void check_impairments(const Impairments& m, const std::string& name) {
+  check_fields(m, name);
+  const std::vector<double>& pn = m.PhaseNoise;
+  const std::string field = name + ".PhaseNoise";
+  std::string takes;
+  for_each_field(m, [&](const char* n, const auto&, const FieldInfo& info) {
+    if (std::string(n) == "PhaseNoise") takes = std::string("; it takes ") + info.values;
+  });
+  if (pn.empty()) return;
+  if (pn.size() % 2 != 0 || pn.size() < 4)
+    throw FieldError(field + " holds " + std::to_string(pn.size()) +
+                     " values, not (offset, level) pairs, at least two" + takes);
+  for (size_t k = 0; k < pn.size(); k += 2) {
+    const std::string at = field + "(" + std::to_string(k + 1) + ")";
+    if (!(pn[k] > 0))
+      throw FieldError(refusal_text(at, Num2Str(pn[k]), "an offset must be above 0 Hz", FieldInfo{}) + takes);
+    if (k > 0 && !(pn[k] > pn[k - 2]))
+      throw FieldError(refusal_text(at, Num2Str(pn[k]),
+                                    "the offsets must rise: it follows " + Num2Str(pn[k - 2]) + " Hz", FieldInfo{}) +
+                       takes);
+    if (pn[k + 1] > 0)
+      throw FieldError(refusal_text(field + "(" + std::to_string(k + 2) + ")", Num2Str(pn[k + 1]),
+                                    "a level must be at most 0 dBc/Hz", FieldInfo{}) +
+                       takes);
+  }
+}
+
 void check_and_derive(Parameters& p, const std::string& name) {
   check_fields(p, name);
   check_between_fields(p, name);

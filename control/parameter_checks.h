@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "records/impairments.h"
 #include "records/records.h"
 
 namespace tarvio {
@@ -25,5 +26,11 @@ void recompute_derived(Parameters& p);
 // `name`.field), its value and the values it takes; `p` keeps its values
 // then except the derived ones.
 void check_and_derive(Parameters& p, const std::string& name = "parameters");
+
+// Checks every field of the impairments against its rule and the
+// phase-noise profile's form (whole pairs, at least two, offsets above 0 in
+// rising order, levels -200 to 0 dBc/Hz). Throws FieldError naming the field
+// (as `name`.field), its value and the values it takes.
+void check_impairments(const Impairments& m, const std::string& name = "Impairments");
 
 }  // namespace tarvio

@@ -5,6 +5,7 @@
 
 #include "control/parameter_checks.h"
 #include "instrument/siggen_entry.h"
+#include "records/compare_struct.h"
 #include "records/record_value.h"
 #include "records/state.h"
 #include "records/window_hooks.h"
@@ -20,15 +21,23 @@ const char* kLoadTitle = "Error Loading File";
 
 // The loaded records, or nothing when the file's format tag is not ours.
 // Throws when the file cannot be read or a variable does not fit.
-std::optional<std::pair<Parameters, SigGenSettings>> read_parameter_file(const std::string& filename) {
+struct LoadedFile {
+  Parameters parameters;
+  SigGenSettings sigGen;
+  Impairments impairments;  // all off when the file has none
+};
+
+std::optional<LoadedFile> read_parameter_file(const std::string& filename) {
   // The file is read in place: any name or extension is accepted as long as
   // the contents are a MAT container.
   const MatVars vars = mat_read(filename, {kSettingsFileMaxBytes});
   const Value* f = nullptr;
   const Value* sg = nullptr;
+  const Value* imp = nullptr;
   for (const auto& [name, v] : vars) {
     if (name == "fileParameters") f = &v;
     if (name == "sigGenParameters") sg = &v;
+    if (name == kImpairmentsVariable) imp = &v;
   }
   if (!f || !f->is_record()) return std::nullopt;
   const Value* tag = f->record().find("ParameterFileFormat_ID");
@@ -44,16 +53,31 @@ std::optional<std::pair<Parameters, SigGenSettings>> read_parameter_file(const s
   // as it was saved, and the window's redraw, or the host, recomputes them.
   Parameters probe = loaded;
   check_and_derive(probe, "fileParameters");
-  return std::make_pair(std::move(loaded), record_from_value<SigGenSettings>(sgv, "sigGenParameters"));
+  Impairments impairments;
+  if (imp) {
+    impairments = record_from_value<Impairments>(*imp, kImpairmentsVariable);
+    check_impairments(impairments);
+  }
+  return LoadedFile{std::move(loaded), record_from_value<SigGenSettings>(sgv, "sigGenParameters"),
+                    std::move(impairments)};
 }
 
 }  // namespace
 
 bool saveParameters(const std::string& filename, const Parameters& parameters, const SigGenSettings& sigGen) {
+  return saveParameters(filename, parameters, sigGen, state().impairments);
+}
+
+bool saveParameters(const std::string& filename, const Parameters& parameters, const SigGenSettings& sigGen,
+                    const Impairments& impairments) {
   try {
-    mat_write(filename, {{"fileParameters", to_value(parameters)},
-                         {"filename", Value(filename)},
-                         {"sigGenParameters", to_value(sigGen)}});
+    MatVars vars = {{"fileParameters", to_value(parameters)},
+                    {"filename", Value(filename)},
+                    {"sigGenParameters", to_value(sigGen)}};
+    // A set without impairments is written as it always was.
+    const Value imp = to_value(impairments);
+    if (!CompareStruct(imp, to_value(Impairments{}))) vars.push_back({kImpairmentsVariable, imp});
+    mat_write(filename, vars);
     return true;
   } catch (const std::exception& e) {
     report_error("Error Saving " + filename, e.what());
@@ -62,7 +86,7 @@ bool saveParameters(const std::string& filename, const Parameters& parameters, c
 }
 
 bool LoadParameters(const std::string& filename) {
-  std::optional<std::pair<Parameters, SigGenSettings>> loaded;
+  std::optional<LoadedFile> loaded;
   try {
     loaded = read_parameter_file(filename);
   } catch (const std::exception& e) {
@@ -77,12 +101,13 @@ bool LoadParameters(const std::string& filename) {
   // The packet temporary file belongs to the running program: a set saved
   // by another run names that run's file, which may be in use.
   if (!s.parameters.multiFrame.tmpFileName.empty())
-    loaded->first.multiFrame.tmpFileName = s.parameters.multiFrame.tmpFileName;
-  s.parameters = std::move(loaded->first);
+    loaded->parameters.multiFrame.tmpFileName = s.parameters.multiFrame.tmpFileName;
+  s.parameters = std::move(loaded->parameters);
+  s.impairments = std::move(loaded->impairments);
   // The playback settings of a file edited elsewhere go through the entry
   // rules of the settings dialogs, as if entered there.
   const SigGenSettings before = s.sigGenSettings;
-  s.sigGenSettings = std::move(loaded->second);
+  s.sigGenSettings = std::move(loaded->sigGen);
   const std::vector<std::string> notes = apply_entry_rules(s.sigGenSettings, before, false);
   if (!notes.empty()) {
     std::string text = filename + "\nholds signal generator settings outside their ranges:";

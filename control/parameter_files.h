@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "records/impairments.h"
 #include "records/records.h"
 
 namespace tarvio {
@@ -16,13 +17,22 @@ namespace tarvio {
 // Writes the three variables of a parameter file under `filename`, replacing
 // any file of that name. A failure is shown as "Error Saving " + filename
 // with the error's text; returns false then.
+// When the impairments differ from their defaults (all off) they are the
+// fourth variable, "Impairments"; the three-record form saves the
+// program-wide `Impairments`.
 bool saveParameters(const std::string& filename, const Parameters& parameters, const SigGenSettings& sigGen);
+bool saveParameters(const std::string& filename, const Parameters& parameters, const SigGenSettings& sigGen,
+                    const Impairments& impairments);
+
+// The parameter file's variable that holds the impairments.
+inline constexpr char kImpairmentsVariable[] = "Impairments";
 
 // Loads a parameter file into the program-wide `parameters` and
 // `SigGenSettings`. The file is accepted only when its
 // fileParameters.ParameterFileFormat_ID equals the running parameter set's;
 // a SigGenSettings saved without ModAttenAuto gets ModAttenAuto = 0. The
-// loaded parameters are checked against what the generators can make
+// loaded parameters are checked against what the generators can make, and the
+// file's "Impairments" (all off when it has none) against their fields' rules
 // (control/parameter_checks.h); they are restored as saved, derived fields
 // included, which the window's redraw or the host recomputes. Every
 // variable is checked before anything is replaced: a refused or unreadable

@@ -2,8 +2,10 @@
 #include "files/sigmf_output.h"
 
 #include <bit>
+#include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <type_traits>
 #include <vector>
 
 #include "runtime/output_file.h"
@@ -19,9 +21,34 @@ void put_f32le(uint8_t* p, float x) {
 
 constexpr uint8_t kBurstMarkerBit = 1u << 1;  // marker row 2
 
+nlohmann::ordered_json number(double x) {
+  if (std::isinf(x)) return x > 0 ? "Inf" : "-Inf";
+  return x;
+}
+
+// A record's fields by name, in field-list order.
+template <class R>
+nlohmann::ordered_json fields_json(const R& r) {
+  nlohmann::ordered_json out = nlohmann::ordered_json::object();
+  for_each_field(r, [&](const char* name, const auto& member) {
+    using M = std::decay_t<decltype(member)>;
+    if constexpr (std::is_same_v<M, double>) {
+      out[name] = number(member);
+    } else if constexpr (std::is_same_v<M, std::vector<double>>) {
+      nlohmann::ordered_json row = nlohmann::ordered_json::array();
+      for (double x : member) row.push_back(number(x));
+      out[name] = row;
+    } else {
+      out[name] = fields_json(member);
+    }
+  });
+  return out;
+}
+
 }  // namespace
 
-void write_sigmf(const PacketSource& src, const std::string& base, double sample_rate, double frequency) {
+void write_sigmf(const PacketSource& src, const std::string& base, double sample_rate, double frequency,
+                 const Impairments& impairments) {
   nlohmann::ordered_json annotations = nlohmann::ordered_json::array();
   OutputFile data(base + ".sigmf-data");
   std::vector<uint8_t> bytes;
@@ -65,6 +92,11 @@ void write_sigmf(const PacketSource& src, const std::string& base, double sample
         {"core:recorder", "Tarvio"}}},
       {"captures", nlohmann::ordered_json::array({{{"core:sample_start", 0}, {"core:frequency", frequency}}})},
       {"annotations", annotations}};
+  if (any_impairment(impairments)) {
+    meta["global"]["core:extensions"] =
+        nlohmann::ordered_json::array({{{"name", "tarvio"}, {"version", "1.0.0"}, {"optional", true}}});
+    meta["global"]["tarvio:impairments"] = fields_json(impairments);
+  }
   OutputFile meta_file(base + ".sigmf-meta");
   meta_file.write(meta.dump(2) + "\n");
   // Both files are complete before either replaces an older one.

@@ -52,7 +52,7 @@ void WriteSaveWave(const std::string& path) {
 }
 
 void WriteSigmf(const std::string& base) {
-  write_sigmf(current_packets(), base, sample_rate(), state().sigGenSettings.Frequency);
+  write_sigmf(current_packets(), base, sample_rate(), state().sigGenSettings.Frequency, state().impairments);
 }
 
 }  // namespace tarvio

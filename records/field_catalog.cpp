@@ -29,6 +29,7 @@ bool is_choice(double x, double c) { return std::fabs(x - c) <= 1e-6 * std::max(
 std::optional<std::string> rule_violation(const FieldRule& rule, double x) {
   if (!rule.numeric) return std::nullopt;
   if (std::isnan(x)) return "it is not a number";
+  if (rule.has_off && x == rule.off) return std::nullopt;
   if (rule.n_choices > 0) {
     for (size_t i = 0; i < rule.n_choices; ++i)
       if (is_choice(x, rule.choices[i])) return std::nullopt;

@@ -29,6 +29,8 @@ struct FieldRule {
   size_t count = 0;             // rows: the exact number of elements; 0 any
   const char* texts = nullptr;  // texts: the allowed texts separated by '|'
   bool texts_any_case = false;  // texts compare without regard to case
+  bool has_off = false;         // the value `off` (an infinity: "Inf = off") is accepted besides the range
+  double off = 0;
 };
 
 // A finite number in [lo, hi].
@@ -73,6 +75,12 @@ constexpr FieldRule texts(const char* list, bool any_case = false) {
   FieldRule r;
   r.texts = list;
   r.texts_any_case = any_case;
+  return r;
+}
+// The rule, or the one value `off` that switches the field off (Inf or -Inf).
+constexpr FieldRule or_off(FieldRule r, double off) {
+  r.has_off = true;
+  r.off = off;
   return r;
 }
 // The same rule for each of exactly n elements of a row.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "records/impairments.h"
 #include "records/records.h"
 #include "runtime/types.h"
 
@@ -26,6 +27,7 @@ struct CalculatedPackets {
 struct State {
   Parameters parameters;
   SigGenSettings sigGenSettings;  // `SigGenSettings`
+  Impairments impairments;        // `Impairments`, all off by default
   Configuration configuration;
   Configuration configurationSA;  // spectrum analyser connection, same layout
   AppInfo appInfo;

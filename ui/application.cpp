@@ -18,6 +18,7 @@
 #include "ui/clock_switch_dialog.h"
 #include "ui/fading_dialog.h"
 #include "ui/frame.h"
+#include "ui/impairments_dialog.h"
 #include "ui/io_dialog.h"
 #include "ui/mac_header_dialog.h"
 #include "ui/main_window.h"
@@ -80,6 +81,7 @@ Application::Application(Host host, std::shared_ptr<Reporter> reporter) : host_(
   clock_ = std::make_unique<ClockSwitchDialog>();
   advanced_ = std::make_unique<AdvancedSettingsDialog>();
   io_ = std::make_unique<IoDialog>();
+  impairments_ = std::make_unique<ImpairmentsDialog>();
   about_ = std::make_unique<AboutWindow>();
   for (Window* w : windows())
     if (w != main_.get()) w->set_parent(main_->tag());
@@ -101,8 +103,8 @@ Application::~Application() {
 }
 
 std::vector<Window*> Application::windows() {
-  return {main_.get(),  mac_.get(),      carriers_.get(), fading_.get(),
-          clock_.get(), advanced_.get(), io_.get(),       about_.get()};
+  return {main_.get(),     mac_.get(), carriers_.get(),    fading_.get(), clock_.get(),
+          advanced_.get(), io_.get(),  impairments_.get(), about_.get()};
 }
 
 Window* Application::find_window(const std::string& tag) {
@@ -120,6 +122,7 @@ void Application::initialize_figures() {
   clock_->InitializeFigure();
   advanced_->InitializeFigure();
   io_->InitializeFigure();
+  impairments_->InitializeFigure();
 }
 
 void Application::start_window() {

@@ -28,6 +28,7 @@ class FadingDialog;
 class ClockSwitchDialog;
 class AdvancedSettingsDialog;
 class IoDialog;
+class ImpairmentsDialog;
 class AboutWindow;
 
 class Application {
@@ -67,6 +68,7 @@ class Application {
   ClockSwitchDialog& clock_switch() { return *clock_; }
   AdvancedSettingsDialog& advanced() { return *advanced_; }
   IoDialog& io() { return *io_; }
+  ImpairmentsDialog& impairments() { return *impairments_; }
   AboutWindow& about() { return *about_; }
 
   // Every window of the set, main window first; find by tag (null if none).
@@ -120,6 +122,7 @@ class Application {
   std::unique_ptr<ClockSwitchDialog> clock_;
   std::unique_ptr<AdvancedSettingsDialog> advanced_;
   std::unique_ptr<IoDialog> io_;
+  std::unique_ptr<ImpairmentsDialog> impairments_;
   std::unique_ptr<AboutWindow> about_;
   bool closed_ = false;
 };

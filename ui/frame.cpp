@@ -22,6 +22,7 @@
 #include "runtime/report.h"
 #include "ui/about.h"
 #include "ui/application.h"
+#include "ui/impairments_dialog.h"
 #include "ui/io_dialog.h"
 #include "ui/main_window.h"
 #include "ui/menu_bar.h"
@@ -81,6 +82,7 @@ Frame::Frame(Application& app, MainWindow& main) : app_(app), main_(main) {
   c.add("menuPlotCCDF_Callback", [this] { plot("KV_PlotCCDF", {}); });
   c.add("menuConfigSigGenIO_Callback", [this] { sig_gen_io(false); });
   c.add("menuConfigSpecAnIO_Callback", [this] { sig_gen_io(true); });
+  c.add("menuConfigImpairments_Callback", [this] { impairments_setup(); });
   c.add("menuConfigBBG1Opt1_Callback", [this] { memory_option(0); });
   c.add("menuConfigBBG1Opt2_Callback", [this] { memory_option(1); });
   c.add("menuConfigBBG1Opt602_Callback", [this] { memory_option(2); });
@@ -300,6 +302,20 @@ void Frame::sig_gen_io(bool spectrum_analyzer) {
            if (answer == "OK") (spectrum_analyzer ? s2.configurationSA : s2.configuration) = c;
            d.set_name(IoDialog::kSigGenName);
          });
+}
+
+void Frame::impairments_setup() {
+  const Parameters& p = st().parameters;
+  const double rate = (p.format == 1 ? 20e6 : 11e6) * p.OverSampling;
+  app_.impairments().open(st().impairments, rate, [this](const std::string& answer, const Impairments& m) {
+    State& s = state();
+    if (answer != "OK" || CompareStruct(to_value(m), to_value(s.impairments))) return;
+    s.impairments = m;
+    // The impairments are not part of the parameter set the stale-waveform
+    // guard compares: a waveform calculated before this change is stale.
+    s.appInfo.LastCaluclatedParameterSet.reset();
+    main_.redrawImpairmentsStatus();
+  });
 }
 
 void Frame::memory_option(int item) {

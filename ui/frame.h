@@ -56,6 +56,7 @@ class Frame {
   void export_data();
   void sig_gen_io(bool spectrum_analyzer);
   void memory_option(int item);
+  void impairments_setup();
   void save_wave();
   void special_save(const std::string& filename);
   void help();

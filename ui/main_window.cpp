@@ -23,6 +23,7 @@
 #include "ui/entry_text.h"
 #include "ui/fading_dialog.h"
 #include "ui/frame.h"
+#include "ui/impairments_dialog.h"
 #include "ui/mac_header_dialog.h"
 #include "ui/main_window_table.h"
 #include "ui/siggen_panel.h"
@@ -259,6 +260,12 @@ void MainWindow::redraw() {
   redrawPaylodSetup();
   app_.frame().redrawAppTitle();
   app_.siggen().redrawSigGenSettings();
+  redrawImpairmentsStatus();
+}
+
+void MainWindow::redrawImpairmentsStatus() {
+  set_text("txtImpairments", impairments_status(state().impairments));
+  set_tooltip("txtImpairments", "The impairments in force (Configuration, Impairments...).");
 }
 
 void MainWindow::redrawFormatParameters() {

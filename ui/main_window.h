@@ -36,6 +36,8 @@ class MainWindow : public Window {
   void redrawGenerationParameters();
   void redrawPaylodSetup();
   void redrawProjectedLength();
+  // The status note of the impairments in force (txtImpairments).
+  void redrawImpairmentsStatus();
   void DotA_redrawGenerationParameters();
   void DotB_redrawGenerationParameters();
   void Redraw_dot11aDataRate();

@@ -111,6 +111,7 @@ std::vector<ControlSpec> main_window_table() {
       {"txtEvent2", K::Label, "", "frame", {}},
 
       {"txtStatusBar", K::Label, "", "status", {}},
+      {"txtImpairments", K::Label, "", "status", {}},
   };
 }
 

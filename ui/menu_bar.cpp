@@ -32,6 +32,7 @@ std::vector<MenuItem> KV_AddMenu(const std::string& platform) {
   std::vector<MenuItem> config = {
       item("&Sig Gen I/O", "menuConfigSigGenIO"),
       item("Spec &An I/O", "menuConfigSpecAnIO", false),
+      item("&Impairments...", "menuConfigImpairments"),
   };
   if (platform == "c") {
     MenuItem bbg = menu("&Baseband Generator", "menuConfigBBG1",

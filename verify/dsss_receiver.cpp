@@ -8,8 +8,12 @@
 #include <cmath>
 #include <numbers>
 
+#include "verify/cfo_estimate.h"
 #include "verify/chip_sampler.h"
+#include "verify/clock_estimate.h"
+#include "verify/iq_estimate.h"
 #include "verify/psdu_check.h"
+#include "verify/snr_estimate.h"
 
 namespace tarvio::verify {
 
@@ -155,6 +159,23 @@ double rate_of_signal(unsigned s) {
   }
 }
 
+// Decision-directed second-order phase tracking of symbols on the 4- or
+// 8-point grid turned by `ref`'s phase: y is turned in place by the phase the
+// loop follows (what is left of a carrier offset after its estimate).
+void track_phase(CVec& y, cplx ref, int points) {
+  if (y.empty() || std::abs(ref) == 0) return;
+  const cplx unit = std::conj(ref / std::abs(ref));
+  constexpr double kAlpha = 0.05, kBeta = kAlpha * kAlpha / 4;
+  double phase = 0, freq = 0;
+  for (cplx& v : y) {
+    v *= std::polar(1.0, -phase);
+    const cplx rel = v * unit;
+    const double e = std::abs(rel) > 0 ? std::arg(rel * std::conj(grid_point(rel, points))) : 0;
+    freq += kBeta * e;
+    phase += freq + kAlpha * e;
+  }
+}
+
 }  // namespace
 
 DsssReceiver::DsssReceiver(double samples_per_chip) : os_(samples_per_chip) {
@@ -162,14 +183,50 @@ DsssReceiver::DsssReceiver(double samples_per_chip) : os_(samples_per_chip) {
 }
 
 DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
+  DsssPacket r = decode(x, n, from, os_);
+  // A burst whose chips drift by more than a twentieth of a chip is decoded
+  // again on the clock measured, the clock measured again on that one; a
+  // long burst with a large error (its late chips decided wrongly at
+  // first) takes two or three rounds.
+  double scale = 1;  // the clock decoded with over the nominal one
+  for (int round = 0; round < 3; ++round) {
+    const double e = r.impairments.clockPpm * 1e-6;  // against the clock decoded with
+    if (!r.found || !std::isfinite(e)) break;
+    const double chips = static_cast<double>(r.end - r.start) * scale / os_;
+    if (std::abs(e) * chips < 0.05) break;
+    const double next = scale * (1 + e);
+    DsssPacket again = decode(x, n, from, os_ / next);
+    if (!again.found || (r.fcsOk && !again.fcsOk)) break;
+    r = std::move(again);
+    scale = next;
+  }
+  if (std::isfinite(r.impairments.clockPpm))
+    r.impairments.clockPpm = (scale * (1 + r.impairments.clockPpm * 1e-6) - 1) * 1e6;
+  return r;
+}
+
+DsssPacket DsssReceiver::decode(const cplx* x, size_t n, size_t from, double spc) {
   DsssPacket r;
   const ChipSampler S(x, n);
-  const double os = os_;
+  const double os = spc;
+  const double fs = 11e6 * os_;  // the sample rate
   const double symLen = 11 * os;
+  // The chip at time t (samples), with the carrier offset w (radians per
+  // sample) taken off once it is known.
+  double w = 0;
+  auto chip = [&](double t) { return w == 0 ? S.at(t) : S.at(t) * std::polar(1.0, -w * t); };
   auto despread = [&](double t, double spacing) {
     cplx acc = 0;
-    for (size_t k = 0; k < 11; ++k) acc += S.at(t + spacing * static_cast<double>(k)) * kBarker[k];
+    for (size_t k = 0; k < 11; ++k) acc += chip(t + spacing * static_cast<double>(k)) * kBarker[k];
     return acc / 11.0;
+  };
+  chips_.clear();
+  grid_.clear();
+  times_.clear();
+  auto keep = [&](cplx v, int points, double t) {
+    chips_.push_back(v);
+    grid_.push_back(points);
+    times_.push_back(t);
   };
   if (static_cast<double>(from) + 40 * symLen > static_cast<double>(n)) {
     r.error = "too short for a DSSS preamble";
@@ -243,6 +300,29 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
   r.syncBits = raw.size() - 16;
   const size_t sfdEnd = k;  // symbol index of the last SFD bit
 
+  // Carrier offset from the SYNC and SFD symbols, their DBPSK bits now
+  // known: the symbols are turned back by it from here on. The SNR of the
+  // chips from the SYNC symbols (despreading gains 11 times).
+  std::vector<cplx> sent(syms.size());
+  sent[0] = 1;
+  for (size_t i = 1; i < syms.size(); ++i) sent[i] = raw[i - 1] ? -sent[i - 1] : sent[i - 1];
+  const double cfo = EstimateCfoDecided(syms.data(), sent.data(), syms.size(), symLen / fs);
+  r.impairments.cfoHz = cfo;
+  // Below 1 Hz (a tenth of a turn over the longest burst) the burst is
+  // read as it is, as a clean one always was.
+  if (std::abs(cfo) > 1) {
+    w = 2 * std::numbers::pi * cfo / fs;
+    for (size_t i = 0; i < syms.size(); ++i) syms[i] *= std::polar(1.0, -w * (t0 + symLen * static_cast<double>(i)));
+  }
+  // (From the fifth symbol on: the first ones may be on the power-on ramp.)
+  const size_t syncSyms = sfdEnd >= 15 ? sfdEnd - 15 : 0, skip = std::min<size_t>(4, syncSyms / 2);
+  r.impairments.snrDb =
+      EstimateSnrDecided(syms.data() + skip, sent.data() + skip, syncSyms - skip) - 10 * std::log10(11.0);
+  // The axis of the preamble's DBPSK symbols (up to a half turn), for the
+  // IQ imbalance.
+  cplx square = 0;
+  for (size_t i = 0; i <= sfdEnd; ++i) square += syms[i] * syms[i];
+
   // Header: 48 DBPSK symbols, or 24 DQPSK symbols after a short preamble.
   const size_t hdrSyms = r.longPreamble ? 48 : 24;
   if (t0 + symLen * static_cast<double>(sfdEnd + hdrSyms + 1) > static_cast<double>(n)) {
@@ -253,8 +333,6 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
   cplx prev = syms[sfdEnd];
   double amp = 0;
   cplx fourth = 0;
-  chips_.clear();
-  grid_.clear();
   for (size_t i = sfdEnd - 15; i <= sfdEnd; ++i) fourth += std::pow(syms[i] / std::abs(syms[i]), 4);
   for (size_t i = 1; i <= hdrSyms; ++i) {
     const cplx s = sym_at(sfdEnd + i);
@@ -317,10 +395,7 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
   // EVM reference grid: the header symbols' phases are odd multiples of 45 degrees.
   for (size_t i = 1; i <= hdrSyms; ++i) {
     const double t = t0 + symLen * static_cast<double>(sfdEnd + i);
-    for (size_t c = 0; c < 11; ++c) {
-      chips_.push_back(S.at(t + os * static_cast<double>(c)));
-      grid_.push_back(4);
-    }
+    for (size_t c = 0; c < 11; ++c) keep(chip(t + os * static_cast<double>(c)), 4, t + os * static_cast<double>(c));
   }
 
   auto descramble = [&](const Bits& in, Bits& out) {
@@ -345,10 +420,7 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
       else
         quarter_bits(quarter(s * std::conj(p)), payRaw);
       p = s;
-      for (size_t c = 0; c < 11; ++c) {
-        chips_.push_back(S.at(t + os * static_cast<double>(c)));
-        grid_.push_back(4);
-      }
+      for (size_t c = 0; c < 11; ++c) keep(chip(t + os * static_cast<double>(c)), 4, t + os * static_cast<double>(c));
     }
     tEnd = tPay0 + symLen * static_cast<double>(nsym);
   } else if (!r.pbcc) {
@@ -364,9 +436,8 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
     for (size_t m = 0; m < nsym; ++m) {
       const double t = tPay0 + 8 * os * static_cast<double>(m);
       for (size_t j = 0; j < 8; ++j) {
-        c[j] = S.at(t + os * static_cast<double>(j));
-        chips_.push_back(c[j]);
-        grid_.push_back(4);
+        c[j] = chip(t + os * static_cast<double>(j));
+        keep(c[j], 4, t + os * static_cast<double>(j));
       }
       unsigned bestW = 0;
       cplx bestC = 0;
@@ -386,7 +457,7 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
       cplx acc = 0;
       double mag = 0;
       for (size_t c = 0; c < 11; ++c) {
-        const cplx v = S.at(tPay0 + os * static_cast<double>(c));
+        const cplx v = chip(tPay0 + os * static_cast<double>(c));
         acc += v * kBarker[c];
         mag += std::abs(v);
       }
@@ -424,19 +495,17 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
         if (spread) {
           cplx sum = 0;
           for (size_t c = 0; c < 11; ++c) {
-            const cplx v = S.at(chip_time(static_cast<double>(11 * b + c)));
+            const cplx v = chip(chip_time(static_cast<double>(11 * b + c)));
             sum += v * kBarker[c];
-            chips_.push_back(v);
-            grid_.push_back(4);
+            keep(v, 4, chip_time(static_cast<double>(11 * b + c)));
           }
           const cplx sv = sum / 11.0;
           bit = std::real(sv * std::conj(p)) < 0 ? 1 : 0;
           p = sv;
         } else {
-          const cplx sv = S.at(chip_time(static_cast<double>(b)));
+          const cplx sv = chip(chip_time(static_cast<double>(b)));
           bit = std::real(sv * std::conj(ref)) < 0 ? 1 : 0;
-          chips_.push_back(sv);
-          grid_.push_back(4);
+          keep(sv, 4, chip_time(static_cast<double>(b)));
         }
         r.clockSwitchBits = (r.clockSwitchBits << 1) | bit;
       }
@@ -456,7 +525,29 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
     for (size_t m = 0; m < most; ++m) {
       const double t = tPay + spacing * static_cast<double>(m);
       if (t > static_cast<double>(n) - 1) break;
-      y.push_back(S.at(t));
+      y.push_back(chip(t));
+    }
+    // Coherent decoding needs the phase steady over the payload: what is
+    // left of a carrier offset is tracked first.
+    // (The EVM and the clock are measured on the symbols as received.)
+    CVec received;
+    if (w != 0) {
+      received = y;
+      track_phase(y, std::polar(1.0, std::arg(fourth) / 4), r.rateMbps > 11 ? 8 : 4);
+    }
+    // Our transmitter's 8PSK points follow the reference in a way a carrier
+    // phase does not leave alone (see the divided reference below), and it
+    // sends the reference at an odd multiple of 45 degrees: a burst turned
+    // by a carrier phase is turned back until it is there again.
+    if (r.rateMbps > 11) {
+      const double q = std::numbers::pi / 2, a = std::arg(ref) - q / 2;
+      const double psi = a - q * std::round(a / q);
+      if (std::abs(psi) > 1e-6) {
+        if (received.empty()) received = y;
+        const cplx back = std::polar(1.0, -psi);
+        for (cplx& v : y) v *= back;
+        ref *= back;
+      }
     }
     Bits psdu;
     const PbccDecoded d = pbcc_.decode(y, ref, amp, r.rateMbps, r.octets, [&](const Bits& bits) {
@@ -470,10 +561,8 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
     r.pbccConvention = d.convention;
     payRaw = d.raw;
     const size_t used = PbccDecoder::symbols_needed(r.rateMbps, r.octets, d.convention.uncoded);
-    for (size_t m = 0; m < used && m < y.size(); ++m) {
-      chips_.push_back(y[m]);
-      grid_.push_back(r.rateMbps > 11 ? 8 : 4);
-    }
+    for (size_t m = 0; m < used && m < y.size(); ++m)
+      keep(received.empty() ? y[m] : received[m], r.rateMbps > 11 ? 8 : 4, tPay + spacing * static_cast<double>(m));
     tEnd = tPay + spacing * static_cast<double>(used);
     if (d.ok) {
       if (d.convention.uncoded)
@@ -497,6 +586,8 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
 
   // Chip EVM against the nearest point of the 4- or 8-point grid of the
   // burst's phase (found from the SFD symbols), peak over 1000-chip blocks.
+  // With a carrier offset taken off, what is left of it is tracked chip by
+  // chip on the decisions (a clean burst keeps its one phase).
   const double theta = std::arg(fourth) / 4;
   double meanMag = 0;
   for (const cplx& c : chips_) meanMag += std::sqrt(std::norm(c));
@@ -504,11 +595,27 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
   EvmSum all, block;
   double peak = 0;
   const cplx rot = std::polar(1.0, -theta);
+  // The IQ imbalance is fitted in the frame of the preamble's DBPSK axis
+  // (our transmitter, as the standard's examples, puts it at 45 degrees).
+  const cplx toAxis = std::polar(1.0, theta - (std::arg(square) / 2 - std::numbers::pi / 4));
+  WidelyLinearFit iq;
+  const bool track = w != 0;
+  constexpr double kAlpha = 0.03, kBeta = kAlpha * kAlpha / 4;
+  double phase = 0, freq = 0;
+  ideal_.resize(chips_.size());
   for (size_t i = 0; i < chips_.size(); ++i) {
-    const cplx v = chips_[i] * rot / meanMag;
+    const cplx turn = track ? rot * std::polar(1.0, -phase) : rot;
+    const cplx v = chips_[i] * turn / meanMag;
     const cplx ideal = grid_point(v, grid_[i]);
     all.add(v, ideal);
     block.add(v, ideal);
+    iq.add(v * toAxis, ideal * toAxis, std::conj(ideal * toAxis));
+    ideal_[i] = ideal * meanMag / turn;
+    if (track) {
+      const double e = std::arg(v * std::conj(ideal));
+      freq += kBeta * e;
+      phase += freq + kAlpha * e;
+    }
     if (block.count == 1000 || i + 1 == chips_.size()) {
       if (block.count == 1000 || chips_.size() < 1000) peak = std::max(peak, block.ratio());
       block = EvmSum{};
@@ -517,18 +624,57 @@ DsssPacket DsssReceiver::receive(const cplx* x, size_t n, size_t from) {
   r.evmPercent = 100 * all.ratio();
   r.evmDb = all.db();
   r.evmPeakPercent = 100 * peak;
+  {
+    cplx A, B;
+    if (iq.solve(A, B)) {
+      const IqImbalance m = EstimateIqImbalance(B / A);
+      r.impairments.iqGainDb = m.gainDb;
+      r.impairments.iqPhaseDeg = m.phaseDeg;
+    }
+  }
+
+  // Symbol clock: the timing of blocks of 500 chips against the points
+  // decided, from the correlation with them 0.3 chip early, on time and
+  // late (the peak of a parabola through the three), as a straight line
+  // along the burst.
+  // The fit takes the blocks up to where the drift passes a third of a chip
+  // (decisions beyond may be wrong before the burst is decoded again).
+  {
+    const double h = 0.3 * os;
+    std::vector<double> bt, btau;
+    for (size_t first = 0; first + 100 <= chips_.size(); first += 500) {
+      const size_t last = std::min(chips_.size(), first + 500);
+      double early = 0, on = 0, late = 0, tsum = 0;
+      for (size_t i = first; i < last; ++i) {
+        const cplx ref = std::conj(ideal_[i]);
+        early += std::real(chip(times_[i] - h) * ref);
+        on += std::real(chips_[i] * ref);
+        late += std::real(chip(times_[i] + h) * ref);
+        tsum += times_[i];
+      }
+      const double curve = 2 * on - early - late;
+      if (!(curve > 0)) break;
+      const double delta = h * (late - early) / (2 * curve);
+      if (!btau.empty() && std::abs(delta / fs - btau.front()) * fs > os / 3) break;
+      bt.push_back(tsum / static_cast<double>(last - first) / fs);
+      btau.push_back(delta / fs);
+    }
+    if (bt.size() >= 2) r.impairments.clockPpm = EstimateClockError(bt.data(), btau.data(), nullptr, bt.size());
+  }
 
   cplx mean = 0;
   double power = 0;
   for (size_t i = r.start; i < r.end; ++i) {
-    mean += x[i];
-    power += std::norm(x[i]);
+    const cplx v = w == 0 ? x[i] : x[i] * std::polar(1.0, -w * static_cast<double>(i));
+    mean += v;
+    power += std::norm(v);
   }
   const double len = static_cast<double>(std::max<size_t>(1, r.end - r.start));
   r.carrierLeakageDb = std::max(-99.0, 10 * std::log10(std::max(std::norm(mean / len) / (power / len), 1e-300)));
+  r.impairments.dcDbc = r.carrierLeakageDb;
   const size_t margin = static_cast<size_t>(8 * symLen);
   const size_t a = std::max(from, r.start > margin ? r.start - margin : 0), b = std::min(n, r.end + margin);
-  r.ramps = measure_ramps(x + a, b - a, 11e6 * os);
+  r.ramps = measure_ramps(x + a, b - a, fs);
   return r;
 }
 

@@ -5,7 +5,10 @@
 // its CRC-16, then the payload by Barker despreading (1, 2 Mbit/s), CCK
 // codeword correlation (5.5, 11 Mbit/s) or PBCC decoding (5.5, 11, 22, 33
 // Mbit/s, with the 33 Mbit/s clock switch), the PSDU and its FCS. Any
-// oversampling is brought to the chip rate by interpolation.
+// oversampling is brought to the chip rate by interpolation. A carrier
+// offset is measured on the SYNC field and taken off, the phase tracked
+// over the burst; a symbol-clock error is measured from the chips' timing
+// along the burst, and a burst that drifts is decoded again on that clock.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +16,7 @@
 #include <vector>
 
 #include "runtime/types.h"
+#include "verify/burst_impairments.h"
 #include "verify/measurements.h"
 #include "verify/pbcc_decoder.h"
 
@@ -44,6 +48,7 @@ struct DsssPacket {
   double evmPeakPercent = 0;         // largest RMS over a block of 1000 chips
   double carrierLeakageDb = 0;       // power of the burst's mean relative to its power
   RampTimes ramps;
+  BurstImpairments impairments;       // carrier and clock offsets, IQ imbalance, DC, SNR (of the chips)
   std::vector<std::string> warnings;  // what an IEEE 802.11 receiver could not decode
   std::string error;
 };
@@ -60,10 +65,14 @@ class DsssReceiver {
   DsssPacket receive(const cplx* x, size_t n, size_t from);
 
  private:
+  // One decoding at `spc` samples per chip (os_ for the nominal clock).
+  DsssPacket decode(const cplx* x, size_t n, size_t from, double spc);
   double os_;
   PbccDecoder pbcc_;
-  std::vector<cplx> chips_;  // every chip or symbol used, for the EVM
-  std::vector<int> grid_;    // constellation order of each: 4 or 8
+  std::vector<cplx> chips_;    // every chip or symbol used, for the EVM
+  std::vector<int> grid_;      // constellation order of each: 4 or 8
+  std::vector<double> times_;  // the time of each, in samples
+  std::vector<cplx> ideal_;    // the point each was decided to be, as received (turned back)
 };
 
 }  // namespace tarvio::verify

@@ -8,12 +8,12 @@
 #include <cmath>
 #include <numbers>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "verify/cfo_estimate.h"
+#include "verify/clock_estimate.h"
+#include "verify/iq_estimate.h"
 #include "verify/measurements.h"
 #include "verify/psdu_check.h"
+#include "verify/snr_estimate.h"
 
 namespace tarvio::verify {
 
@@ -126,34 +126,25 @@ inline void axis_soft(double v, int bits, float w, float* out) {
   if (bits == 3) out[2] = static_cast<float>((2 - std::abs(std::abs(v) - 4)) * w);
 }
 
-// Nearest point of the square grid of odd levels up to `top` on each axis:
-// per axis 2 floor(v / 2) + 1 of v clamped to [-top, top] (NaN gives
-// -top). Written without branches, both axes at once where SSE2 is there:
-// the received values fall on either side of the decision levels at
-// random, which defeats branch prediction.
-inline cplx grid_point(cplx v, double top) {
-#if defined(__SSE2__)
-  const __m128d t = _mm_set1_pd(top), one = _mm_set1_pd(1.0);
-  // min(t, v) is "t < v ? t : v" and max(c, -t) "c > -t ? c : -t", as
-  // std::min(v, t) and std::max(-t, c) are, NaN included.
-  // (Built from the two parts rather than loaded: the parts are usually in
-  // registers, and a wide load of two narrow stores stalls.)
-  const __m128d c = _mm_max_pd(_mm_min_pd(t, _mm_set_pd(v.imag(), v.real())), _mm_sub_pd(_mm_setzero_pd(), t));
-  const __m128d h = _mm_mul_pd(c, _mm_set1_pd(0.5));
-  const __m128d whole = _mm_cvtepi32_pd(_mm_cvttpd_epi32(h));  // towards zero
-  const __m128d floor = _mm_sub_pd(whole, _mm_and_pd(_mm_cmpgt_pd(whole, h), one));
-  const __m128d p = _mm_add_pd(_mm_add_pd(floor, floor), one);
-  return {_mm_cvtsd_f64(p), _mm_cvtsd_f64(_mm_unpackhi_pd(p, p))};
-#else
-  auto axis = [top](double a) {
-    const double c = std::max(-top, std::min(a, top));
-    const double h = c / 2;
-    const int whole = static_cast<int>(h);
-    const int below = static_cast<double>(whole) > h;
-    return 2.0 * (whole - below) + 1;
-  };
-  return {axis(v.real()), axis(v.imag())};
-#endif
+// The coded bits of `steps` data bits, convolutionally encoded
+// (generators 133 and 171 octal, the Viterbi decoder's) and punctured to
+// code rate 1/2, 2/3 or 3/4 (`den` 2, 3, 4): the first `count` of them.
+void encode_punctured(const uint8_t* bits, size_t steps, int den, size_t count, uint8_t* out) {
+  static constexpr size_t kPlace[3][4] = {{0, 1}, {0, 1, 2}, {0, 1, 2, 5}};
+  const size_t period = den == 2 ? 1 : den == 3 ? 2 : 3, got = period + 1;
+  const size_t* place = kPlace[period - 1];
+  std::fill(out, out + count, uint8_t(0));
+  unsigned reg = 0;
+  uint8_t full[6];
+  for (size_t g = 0; g * period < steps && got * g < count; ++g) {
+    for (size_t j = 0; j < period; ++j) {
+      const size_t t = g * period + j;
+      reg = ((reg << 1) | (t < steps ? bits[t] & 1u : 0u)) & 0x7Fu;
+      full[2 * j] = static_cast<uint8_t>(__builtin_parity(reg & 0x6Du));
+      full[2 * j + 1] = static_cast<uint8_t>(__builtin_parity(reg & 0x4Fu));
+    }
+    for (size_t j = 0; j < got && got * g + j < count; ++j) out[got * g + j] = full[place[j]];
+  }
 }
 
 }  // namespace
@@ -192,15 +183,43 @@ OfdmReceiver::OfdmReceiver(int oversampling)
           std::polar(1.0, -2 * kPi * static_cast<double>(r) * c / static_cast<double>(N_));
 }
 
+// Coarse carrier offset in radians per sample from the short training
+// field: the lag-0.8 us correlation over 3.2 us where it is largest in
+// [from, searchEnd) (or the next 20 us), which is on the field's plateau.
+double OfdmReceiver::coarse_cfo(const cplx* x, size_t n, size_t from, size_t searchEnd) const {
+  const size_t os = static_cast<size_t>(os_), lag = 16 * os, L = 64 * os;
+  if (n < from + L + lag + 1) return 0;
+  const size_t last = std::min({searchEnd, n - L - lag, from + 400 * os});
+  cplx P = 0;
+  for (size_t k = 0; k < L; ++k) P += std::conj(x[from + k]) * x[from + k + lag];
+  cplx best = P;
+  for (size_t d = from + 1; d <= last; ++d) {
+    P += std::conj(x[d + L - 1]) * x[d + L - 1 + lag] - std::conj(x[d - 1]) * x[d - 1 + lag];
+    if (std::norm(P) > std::norm(best)) best = P;
+  }
+  return best == cplx(0) ? 0 : std::arg(best) / static_cast<double>(lag);
+}
+
 bool OfdmReceiver::find_ltf(const cplx* x, size_t n, size_t from, size_t searchEnd, size_t& ltf) {
   const size_t os = static_cast<size_t>(os_);
   if (n < from + 2 * N_) return false;
+  // An offset below a millionth of a turn per symbol is no offset: clean
+  // waveforms are searched as they always were.
+  const double coarse = coarse_cfo(x, n, from, searchEnd);
+  coarseStep_ = std::abs(coarse) * static_cast<double>(N_) > 1e-6 ? coarse : 0;
+  if (coarseStep_ != 0) {
+    ltsRef_.resize(N_);
+    for (size_t k = 0; k < N_; ++k) ltsRef_[k] = lts_[k] * std::polar(1.0, coarseStep_ * static_cast<double>(k));
+  }
   const size_t last = std::min(searchEnd, n - 2 * N_);
   // Coarse correlation on every os-th sample of the reference.
+  // Against the reference turned by the coarse offset, so that a large
+  // offset does not smear the correlation over the symbol.
+  const cplx* ref = coarseStep_ != 0 ? ltsRef_.data() : lts_.data();
   auto corr = [&](size_t l, size_t step) {
     double re = 0, im = 0;
     for (size_t k = 0; k < N_; k += step) {
-      const cplx a = x[l + k], b = lts_[k];
+      const cplx a = x[l + k], b = ref[k];
       re += a.real() * b.real() + a.imag() * b.imag();
       im += a.imag() * b.real() - a.real() * b.imag();
     }
@@ -250,7 +269,23 @@ bool OfdmReceiver::find_ltf(const cplx* x, size_t n, size_t from, size_t searchE
     e2 += std::norm(x[ltf + N_ + k]);
   }
   if (!(e1 > 0 && e2 > 0) || std::abs(same) < 0.5 * std::sqrt(e1 * e2)) return false;
-  cfoStep_ = std::arg(same) / static_cast<double>(N_);
+  // ... and the long training symbol's own: the short training field repeats
+  // itself as well, but matches the long symbol in a quarter of its
+  // carriers only (a search window holding the short field but not yet the
+  // long one, where noise has joined the packets into one burst).
+  double refE = 0;
+  for (size_t k = 0; k < N_; ++k) refE += std::norm(ref[k]);
+  if (fine < 0.25 * e1 * refE) return false;
+  // The short training field in front of it, now located, gives the coarse
+  // offset again (the search's figure may come from another part of the row).
+  if (ltf >= 160 * os) {
+    const double c = 2 * kPi * EstimateCfo(x + ltf - 144 * os, 112 * os, 16 * os, 1.0);
+    coarseStep_ = std::abs(c) * static_cast<double>(N_) > 1e-6 ? c : 0;
+  }
+  // The long symbols' lag of 3.2 us refines it; alone it would wrap at
+  // +-156 kHz.
+  cfoStep_ = coarseStep_ == 0 ? std::arg(same) / static_cast<double>(N_)
+                              : 2 * kPi * RefineCfo(x + ltf, 2 * N_, N_, 1.0, coarseStep_ / (2 * kPi));
   derotate_ = std::abs(cfoStep_) > 1e-12;
   if (derotate_)
     for (size_t k = 0; k < N_; ++k) ramp_[k] = std::polar(1.0, -cfoStep_ * static_cast<double>(k));
@@ -281,7 +316,7 @@ void OfdmReceiver::spectrum(const cplx* x, size_t at, double phase0, std::array<
   }
 }
 
-OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t searchEnd) {
+OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t searchEnd, const Bits* knownPsdu) {
   OfdmPacket r;
   const size_t os = static_cast<size_t>(os_);
   size_t ltf = 0;
@@ -356,15 +391,31 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
       std::max(-99.0, 10 * std::log10(std::max((std::norm(y1[26]) + std::norm(y2[26])) / 2, 1e-300) / used));
 
   // Equalised sub-carriers of OFDM symbol `sym` (0 = SIGNAL) with the
-  // common phase from the pilots removed.
+  // common phase from the pilots removed, and the phase slope across the
+  // sub-carriers that a sampling-clock error builds up from symbol to
+  // symbol. The slope is tracked as a straight line through the long
+  // training field, theta = b u (u: symbols since the long training field's
+  // middle), b fitted to the slopes the pilots showed so far.
   std::array<cplx, 53> z;
   const size_t firstSym = ltf + 2 * N_ + 16 * os;  // first sample after the SIGNAL guard interval
+  double fitUT = 0, fitUU = 0;                     // sums of u theta and u^2 of the measured slopes
   auto equalise = [&](size_t sym) -> bool {
     const size_t at = firstSym + sym * 80 * os - back;
     if (at + N_ > n) return false;
     spectrum(x, at, phase_at(at), z);
     if (sym > 0) std::copy(z.begin(), z.end(), raw_.begin() + static_cast<long>(53 * (sym - 1)));
     for (size_t i = 0; i < 53; ++i) z[i] = mul(z[i], equaliser[i]);
+    const double u = static_cast<double>(sym) + 1.4;
+    // The drift is held within what 60 ppm give (2 pi 80 e / 64 per symbol):
+    // at a low SNR the first symbols' few pilots would otherwise turn the
+    // outer carriers by a noisy slope.
+    constexpr double kMostDrift = 2 * kPi * 80 * 60e-6 / 64;
+    const double theta = sym >= 3 && fitUU > 0 ? std::clamp(fitUT / fitUU, -kMostDrift, kMostDrift) * u : 0;
+    if (theta != 0) {
+      const cplx step = std::polar(1.0, -theta);
+      cplx t = std::polar(1.0, 26 * theta);
+      for (size_t i = 0; i < 53; ++i, t = mul(t, step)) z[i] = mul(z[i], t);
+    }
     const double p = pilot_polarity()[sym % 127];
     cplx acc = 0;
     for (int k = 0; k < 4; ++k) {
@@ -372,8 +423,23 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
       acc += z[i] * (p * kPilotSign[k]) * static_cast<double>(weight[i]);
     }
     const cplx rot = std::abs(acc) > 0 ? std::conj(acc) / std::abs(acc) : cplx(1);
+    double num = 0, den = 0;
+    for (int k = 0; k < 4; ++k) {
+      const size_t i = static_cast<size_t>(kPilots[k] + 26);
+      if (weight[i] == 0) continue;
+      const double c = kPilots[k], w = weight[i];
+      num += w * c * std::arg(z[i] * (p * kPilotSign[k]) * rot);
+      den += w * c * c;
+    }
+    if (den > 0) {
+      fitUT += u * (theta + num / den);
+      fitUU += u * u;
+    }
     for (auto& v : z) v = mul(v, rot);
-    if (sym > 0) rot_[sym - 1] = rot;
+    if (sym > 0) {
+      rot_[sym - 1] = rot;
+      slope_[sym - 1] = theta;
+    }
     return true;
   };
 
@@ -426,11 +492,10 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
                        : ri.nbpsc == 2 ? std::sqrt(2.0)
                        : ri.nbpsc == 4 ? std::sqrt(10.0)
                                        : std::sqrt(42.0);
-  const double unscale = 1 / scale;
-  const double top = ri.nbpsc == 6 ? 7 : ri.nbpsc == 4 ? 3 : 1;
   coded_.resize(r.symbols * ncbps);
   raw_.resize(53 * r.symbols);
   rot_.resize(r.symbols);
+  slope_.resize(r.symbols);
   ideal_.resize(48 * r.symbols);
   float rx[48 * 6];
   for (size_t s = 0; s < r.symbols; ++s) {
@@ -442,46 +507,14 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
       float* o = &rx[k * static_cast<size_t>(ri.nbpsc)];
       if (ri.nbpsc == 1) {
         o[0] = static_cast<float>(v.real() * w);
-        ideal_[48 * s + k] = cplx(v.real() >= 0 ? 1 : -1, 0);
       } else {
         axis_soft(v.real(), axisBits, w, o);
         axis_soft(v.imag(), axisBits, w, o + axisBits);
-        ideal_[48 * s + k] = grid_point(v, top) * unscale;
       }
     }
     float* dst = &coded_[s * ncbps];
     for (size_t k = 0; k < ncbps; ++k) dst[k] = rx[pos[k]];
   }
-  // EVM against the nearest constellation points, with the channel
-  // estimated again from all DATA symbols and those decisions (the long
-  // training field alone would add its own noise to the figure).
-  std::array<cplx, 53> H2{};
-  for (size_t k = 0; k < 48; ++k) {
-    const size_t i = kDataIndex[k];
-    cplx num = 0;
-    double den = 0;
-    for (size_t sy = 0; sy < r.symbols; ++sy) {
-      const cplx d = ideal_[48 * sy + k];
-      num += mul(mul(raw_[53 * sy + i], rot_[sy]), std::conj(d));
-      den += std::norm(d);
-    }
-    H2[i] = den > 0 ? num / den : cplx(0);
-  }
-  std::array<cplx, 53> equaliser2{};
-  for (size_t i = 0; i < 53; ++i)
-    if (weight[i] > 0 && std::abs(H2[i]) != 0) equaliser2[i] = 1.0 / H2[i];
-  EvmSum evm;
-  for (size_t sy = 0; sy < r.symbols; ++sy)
-    for (size_t k = 0; k < 48; ++k) {
-      const size_t i = kDataIndex[k];
-      if (equaliser2[i] == cplx(0)) continue;
-      const cplx v = mul(mul(raw_[53 * sy + i], rot_[sy]), equaliser2[i]);
-      const cplx d = ri.nbpsc == 1 ? cplx(v.real() >= 0 ? 1 : -1, 0) : grid_point(v * scale, top) * unscale;
-      evm.add(v, d);
-    }
-  r.evmDb = evm.db();
-  r.evmPercent = 100 * evm.ratio();
-
   // Depuncturing (17.3.5.6): 2/3 sends A1 B1 A2 of A1 B1 A2 B2; 3/4 sends
   // A1 B1 A2 B3 of A1 B1 A2 B2 A3 B3. Stolen bits are zero soft values.
   const size_t steps = r.symbols * ndbps;
@@ -498,6 +531,7 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
     if (2 * period * periods + place[j] < soft_.size())
       soft_[2 * period * periods + place[j]] = coded_[got * periods + j];
   viterbi_.decode(soft_.data(), steps, false, decoded_);
+  scrambled_.assign(decoded_.begin(), decoded_.begin() + static_cast<long>(steps));
 
   // Descrambling (17.3.5.5): the first seven SERVICE bits are zeros before
   // scrambling, so the received ones are the scrambler's register.
@@ -519,7 +553,250 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
   r.psdu.swap(spare_);  // a buffer handed back by recycle(), if any
   r.psdu.assign(decoded_.begin() + 16, decoded_.begin() + 16 + 8 * static_cast<long>(r.length));
   r.fcsOk = fcs_good(r.psdu);
+
+  // The points sent: the decoded bits encoded again, or, when they fail
+  // their FCS, a known PSDU of the announced length scrambled the same way
+  // (with the SERVICE bits received and the tail cleared after scrambling).
+  if (!r.fcsOk && knownPsdu && knownPsdu->size() == 8 * static_cast<size_t>(r.length)) {
+    const size_t psduEnd = 16 + 8 * static_cast<size_t>(r.length);
+    // The scrambler's start: of the 127, the one under which the known
+    // bits, encoded, agree best with the signs of the first two symbols'
+    // received coded bits (at a low SNR the decoded SERVICE bits that gave
+    // the descrambler its seed may be wrong).
+    auto plain = [&](size_t i) -> uint8_t { return i >= 16 && i < psduEnd ? (*knownPsdu)[i - 16] : 0; };
+    const size_t trial = std::min(steps, 2 * ndbps), trialCoded = std::min(coded_.size(), 2 * ncbps);
+    uint8_t trialBits[2 * 216], trialOut[2 * 288];
+    size_t bestAgree = 0;
+    unsigned bestSeed = 1;
+    for (unsigned seed = 1; seed < 128; ++seed) {
+      unsigned g = seed;
+      for (size_t i = 0; i < trial; ++i) {
+        const uint8_t f = static_cast<uint8_t>(((g >> 3) ^ (g >> 6)) & 1u);
+        g = ((g << 1) | f) & 0x7F;
+        trialBits[i] = static_cast<uint8_t>(plain(i) ^ f);
+      }
+      encode_punctured(trialBits, trial, ri.den, trialCoded, trialOut);
+      size_t agree = 0;
+      for (size_t i = 0; i < trialCoded; ++i) agree += (coded_[i] > 0) == (trialOut[i] == 1);
+      if (agree > bestAgree) {
+        bestAgree = agree;
+        bestSeed = seed;
+      }
+    }
+    unsigned g = bestSeed;
+    for (size_t i = 0; i < steps; ++i) {
+      const uint8_t f = static_cast<uint8_t>(((g >> 3) ^ (g >> 6)) & 1u);
+      g = ((g << 1) | f) & 0x7F;
+      scrambled_[i] = static_cast<uint8_t>(plain(i) ^ f);
+    }
+    for (size_t i = psduEnd; i < psduEnd + 6 && i < steps; ++i) scrambled_[i] = 0;
+    r.knownReference = true;
+  }
+  reference_points(scrambled_.data(), steps, ri.nbpsc, ri.den, r.symbols);
+  measure(r, y1, y2, weight, equaliser);
   return r;
+}
+
+// The 48 data points of every DATA symbol that the scrambled data bits
+// give: convolutional encoding (generators 133 and 171 octal, the
+// Viterbi decoder's), puncturing, interleaving and Gray mapping (17.3.5.6
+// to 17.3.5.8), into ideal_.
+void OfdmReceiver::reference_points(const uint8_t* bits, size_t steps, int nbpsc, int den, size_t symbols) {
+  const size_t ncbps = 48 * static_cast<size_t>(nbpsc);
+  recoded_.resize(symbols * ncbps);
+  encode_punctured(bits, steps, den, recoded_.size(), recoded_.data());
+  const auto& pos = interleave_positions(nbpsc);
+  const double scale = nbpsc == 1 ? 1 : nbpsc == 2 ? std::sqrt(2.0) : nbpsc == 4 ? std::sqrt(10.0) : std::sqrt(42.0);
+  const int axisBits = nbpsc / 2;
+  // Gray levels per axis (17.3.5.8): the first bit gives the sign, the
+  // others the magnitude.
+  auto level = [axisBits](const uint8_t* b) {
+    const double sign = b[0] ? 1 : -1;
+    if (axisBits == 1) return sign;
+    if (axisBits == 2) return sign * (b[1] ? 1 : 3);
+    return sign * (b[1] ? (b[2] ? 3 : 1) : (b[2] ? 5 : 7));
+  };
+  uint8_t at[48 * 6];
+  ideal_.resize(48 * symbols);
+  for (size_t s = 0; s < symbols; ++s) {
+    const uint8_t* c = &recoded_[s * ncbps];
+    for (size_t k = 0; k < ncbps; ++k) at[pos[k]] = c[k];
+    for (size_t k = 0; k < 48; ++k) {
+      const uint8_t* b = &at[k * static_cast<size_t>(nbpsc)];
+      ideal_[48 * s + k] = nbpsc == 1 ? cplx(b[0] ? 1 : -1, 0) : cplx(level(b), level(b + axisBits)) / scale;
+    }
+  }
+}
+
+// EVM and the impairment figures of a decoded packet, from the DATA
+// symbols' sub-carriers (raw_, with the pilot phase rot_ and the slope
+// slope_ the demodulation took off) against the points sent (ideal_).
+void OfdmReceiver::measure(OfdmPacket& r, const std::array<cplx, 53>& y1, const std::array<cplx, 53>& y2,
+                           const std::array<float, 53>& weight, const std::array<cplx, 53>& equaliser) {
+  const size_t S = r.symbols;
+  BurstImpairments& m = r.impairments;
+  // What the long training field left of the carrier offset: the pilots'
+  // common phase turns on by it from symbol to symbol (4 us apart); its
+  // straight line refines the figure.
+  if (S >= 2) {
+    double prev = 0, unwrapped = 0, su = 0, sp = 0, suu = 0, sup = 0;
+    for (size_t s = 0; s < S; ++s) {
+      const double ph = -std::arg(rot_[s]);
+      double d = ph - prev;
+      d -= 2 * kPi * std::round(d / (2 * kPi));
+      unwrapped = s == 0 ? ph : unwrapped + d;
+      prev = ph;
+      const double us = static_cast<double>(s);
+      su += us;
+      sp += unwrapped;
+      suu += us * us;
+      sup += us * unwrapped;
+    }
+    const double ns = static_cast<double>(S), d = ns * suu - su * su;
+    if (d > 0) r.cfoHz += (ns * sup - su * sp) / d / (2 * kPi * 4e-6);
+  }
+  m.cfoHz = r.cfoHz;
+  // The sub-carrier of each data point, and the data point of each carrier.
+  std::array<int, 53> dataOf;
+  dataOf.fill(-1);
+  for (size_t k = 0; k < 48; ++k) dataOf[kDataIndex[k]] = static_cast<int>(k);
+  auto ramp = [](double theta, std::array<cplx, 53>& t) {
+    const cplx step = std::polar(1.0, -theta);
+    cplx v = std::polar(1.0, 26 * theta);
+    for (size_t i = 0; i < 53; ++i, v = mul(v, step)) t[i] = v;
+  };
+  std::array<cplx, 53> t;
+
+  // Timing drift: the slope left in each symbol, from neighbouring
+  // sub-carriers against the points sent, on top of the one taken off.
+  std::vector<double>&u = u_, &theta = theta_;
+  u.resize(S);
+  theta.resize(S);
+  for (size_t s = 0; s < S; ++s) {
+    ramp(slope_[s], t);
+    const double p = pilot_polarity()[(s + 1) % 127];
+    std::array<cplx, 53> q{};
+    for (size_t i = 0; i < 53; ++i) {
+      if (weight[i] == 0) continue;
+      cplx ref = 0;
+      if (dataOf[i] >= 0) ref = ideal_[48 * s + static_cast<size_t>(dataOf[i])];
+      for (int k = 0; k < 4; ++k)
+        if (i == static_cast<size_t>(kPilots[k] + 26)) ref = p * kPilotSign[k];
+      q[i] = mul(mul(mul(raw_[53 * s + i], t[i]), equaliser[i]), std::conj(ref));
+    }
+    // Least squares of each carrier's phase (about the symbol's mean)
+    // against its index, weighted by its power.
+    cplx mean = 0;
+    for (const cplx& v : q) mean += v;
+    double num = 0, den = 0;
+    for (size_t i = 0; i < 53; ++i) {
+      if (q[i] == cplx(0)) continue;
+      const double c = static_cast<double>(i) - 26, w = std::norm(q[i]);
+      num += w * c * std::arg(q[i] * std::conj(mean));
+      den += w * c * c;
+    }
+    u[s] = static_cast<double>(s + 1) + 1.4;
+    theta[s] = slope_[s] + (den > 0 ? num / den : 0);
+  }
+  // The straight line through the slopes; in time, a slope theta per
+  // sub-carrier spacing of 312.5 kHz comes from a delay of -theta / (2 pi
+  // 312.5 kHz): a later window turns carrier c by -2 pi c delay 312.5 kHz.
+  double a = 0, b = 0;
+  if (S >= 2) {
+    double su = 0, st = 0, suu = 0, sut = 0;
+    for (size_t s = 0; s < S; ++s) {
+      su += u[s];
+      st += theta[s];
+      suu += u[s] * u[s];
+      sut += u[s] * theta[s];
+    }
+    const double ns = static_cast<double>(S), d = ns * suu - su * su;
+    b = d > 0 ? (ns * sut - su * st) / d : 0;
+    a = (st - b * su) / ns;
+    ts_.resize(S);
+    tau_.resize(S);
+    for (size_t s = 0; s < S; ++s) {
+      ts_[s] = u[s] * 4e-6;
+      tau_[s] = -theta[s] / (2 * kPi * 312.5e3);
+    }
+    m.clockPpm = EstimateClockError(ts_.data(), tau_.data(), nullptr, S);
+  } else {
+    a = S == 1 ? theta[0] : 0;
+  }
+
+  // EVM after the corrections: each symbol's slope from the line, the
+  // pilots' common phase, and the channel estimated again from all DATA
+  // symbols and the points sent (the long training field alone would add
+  // its own noise to the figure).
+  std::array<cplx, 53> num{};
+  std::array<double, 53> den{};
+  auto corrected = [&](size_t s, std::array<cplx, 53>& v) {
+    ramp(a + b * u[s], t);
+    for (size_t i = 0; i < 53; ++i) v[i] = mul(mul(raw_[53 * s + i], t[i]), rot_[s]);
+  };
+  std::array<cplx, 53> v;
+  for (size_t s = 0; s < S; ++s) {
+    corrected(s, v);
+    for (size_t k = 0; k < 48; ++k) {
+      const size_t i = kDataIndex[k];
+      const cplx d = ideal_[48 * s + k];
+      num[i] += mul(v[i], std::conj(d));
+      den[i] += std::norm(d);
+    }
+  }
+  std::array<cplx, 53> equaliser2{};
+  for (size_t i = 0; i < 53; ++i)
+    if (weight[i] > 0 && den[i] > 0 && std::abs(num[i]) != 0) equaliser2[i] = den[i] / num[i];
+  EvmSum evm;
+  std::array<WidelyLinearFit, 53> fits{};
+  cplx dcSum = 0;
+  double power = 0;
+  for (size_t s = 0; s < S; ++s) {
+    corrected(s, v);
+    for (size_t k = 0; k < 48; ++k) {
+      const size_t i = kDataIndex[k];
+      if (equaliser2[i] == cplx(0)) continue;
+      evm.add(mul(v[i], equaliser2[i]), ideal_[48 * s + k]);
+      // The mirror carrier's point, folded onto this one by IQ imbalance.
+      const size_t mirror = static_cast<size_t>(dataOf[52 - i]);
+      fits[i].add(v[i], ideal_[48 * s + k], std::conj(ideal_[48 * s + mirror]));
+    }
+    dcSum += v[26];
+    for (size_t i = 0; i < 53; ++i)
+      if (i != 26) power += std::norm(v[i]);
+  }
+  r.evmDb = evm.db();
+  r.evmPercent = 100 * evm.ratio();
+
+  // IQ imbalance: the image ratio B / A of every carrier, weighted by its power.
+  cplx ratio = 0;
+  double ratioWeight = 0;
+  for (size_t i = 0; i < 53; ++i) {
+    cplx A, B;
+    if (equaliser2[i] == cplx(0) || !fits[i].solve(A, B)) continue;
+    ratio += std::norm(A) * (B / A);
+    ratioWeight += std::norm(A);
+  }
+  if (ratioWeight > 0) {
+    const IqImbalance iq = EstimateIqImbalance(ratio / ratioWeight);
+    m.iqGainDb = iq.gainDb;
+    m.iqPhaseDeg = iq.phaseDeg;
+  }
+  // DC: the DC bin's mean (it carries nothing, so a constant offset adds
+  // up there) against the power of all sub-carriers.
+  if (S > 0 && power > 0) {
+    const cplx dc = dcSum / static_cast<double>(S);
+    m.dcDbc = std::max(-99.0, 10 * std::log10(std::max(std::norm(dc) / (power / static_cast<double>(S)), 1e-300)));
+  }
+  // SNR from the two long training symbols, over the carriers that carry something.
+  std::array<cplx, 53> a1, a2;
+  size_t used = 0;
+  for (size_t i = 0; i < 53; ++i)
+    if (weight[i] > 0) {
+      a1[used] = y1[i];
+      a2[used++] = y2[i];
+    }
+  m.snrDb = EstimateSnrRepeated(a1.data(), a2.data(), used);
 }
 
 }  // namespace tarvio::verify

@@ -34,6 +34,40 @@ const char* clock_switch_name(ClockSwitch c) {
   }
 }
 
+// The impairments a packet was measured with, when its header decoded.
+const BurstImpairments* measured(const PacketCheck& c) {
+  if (c.family == Family::Ofdm) return c.ofdm.signalOk && c.ofdm.error.empty() ? &c.ofdm.impairments : nullptr;
+  return c.dsss.headerCrcOk && c.dsss.error.empty() ? &c.dsss.impairments : nullptr;
+}
+
+std::string signed_num(double v, int decimals) {
+  if (!std::isfinite(v)) return num(v, decimals);
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%+.*f", decimals, v);
+  return buf;
+}
+
+// "CFO +1234 Hz (+0.51 ppm of 2412 MHz), clock -1.20 ppm, IQ gain 0.10 dB
+// phase 0.50 deg, DC -45.0 dBc, SNR 30.1 dB"; a figure the burst does not
+// give reads "not measured".
+std::string impairment_text(const BurstImpairments& m, double carrier) {
+  auto known = [](double v, const std::string& text) { return std::isnan(v) ? std::string("not measured") : text; };
+  std::string s = "CFO " + signed_num(m.cfoHz, 0) + " Hz";
+  if (carrier > 0) {
+    char f[48];
+    std::snprintf(f, sizeof f, "%g MHz", carrier / 1e6);
+    s += " (" + signed_num(m.cfoHz / carrier * 1e6, 2) + " ppm of " + f + ")";
+  } else {
+    s += " (carrier frequency unknown)";
+  }
+  s += ", clock " + known(m.clockPpm, signed_num(m.clockPpm, 2) + " ppm");
+  s += ", IQ " +
+       known(m.iqGainDb, "gain " + signed_num(m.iqGainDb, 2) + " dB phase " + signed_num(m.iqPhaseDeg, 2) + " deg");
+  s += ", DC " + known(m.dcDbc, num(m.dcDbc, 1) + " dBc");
+  s += ", SNR " + known(m.snrDb, num(m.snrDb, 1) + " dB");
+  return s;
+}
+
 double evm_db_of(const PacketCheck& c) {
   if (c.family == Family::Ofdm) return c.ofdm.evmDb;
   return c.dsss.evmPeakPercent > 0 ? 20 * std::log10(c.dsss.evmPeakPercent / 100) : -INFINITY;
@@ -85,6 +119,8 @@ std::string packet_line(const PacketCheck& c) {
   if (c.psduEqual >= 0) s += std::string(" PSDU ") + (c.psduEqual ? "equal" : "differs");
   if (c.mask.evaluated) s += std::string(" mask ") + (c.mask.pass ? "pass" : "fail");
   s += c.pass ? "  PASS" : "  FAIL";
+  if (const BurstImpairments* m = measured(c)) s += "\n    measured: " + impairment_text(*m, c.carrierHz);
+  if (c.family == Family::Ofdm && c.ofdm.knownReference) s += "\n    EVM against the parameter set's PSDU";
   for (const std::string& f : c.failures) s += "\n    failure: " + f;
   for (const std::string& w : c.warnings) s += "\n    warning: " + w;
   return s;
@@ -158,6 +194,18 @@ nlohmann::json to_json(const PacketCheck& c) {
     j["maskMarginDb"] = c.mask.worstMarginDb;
     j["maskWorstHz"] = c.mask.worstFreqHz;
     j["maskCheckedToHz"] = c.mask.checkedToHz;
+  }
+  if (const BurstImpairments* m = measured(c)) {
+    auto known = [](double v) { return std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(); };
+    j["cfoHz"] = m->cfoHz;
+    j["cfoPpm"] = c.carrierHz > 0 ? nlohmann::json(m->cfoHz / c.carrierHz * 1e6) : nlohmann::json();
+    j["carrierHz"] = c.carrierHz > 0 ? nlohmann::json(c.carrierHz) : nlohmann::json();
+    j["clockPpm"] = known(m->clockPpm);
+    j["iqGainDb"] = known(m->iqGainDb);
+    j["iqPhaseDeg"] = known(m->iqPhaseDeg);
+    j["dcOffsetDbc"] = known(m->dcDbc);
+    j["snrDb"] = known(m->snrDb);
+    if (c.family == Family::Ofdm) j["evmReference"] = c.ofdm.knownReference ? "parameter set" : "decoded";
   }
   j["failures"] = c.failures;
   j["warnings"] = c.warnings;

@@ -35,6 +35,7 @@ struct PacketCheck {
   bool fcsSent = true;   // the PSDU ends in an FCS (false only when the parameter set says so)
   bool decoded = false;  // header and FCS good (the header, when no FCS is sent)
   int psduEqual = -1;    // 1 equal to the parameter set's, 0 different, -1 not known
+  double carrierHz = 0;  // the carrier the waveform is played on, 0 when not known
   MaskResult mask;
   bool pass = false;
   std::vector<std::string> failures;  // why it did not pass
@@ -47,8 +48,9 @@ using ExpectedPsdu = std::function<bool(size_t index, Bits& out)>;
 
 // What the parameter set says of the packets, when the file carries it.
 struct Expected {
-  ExpectedPsdu psdu;  // may be empty
-  bool fcs = true;    // the PSDUs end in an FCS (the MAC FCS can be turned off)
+  ExpectedPsdu psdu;     // may be empty
+  bool fcs = true;       // the PSDUs end in an FCS (the MAC FCS can be turned off)
+  double carrierHz = 0;  // the instrument's carrier frequency, 0 when not known
 };
 
 class Verifier {
@@ -71,6 +73,11 @@ class Verifier {
   // Numbers the packet, compares its PSDU with the parameter set's,
   // completes the judgement and lets go of the PSDU.
   void finish(PacketCheck& c, size_t index);
+  // Before finish(): an OFDM packet that failed its FCS is measured again
+  // against the PSDU packet `index` should carry, when the parameter set
+  // gives it (at a low SNR the decoded bits are no reference for the EVM).
+  // x[0..n) is the row the packet was received from.
+  void remeasure(PacketCheck& c, const cplx* x, size_t n, size_t index);
 
   // A waveform played in a loop, read from an idle point (see BurstFinder):
   // x is turned in place (through `spare`), and its bursts found.

@@ -46,6 +46,14 @@ void set_parameter(const std::string& text) {
 
 void set_parameter(const std::string& path, const Value& value, const std::string& shown) {
   State& s = state();
+  // The impairments are a record of their own: Impairments.FIELD.
+  if (starts_with(path, "Impairments.")) {
+    Impairments m = s.impairments;
+    set_field(m, path.substr(std::string("Impairments.").size()), parse_value(valueText), "Impairments");
+    check_impairments(m);
+    s.impairments = std::move(m);
+    return;
+  }
   Parameters& p = s.parameters;
   if (auto e = find_field(p, path); e && e->info.derived)
     throw FieldError("parameters." + path + " is computed from the other fields (" + e->info.meaning +

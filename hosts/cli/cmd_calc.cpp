@@ -18,6 +18,7 @@
 #include "control/sequence_control.h"
 #include "control/windowless_redraw.h"
 #include "dsp/filter_design.h"
+#include "dsp/phase_noise.h"
 #include "files/waveform_outputs.h"
 #include "hosts/cli/calc_entries.h"
 #include "hosts/cli/calc_options.h"
@@ -57,7 +58,8 @@ const char* kUsage =
     "  --set FIELD=VALUE   a field of parameters by dotted name, e.g. dataLength=1500,\n"
     "                      MACheader.Contents.Address1.Contents=0x123456789ABC, Fading.delay=[0.1 0 ...];\n"
     "                      stored as given (no clamping, but a value no generator can make is\n"
-    "                      refused); what depends on it is updated (tarvio-cli fields lists them)\n"
+    "                      refused); what depends on it is updated (tarvio-cli fields lists them);\n"
+    "                      Impairments.FIELD sets the impairments, e.g. Impairments.SNR=25\n"
     "  --sig FIELD=VALUE   a field of SigGenSettings, e.g. Scaling=70\n"
     "  --idle-us T         idle interval after each frame in microseconds (0 to 100000), as the\n"
     "                      window's entry takes it (idleSamples at the format's sample rate)\n"
@@ -70,6 +72,7 @@ const char* kUsage =
     "                      MEM-C (64, the default); a larger waveform is refused\n"
     "  --save-params FILE  save the parameter set (after the calculation) as a parameter file\n"
     "  --dump FILE.mat     waveform (all packets), markers, parameters, SigGenSettings, sampleRate\n"
+    "                      (and Impairments when any is on)\n"
     "  --export FILE       the instrument's waveform export file\n"
     "  --raw FILE          raw 16-bit sample file\n"
     "  --save-wave FILE    MAT file with samplePoints, sampleRate, wave\n"
@@ -121,6 +124,8 @@ void write_dump(const std::string& path) {
   w.add("markers", markers);
   w.add("parameters", to_value(s.parameters));
   w.add("SigGenSettings", to_value(s.sigGenSettings));
+  // What the waveform was impaired with, for the receivers that measure it.
+  if (any_impairment(s.impairments)) w.add("Impairments", to_value(s.impairments));
   w.add("sampleRate", Value(waveform_sample_rate()));
   w.commit();
 }
@@ -280,6 +285,10 @@ int run_calc(const std::vector<std::string>& args) {
     throw UsageError(e.what());
   }
   if (!CalculateCommand()) return kExitFailure;
+  if (!s.impairments.PhaseNoise.empty() && !quiet_mode())
+    std::fprintf(stderr, "[note] Impairments.PhaseNoise: integrated phase error %.4g degrees rms\n",
+                 phase_noise_rms_degrees(s.impairments.PhaseNoise,
+                                         (s.parameters.format == 1 ? 20e6 : 11e6) * s.parameters.OverSampling));
 
   if (!write_outputs(out)) return kExitFailure;
   if (verify) return verify_last_calculation(json);

@@ -63,7 +63,8 @@ struct Source {
   double sampleRate = 0;
   std::optional<Parameters> parameters;
   bool mirrored = false;
-  std::string what;  // kind of file, for the header line
+  double carrierHz = 0;  // SigGenSettings.Frequency where the file carries it
+  std::string what;      // kind of file, for the header line
 };
 
 bool ends_with(const std::string& s, const std::string& e) {
@@ -110,6 +111,10 @@ void load_mat(const std::string& path, Source& s) {
       q.numberOfPackets = -1;  // marks the set as incomplete
       s.parameters = q;
     }
+  }
+  if (const Value* g = find("SigGenSettings")) {
+    if (g->kind() == Value::Kind::Record)
+      if (const Value* f = g->record().find("Frequency")) s.carrierHz = f->to_double();
   }
   s.what = find("parameters") ? "dump" : "MAT waveform";
 }
@@ -299,6 +304,7 @@ int run_verify(const std::vector<std::string>& args) {
   if (s.parameters && s.parameters->numberOfPackets > 0)
     expected.emplace(*s.parameters, static_cast<size_t>(s.parameters->numberOfPackets));
   verify::Expected want;
+  if (std::isfinite(s.carrierHz) && s.carrierHz > 0) want.carrierHz = s.carrierHz;
   if (expected) {
     want.psdu = [&](size_t i, Bits& out) { return expected->fill(i, out); };
     want.fcs = expected->has_fcs();
@@ -360,7 +366,8 @@ int verify_last_calculation(bool json) {
   };
   const auto checks = verify::verify_packets(
       src.num_pkts, open, fs, family,
-      verify::Expected{[&](size_t k, Bits& out) { return expected.fill(k, out); }, expected.has_fcs()},
+      verify::Expected{[&](size_t k, Bits& out) { return expected.fill(k, out); }, expected.has_fcs(),
+                       st.sigGenSettings.Frequency > 0 ? st.sigGenSettings.Frequency : 0},
       default_threads(), progress_line("packets"));
   return print(checks, json,
                "calculated waveform: " + std::to_string(src.num_pkts) + " packets, " + describe_rate(family, fs) +

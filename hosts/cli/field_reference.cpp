@@ -65,6 +65,7 @@ std::vector<ReferenceRecord> reference_records() {
   SetSampleRate();
   return {{"parameters", "tarvio-cli calc --set FIELD=VALUE", field_catalog(s.parameters)},
           {"SigGenSettings", "tarvio-cli calc --sig FIELD=VALUE", field_catalog(s.sigGenSettings)},
+          {"Impairments", "tarvio-cli calc --set Impairments.FIELD=VALUE", field_catalog(s.impairments)},
           {"configuration", "tarvio-cli config --set FIELD=VALUE --save", field_catalog(s.configuration)}};
 }
 
@@ -132,6 +133,16 @@ std::string reference_markdown(const std::vector<ReferenceRecord>& records) {
       os << "| `" << e.path << "` | " << cell(e.info.meaning) << " | " << cell(e.info.unit) << " | "
          << (e.is_record ? "" : cell(value_text(e))) << " | " << values << " |\n";
     }
+    if (r.name == "Impairments")
+      os << "\nThe impairments are laid on every packet after the multipath fading, always in this order:\n"
+            "clipping (`ClipPAPR`) and the power amplifier (`PA`); IQ gain, phase and skew; DC offset;\n"
+            "phase noise; sample-clock error (`ClockPpm`), then carrier offset and phase offset; noise\n"
+            "(`SNR`). Levels relative to the signal refer to the burst's mean power at the input of their\n"
+            "step. The carrier is continuous over the packets; noise and phase noise come from streams\n"
+            "keyed by `Seed` and the sample's position in the waveform, so the same seed gives the same\n"
+            "samples on every machine and thread count. The clock error scales each packet about its\n"
+            "first sample and keeps its length (the idle interval absorbs it). All off: every packet is\n"
+            "left as it is, bit for bit.\n";
   }
   return os.str();
 }

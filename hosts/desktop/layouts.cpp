@@ -70,7 +70,7 @@ std::map<std::string, WindowLayout> make_layouts() {
                          {{"chkInterleaverActive", "pbSubCarriers"}}}},
                    }},
                   {"pbCalculate", "pbDownload", "pbRefresh", "", "txtNumberOfSamples", "txtEvent1", "txtEvent2"},
-                  {"txtStatusBar"}};
+                  {"txtStatusBar", "txtImpairments"}};
 
   Rows mac;
   for (const char* f : {"FrameCntrl", "DurationID", "Address1", "Address2", "Address3", "SeqCntrl", "Address4"})
@@ -119,6 +119,16 @@ std::map<std::string, WindowLayout> make_layouts() {
                         {"", {{{"pbCheck", "txtStatus"}}}}}},
                       {"", "pbOK", "pbCancel"},
                       {}};
+
+  auto pair = [](const char* field) { return LayoutRow{{std::string("lbl") + field, std::string("txt") + field}}; };
+  m["figImpairments"] = {
+      {{{"Noise", {pair("SNR"), pair("NoiseBandwidth"), pair("Seed")}},
+        {"Carrier and Clock", {pair("CFO"), pair("PhaseOffset"), pair("ClockPpm"), {{"", "chkLockedClocks"}}}},
+        {"Phase Noise", {pair("PhaseNoise"), {{"", "txtPhaseNoiseRms"}}}}},
+       {{"IQ Modulator", {pair("IQGain"), pair("IQPhase"), pair("IQSkew"), pair("DCOffsetI"), pair("DCOffsetQ")}},
+        {"Power Amplifier", {pair("ClipPAPR"), pair("PASaturation"), pair("PASmoothness"), pair("PAAMPM")}}}},
+      {"pbAllOff", "", "pbOK", "pbCancel"},
+      {}};
 
   Rows lines;
   for (int k = 1; k <= 11; ++k) lines.push_back({{"lblLine" + std::to_string(k)}});

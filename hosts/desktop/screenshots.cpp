@@ -84,6 +84,7 @@ QStringList write_screenshots(DesktopApp& app, const QString& dir) {
   s.dialog([&] { m.click("pushbuttonphadingsetup"); }, "figPhading", "dialog-fading");
   s.dialog([&] { m.click("pbAdvanced"); }, "figAdvSettings", "dialog-advanced-settings");
   s.dialog([&] { m.select_menu("menuConfigSigGenIO"); }, "figIOConfig", "dialog-io-connection");
+  s.dialog([&] { m.select_menu("menuConfigImpairments"); }, "figImpairments", "dialog-impairments");
   s.dialog([&] { m.select_menu("menuHelpAbout"); }, "figAbout", "dialog-about");
   m.choose("pdDataRate", 11);  // 33 Mbit/s: the clock switch
   s.dialog([&] { m.click("pbClkStructSetup"); }, "figClkSwitch", "dialog-clock-switch");

@@ -64,6 +64,10 @@ MainView::MainView(ui::Window& model) {
   QWidget* status = binding_->widget("txtStatusBar");
   status->setParent(this);
   statusBar()->addWidget(status, 1);
+  // The note of the impairments in force stays beside it.
+  QWidget* impairments = binding_->widget("txtImpairments");
+  impairments->setParent(this);
+  statusBar()->addPermanentWidget(impairments);
   progress_ = new QProgressBar(this);
   progress_->setObjectName("workProgress");
   progress_->setMinimumWidth(200);

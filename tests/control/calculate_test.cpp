@@ -9,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "control/calculate_command.h"
 #include "control/initialize.h"
@@ -16,10 +17,12 @@
 #include "control/param_set_ops.h"
 #include "control/sequence_control.h"
 #include "control/windowless_redraw.h"
+#include "dsp/impairment_chain.h"
 #include "mac/fcs.h"
 #include "mac/mac_bits.h"
 #include "mac/mac_header.h"
 #include "mac/payload.h"
+#include "records/record_value.h"
 #include "records/state.h"
 #include "runtime/report.h"
 
@@ -308,6 +311,86 @@ TEST_F(CalculateTest, MarkersOfEveryPacketAreKept) {
   ASSERT_EQ(all.size(), 3 * state().markers.size());
   EXPECT_TRUE(std::equal(state().markers.row1.begin(), state().markers.row1.end(),
                          all.row1.begin() + 2 * state().markers.size()));
+}
+
+}  // namespace
+}  // namespace tarvio
+
+// ---- impairments in the packet pipeline -----------------------------------
+
+namespace tarvio {
+namespace {
+
+// With every impairment off (the fields that only matter with another one
+// on set all the same), every family's packets are those of the clean path,
+// bit for bit.
+TEST_F(CalculateTest, ImpairmentsOffLeaveEveryFamilyBitForBit) {
+  for (int position : {1, 3, 4, 6, 9, 11, 14}) {
+    InitializeAll();
+    UpdateDataRate(p(), state().sigGenSettings, position, 1, state().dontSetSampleRate);
+    redraw_format_records(p(), state().sigGenSettings, state().dontSetSampleRate);
+    p().dataLength = 40;
+    p().numberOfPackets = 2;
+    update_lengths(p());
+    ASSERT_TRUE(Calculate());
+    const std::vector<CVec> clean = packets();
+    state().impairments.Seed = 5;
+    state().impairments.NoiseBandwidth = 1e6;
+    state().impairments.LockedClocks = 1;
+    ASSERT_TRUE(Calculate());
+    EXPECT_EQ(packets(), clean) << "rate position " << position;
+  }
+}
+
+// Noise makes every packet its own: no copies, and packet k is the clean
+// packet impaired from sample k x its length, the same on any thread and
+// in any order.
+TEST_F(CalculateTest, NoisyPacketsAreEachMadeAndMatchTheChainAnywhere) {
+  p().numberOfPackets = 4;
+  p().incrSeqCtrl = 0;
+  ASSERT_TRUE(Calculate());
+  const std::vector<CVec> clean = packets();
+  ASSERT_EQ(clean.size(), 4u);
+  const Markers markers = state().markers;
+  Impairments& m = state().impairments;
+  m.SNR = 15;
+  m.CFO = 20e3;
+  m.Seed = 3;
+  ASSERT_TRUE(Calculate());
+  const std::vector<CVec> noisy = packets();
+  ASSERT_EQ(noisy.size(), 4u);
+  const ImpairmentChain chain(m, 11e6 * p().OverSampling, state().sigGenSettings.Frequency);
+  std::vector<Frame> mine(4);
+  std::thread worker([&] {
+    for (size_t k = 4; k-- > 0;) {
+      mine[k] = Frame{clean[k], markers};
+      chain.apply(mine[k], k * clean[k].size());
+    }
+  });
+  worker.join();
+  for (size_t k = 0; k < 4; ++k) EXPECT_EQ(noisy[k], mine[k].waveform) << "packet " << k;
+  EXPECT_NE(noisy[1], noisy[0]);
+  // Static impairments leave equal packets equal: the copies stay.
+  m = Impairments{};
+  m.IQGain = 1;
+  ASSERT_TRUE(Calculate());
+  const std::vector<CVec> iq = packets();
+  EXPECT_EQ(iq[1], iq[0]);
+  EXPECT_NE(iq[0], clean[0]);
+}
+
+// A carrier offset beyond half the sample rate stops the calculation before
+// the packet file is touched.
+TEST_F(CalculateTest, RefusedImpairmentsLeaveTheLastWaveform) {
+  ASSERT_TRUE(Calculate());
+  const std::vector<CVec> before = packets();
+  state().impairments.CFO = 30e6;  // 44 Msample/s: above 22 MHz
+  EXPECT_THROW(Calculate(), std::invalid_argument);
+  EXPECT_EQ(packets(), before);
+  state().impairments.CFO = 0;
+  state().impairments.PhaseNoise = {1e4, -80, 1e3, -90};  // out of order
+  EXPECT_THROW(Calculate(), FieldError);
+  EXPECT_EQ(packets(), before);
 }
 
 }  // namespace

@@ -123,6 +123,59 @@ TEST_F(ParameterFiles, ABadVariableChangesNothing) {
   EXPECT_TRUE(CompareStruct(to_value(state().sigGenSettings), beforeS));
 }
 
+// The impairments travel as a fourth variable: saved and loaded back equal;
+// a set without them is written with the three variables of old and loads
+// with every impairment off.
+TEST_F(ParameterFiles, ImpairmentsRoundTripAndFilesWithoutThemLoadOff) {
+  Impairments& m = state().impairments;
+  m.SNR = 25;
+  m.DCOffset = {-30, -FieldRule::kInf};
+  m.PhaseNoise = {1e3, -80, 1e4, -90, 1e5, -100};
+  m.PA.Saturation = 2;
+  m.Seed = 7;
+  const Value saved = to_value(m);
+  ASSERT_TRUE(saveParameters("imp.mat", p(), state().sigGenSettings));
+  m = Impairments{};
+  ASSERT_TRUE(LoadParameters("imp.mat"));
+  EXPECT_TRUE(CompareStruct(to_value(state().impairments), saved));
+
+  state().impairments = Impairments{};
+  ASSERT_TRUE(saveParameters("plain.mat", p(), state().sigGenSettings));
+  EXPECT_EQ(mat_read("plain.mat").size(), 3u);
+  state().impairments.SNR = 10;
+  ASSERT_TRUE(LoadParameters("plain.mat"));
+  EXPECT_FALSE(any_impairment(state().impairments));
+}
+
+// Impairments that break their rules refuse the whole file.
+TEST_F(ParameterFiles, BadImpairmentsRefuseTheFileAndChangeNothing) {
+  struct Case {
+    const char* field;
+    Value value;
+    const char* named;
+  };
+  const Case cases[] = {
+      {"SNR", Value(std::nan("")), "Impairments.SNR"},
+      {"NoiseBandwidth", Value(-5.0), "Impairments.NoiseBandwidth"},
+      {"PhaseNoise", Value::row(std::vector<double>{1e4, -80, 1e3, -90}), "Impairments.PhaseNoise(3)"}};
+  for (const Case& c : cases) {
+    Value imp = to_value(Impairments{});
+    imp.record().set(c.field, c.value);
+    Parameters other = p();
+    other.dataLength = 55;
+    mat_write("bad.mat", {{"fileParameters", to_value(other)},
+                          {"filename", Value("bad.mat")},
+                          {"sigGenParameters", to_value(state().sigGenSettings)},
+                          {"Impairments", imp}});
+    rep->messages.clear();
+    EXPECT_FALSE(LoadParameters("bad.mat")) << c.field;
+    ASSERT_EQ(rep->messages.size(), 1u);
+    EXPECT_NE(rep->messages[0].text.find(c.named), std::string::npos) << rep->messages[0].text;
+    EXPECT_NE(p().dataLength, 55);
+    EXPECT_FALSE(any_impairment(state().impairments));
+  }
+}
+
 // A set saved by another run names that run's packet file; loading keeps
 // this run's own.
 TEST_F(ParameterFiles, LoadKeepsTheRunningPacketFile) {

@@ -54,8 +54,8 @@ TEST(ApplyDacRes, SeparateRowsHoldExactlyTheInterleavedResult) {
   std::mt19937 gen(7);
   std::uniform_real_distribution<double> u(-8191, 8191);
   for (cplx& v : w) v = {u(gen), u(gen)};
-  w[0] = {8191, -8191};     // full scale at 14 bits: one step is 1
-  w[12345] = {2.5, -0.5};   // halves round away from zero
+  w[0] = {8191, -8191};    // full scale at 14 bits: one step is 1
+  w[12345] = {2.5, -0.5};  // halves round away from zero
   const CVec q = ApplyDacRes(w, 14);
   EXPECT_EQ(q[12345], cplx(3, -1));
   RVec re = {42}, im;

@@ -335,6 +335,41 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"EmptyAddress", {"ping", "--address", ""}, 2, "--address needs a value, not an empty text"}),
     [](const auto& p) { return std::string(p.param.name); });
 
+// Impairments that no chain can make are refused like any other field:
+// the field, its value and its range named, exit status 2, nothing written.
+class CliImpairmentRefusal : public CliFailure, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(CliImpairmentRefusal, NamesTheFieldAndItsRangeAndWritesNothing) {
+  std::vector<std::string> args = GetParam().args;
+  args.insert(args.begin(), "calc");
+  for (const char* o : {"--export", "--sigmf", "--save-params"}) args.insert(args.end(), {o, path("out")});
+  EXPECT_EQ(run(args), GetParam().code) << err();
+  EXPECT_NE(err().find(GetParam().message), std::string::npos) << err();
+  for (const std::string& name : entries(dir_)) EXPECT_NE(name.rfind("out", 0), 0u) << name << " was written";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, CliImpairmentRefusal,
+    ::testing::Values(RefusalCase{"NaN",
+                                  {"--set", "Impairments.SNR=nan"},
+                                  2,
+                                  "Impairments.SNR = NaN is not allowed (it is not a number); it takes -20 to 200, "
+                                  "or Inf = no noise"},
+                      RefusalCase{"NegativeBandwidth",
+                                  {"--set", "Impairments.NoiseBandwidth=-1e6"},
+                                  2,
+                                  "Impairments.NoiseBandwidth = -1000000 is not allowed (it is below the range)"},
+                      RefusalCase{"ProfileOutOfOrder",
+                                  {"--set", "Impairments.PhaseNoise=[1e4 -80 1e3 -90]"},
+                                  2,
+                                  "Impairments.PhaseNoise(3) = 1000 is not allowed (the offsets must rise"},
+                      RefusalCase{"SaturationBelowRange",
+                                  {"--set", "Impairments.PA.Saturation=-25"},
+                                  2,
+                                  "Impairments.PA.Saturation = -25 is not allowed (it is below the range); it takes "
+                                  "-20 to 40, or Inf = no power amplifier"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
 TEST_F(CliFailure, AFilterFileWithoutEndIsReadInConstantMemory) {
   if (!fs::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero";
   ASSERT_EQ(run({"call", "LoadUserFilterFile", "/dev/zero"}), 0) << err();

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 
@@ -265,6 +266,46 @@ TEST_F(Cli, DumpLoadsInOctave) {
       "exit(~ok);";
   std::string cmd = "octave --no-gui --norc --eval \"" + script + "\" >/dev/null 2>&1";
   EXPECT_EQ(std::system(cmd.c_str()), 0);
+}
+
+}  // namespace
+}  // namespace tarvio
+
+namespace tarvio {
+namespace {
+
+// Impairments set on the command line: the calculation says the phase
+// noise's integrated error, the SigMF metadata records every impairment
+// field, and a parameter file saved with them calculates the same samples.
+TEST_F(Cli, ImpairmentsReachTheSamplesTheSigmfMetadataAndTheParameterFile) {
+  const std::string set =
+      " --set Impairments.SNR=25 --set Impairments.CFO=1e4 --set 'Impairments.PhaseNoise=[1e3 -80 1e5 -100]'"
+      " --set Impairments.Seed=9";
+  CliRun r = run("calc" + set + " --sigmf '" + path("a") + "' --save-params '" + path("p.mat") + "'");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("[note] Impairments.PhaseNoise: integrated phase error"), std::string::npos) << r.err;
+  std::ifstream meta(path("a.sigmf-meta"));
+  const nlohmann::json j = nlohmann::json::parse(meta);
+  const nlohmann::json& imp = j.at("global").at("tarvio:impairments");
+  EXPECT_EQ(imp.at("SNR"), 25);
+  EXPECT_EQ(imp.at("CFO"), 1e4);
+  EXPECT_EQ(imp.at("ClipPAPR"), "Inf");
+  EXPECT_EQ(imp.at("DCOffset"), nlohmann::json::array({"-Inf", "-Inf"}));
+  EXPECT_EQ(imp.at("PA").at("Saturation"), "Inf");
+  EXPECT_EQ(j.at("global").at("core:extensions").at(0).at("name"), "tarvio");
+  // The parameter file brings the impairments back: the same samples.
+  r = run("calc '" + path("p.mat") + "' --sigmf '" + path("b") + "'");
+  ASSERT_EQ(r.code, 0) << r.err;
+  auto bytes = [](const std::string& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_TRUE(bytes(path("a.sigmf-data")) == bytes(path("b.sigmf-data")));
+  // Without impairments the metadata holds none.
+  r = run("calc --sigmf '" + path("c") + "'");
+  ASSERT_EQ(r.code, 0) << r.err;
+  std::ifstream plain(path("c.sigmf-meta"));
+  EXPECT_FALSE(nlohmann::json::parse(plain).at("global").contains("tarvio:impairments"));
 }
 
 }  // namespace

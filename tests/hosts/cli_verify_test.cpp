@@ -149,5 +149,38 @@ TEST_F(CliVerify, ThreadsDoNotChangeTheReport) {
   }
 }
 
+// The calculation's impairments are measured back by verify: carrier offset
+// (and in ppm of the carrier the dump carries), clock error, IQ gain and
+// phase, DC offset (-33 dBc in I and in Q: -30 dBc), within their tolerances.
+TEST_F(CliVerify, ImpairmentsAreMeasuredBack) {
+  const std::string common =
+      " --set numberOfPackets=2 --set dataLength=800 --set dataSourceType=5 --set Impairments.SNR=35"
+      " --set Impairments.IQGain=0.5 --set Impairments.IQPhase=2 --set Impairments.Seed=3 --dump imp.mat --quiet";
+  struct Case {
+    std::string args;
+    double cfo, ppm, dc;
+  };
+  const Case cases[] = {
+      {"--rate 24 --set Impairments.CFO=-200e3 --set Impairments.ClockPpm=30 --set 'Impairments.DCOffset=[-33 -33]'",
+       -200e3, 30, -30},
+      {"--rate 11 --set Impairments.CFO=90e3 --set Impairments.ClockPpm=-35", 90e3, -35, NAN},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(run("calc " + c.args + common).code, 0) << c.args;
+    const auto j = nlohmann::json::parse(run("verify imp.mat --json").out);
+    for (const auto& p : j["packets"]) {
+      ASSERT_TRUE(p["fcsOk"].get<bool>()) << c.args;
+      EXPECT_NEAR(p["cfoHz"].get<double>(), c.cfo, 0.01 * std::abs(c.cfo)) << c.args;
+      EXPECT_DOUBLE_EQ(p["cfoPpm"].get<double>(), p["cfoHz"].get<double>() / p["carrierHz"].get<double>() * 1e6);
+      EXPECT_NEAR(p["clockPpm"].get<double>(), c.ppm, 0.5) << c.args;
+      EXPECT_NEAR(p["iqGainDb"].get<double>(), 0.5, 0.1) << c.args;
+      EXPECT_NEAR(p["iqPhaseDeg"].get<double>(), 2, 0.5) << c.args;
+      if (!std::isnan(c.dc)) {
+        EXPECT_NEAR(p["dcOffsetDbc"].get<double>(), c.dc, 1) << c.args;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tarvio

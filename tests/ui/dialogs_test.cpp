@@ -9,7 +9,9 @@
 #include "ui/advanced_settings_dialog.h"
 #include "ui/clock_switch_dialog.h"
 #include "ui/fading_dialog.h"
+#include "ui/impairments_dialog.h"
 #include "ui/mac_header_dialog.h"
+#include "ui/main_window.h"
 #include "ui/subcarrier_dialog.h"
 
 namespace tarvio::ui::testing {
@@ -243,6 +245,55 @@ TEST_F(DialogTest, ModalFormWaitsThroughTheHost) {
   EXPECT_EQ(r[0].str(), "Cancel");  // the script leaves this one unanswered
   EXPECT_EQ(r[1].to_double(), 28957);
   EXPECT_FALSE(app->clock_switch().is_open());
+}
+
+// The impairments dialog from the Configuration menu: its entry rules come
+// from the record's field list (clamping, Inf = off, a non-number keeps the
+// value, whole seeds), OK stores and marks the waveform stale, the status
+// note follows, All Off and Cancel.
+TEST_F(DialogTest, ImpairmentEntriesFollowTheirFieldsAndOkMarksTheWaveformStale) {
+  ASSERT_TRUE(app->calculate(true));
+  ASSERT_TRUE(state().appInfo.LastCaluclatedParameterSet.has_value());
+  w().select_menu("menuConfigImpairments");
+  ImpairmentsDialog& d = app->impairments();
+  ASSERT_TRUE(d.is_open());
+  struct Case {
+    const char* tag;
+    const char* text;
+    const char* shown;
+  };
+  for (const Case c :
+       {Case{"txtSNR", "300", "200"}, Case{"txtSNR", "abc", "200"}, Case{"txtSNR", "inf", "Inf"},
+        Case{"txtSNR", "18.5", "18.5"}, Case{"txtPASaturation", "-30", "-20"}, Case{"txtDCOffsetI", "-Inf", "-Inf"},
+        Case{"txtDCOffsetQ", "-35", "-35"}, Case{"txtNoiseBandwidth", "-4", "220000"}, Case{"txtSeed", "12.5", "13"},
+        Case{"txtIQPhase", "90", "45"}, Case{"txtCFO", "50e6", "21999999"}}) {
+    d.enter(c.tag, c.text);
+    EXPECT_EQ(d.at(c.tag).text, c.shown) << c.tag << " = " << c.text;
+  }
+  d.enter("txtPhaseNoise", "1e3 -80, 1e5 -100");
+  EXPECT_EQ(d.at("txtPhaseNoise").text, "1000 -80  100000 -100");
+  d.enter("txtPhaseNoise", "1e5 -80 1e3 -100");  // out of order: kept
+  EXPECT_EQ(d.at("txtPhaseNoise").text, "1000 -80  100000 -100");
+  EXPECT_NE(d.at("txtPhaseNoiseRms").text.find("deg rms"), std::string::npos);
+  EXPECT_NE(d.at("txtSNR").tooltip.find("Valid Range: -20 to 200, or Inf = no noise"), std::string::npos);
+  EXPECT_FALSE(any_impairment(state().impairments));  // not before OK
+  d.click("pbOK");
+  EXPECT_EQ(state().impairments.SNR, 18.5);
+  EXPECT_EQ(state().impairments.Seed, 13);
+  EXPECT_EQ(state().impairments.DCOffset, (std::vector<double>{-FieldRule::kInf, -35}));
+  EXPECT_FALSE(state().appInfo.LastCaluclatedParameterSet.has_value());
+  EXPECT_EQ(w().at("txtImpairments").text, "Impairments on: SNR 18.5 dB, CFO, IQ, DC, phase noise, PA");
+  // All Off, then Cancel: nothing changes; All Off, then OK: all off, seed kept.
+  w().select_menu("menuConfigImpairments");
+  d.click("pbAllOff");
+  d.click("pbCancel");
+  EXPECT_EQ(state().impairments.SNR, 18.5);
+  w().select_menu("menuConfigImpairments");
+  d.click("pbAllOff");
+  d.click("pbOK");
+  EXPECT_FALSE(any_impairment(state().impairments));
+  EXPECT_EQ(state().impairments.Seed, 13);
+  EXPECT_EQ(w().at("txtImpairments").text, "");
 }
 
 }  // namespace
