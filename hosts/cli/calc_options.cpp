@@ -49,7 +49,7 @@ void set_parameter(const std::string& path, const Value& value, const std::strin
   // The impairments are a record of their own: Impairments.FIELD.
   if (starts_with(path, "Impairments.")) {
     Impairments m = s.impairments;
-    set_field(m, path.substr(std::string("Impairments.").size()), parse_value(valueText), "Impairments");
+    set_field(m, path.substr(std::string("Impairments.").size()), value, "Impairments");
     check_impairments(m);
     s.impairments = std::move(m);
     return;
