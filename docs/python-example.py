@@ -3,7 +3,8 @@
 plotted: its spectrum and the constellation of its data subcarriers.
 
 The impairments are the generator's multipath fading (a path 0.1 us late at
--20 dB) and white noise added here with numpy at 30 dB SNR. Writes
+-20 dB) and its Impairments record: white noise at 30 dB SNR, 0.5 dB and 2
+degrees of IQ imbalance, a 20 kHz carrier offset; verify measures them back. Writes
 docs/images/python-example.png (or the file named on the command line).
 
 usage: PYTHONPATH=build/python /usr/bin/python3 docs/python-example.py [OUT.png]
@@ -19,24 +20,26 @@ import numpy as np
 import tarvio
 
 # The waveform: 4 packets of 400 octets of PN9 at 54 Mbit/s, with a second
-# path 0.1 us late at -20 dB.
+# path 0.1 us late at -20 dB, then the transmitter's and the channel's
+# impairments (noise last, in the idle gaps too).
 p = tarvio.Parameters(rate=54, numberOfPackets=4, dataLength=400, dataSourceType=5, OverSampling=1, FilterType=0)
 p.FadingState = 1
 p["Fading.delay"] = [0, 0.1] + [0] * 10
 p["Fading.atten"] = [0, -20] + [0] * 10
 p["Fading.state"] = [1, 1] + [0] * 10
-w = tarvio.calculate(p)
-
-# White noise at 30 dB below the bursts' mean power.
-rng = np.random.default_rng(1)
+p.impairments.SNR = 30
+p.impairments.IQGain = 0.5
+p.impairments.IQPhase = 2
+p.impairments.CFO = 20e3
+p.impairments.Seed = 1
+noisy = tarvio.calculate(p)
+w = noisy
 burst = w.markers[1] != 0
-power = np.mean(np.abs(w.samples[burst]) ** 2)
-noise = np.sqrt(power / 10 ** (30 / 10) / 2) * (rng.standard_normal(len(w)) + 1j * rng.standard_normal(len(w)))
-noisy = tarvio.Waveform(w.samples + noise, w.sample_rate, markers=w.markers, packets=w.packets, parameters=w.parameters, kind="calculation")
 
 report = tarvio.verify(noisy)
 for pk in report.packets:
-    print(f"packet {pk.packet}: {pk.format} {pk.rate:g} Mbit/s, FCS {'good' if pk.fcsOk else 'bad'}, EVM {pk.evmDb:.1f} dB (limit {pk.evmLimitDb:g}), {'pass' if pk.pass_ else 'FAIL'}")
+    print(f"packet {pk.packet}: {pk.format} {pk.rate:g} Mbit/s, FCS {'good' if pk.fcsOk else 'bad'}, EVM {pk.evmDb:.1f} dB (limit {pk.evmLimitDb:g}), "
+          f"CFO {pk.cfoHz / 1e3:.2f} kHz, IQ {pk.iqGainDb:.2f} dB {pk.iqPhaseDeg:.2f} deg, SNR {pk.snrDb:.1f} dB, {'pass' if pk.pass_ else 'FAIL'}")
 
 # Spectrum of the whole waveform, averaged over 1024-point segments.
 x = noisy.samples
@@ -57,6 +60,9 @@ ltf_freq = np.zeros(64, complex)
 ltf_freq[np.r_[-26:27] % 64] = L
 ltf_time = np.fft.ifft(ltf_freq)
 start, end = (int(v) for v in noisy.packets[0])
+# The carrier offset verify measured, taken off the first packet.
+k = np.arange(len(x))
+x = x * np.exp(-2j * np.pi * report.packets[0].cfoHz * k / noisy.sample_rate)
 burst_end = start + int(np.nonzero(burst[start:end])[0][-1]) + 1
 corr = [abs(np.vdot(ltf_time, x[k : k + 64])) for k in range(start, start + 400)]
 ltf = start + int(np.argmax(corr))
@@ -74,7 +80,7 @@ points = np.concatenate(symbols)
 
 fig, (a, b) = plt.subplots(1, 2, figsize=(11, 4.5))
 a.plot(freq, spec_db, lw=0.8)
-a.set(xlabel="Frequency (MHz)", ylabel="Power (dB)", title="Spectrum, fading and noise", ylim=(-70, 3))
+a.set(xlabel="Frequency (MHz)", ylabel="Power (dB)", title="Spectrum, fading and impairments", ylim=(-70, 3))
 a.grid(alpha=0.3)
 b.plot(points.real, points.imag, ".", ms=1.5)
 b.set(xlabel="I", ylabel="Q", title=f"64-QAM data subcarriers, EVM {report.packets[0].evmDb:.1f} dB", aspect="equal")

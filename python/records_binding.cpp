@@ -17,13 +17,14 @@ namespace tarvio::py {
 
 namespace {
 
-enum class Which { Parameters, SigGen, Configuration };
+enum class Which { Parameters, SigGen, Configuration, Impairments };
 
 Which which(const std::string& record) {
   if (record == "parameters") return Which::Parameters;
   if (record == "SigGenSettings") return Which::SigGen;
   if (record == "configuration") return Which::Configuration;
-  throw std::invalid_argument("no record '" + record + "' (parameters, SigGenSettings, configuration)");
+  if (record == "Impairments") return Which::Impairments;
+  throw std::invalid_argument("no record '" + record + "' (parameters, SigGenSettings, configuration, Impairments)");
 }
 
 std::vector<FieldEntry> catalog(const State& s, Which w) {
@@ -32,6 +33,8 @@ std::vector<FieldEntry> catalog(const State& s, Which w) {
       return field_catalog(s.parameters);
     case Which::SigGen:
       return field_catalog(s.sigGenSettings);
+    case Which::Impairments:
+      return field_catalog(s.impairments);
     case Which::Configuration:
       break;
   }
@@ -104,6 +107,8 @@ void bind_records(pyb::module_& m) {
                 cli::set_parameter(path, v);
               } else if (w == Which::SigGen) {
                 notes = cli::set_sig_gen(path, v, "SigGenSettings." + path);
+              } else if (w == Which::Impairments) {
+                cli::set_parameter("Impairments." + path, v);
               } else {
                 set_field(r.state.configuration, path, v, "configuration");
                 check_field(r.state.configuration, path, "configuration");
@@ -111,7 +116,8 @@ void bind_records(pyb::module_& m) {
             });
             return warnings_of(msgs, notes);
           },
-          "Sets a field as tarvio-cli calc --set (parameters) or --sig (SigGenSettings) does; returns the "
+          "Sets a field as tarvio-cli calc --set (parameters, Impairments.X) or --sig (SigGenSettings) does; "
+          "returns the "
           "notes of the entry rules.")
       .def(
           "select_rate",
@@ -165,6 +171,8 @@ void bind_records(pyb::module_& m) {
                 return from_value(to_value(r.state.parameters));
               case Which::SigGen:
                 return from_value(to_value(r.state.sigGenSettings));
+              case Which::Impairments:
+                return from_value(to_value(r.state.impairments));
               case Which::Configuration:
                 break;
             }

@@ -3,6 +3,7 @@
 // the PSDUs of its parameter set) and tarvio-cli verify checks a file (the
 // bursts of the whole row, read from an idle point); the results as the
 // JSON of --json.
+#include <cmath>
 #include <algorithm>
 #include <complex>
 #include <thread>
@@ -57,6 +58,12 @@ std::string verify_samples(const pyb::array& samples, double sample_rate, const 
   if (expected) {
     want.psdu = [&](size_t i, Bits& out) { return expected->fill(i, out); };
     want.fcs = expected->has_fcs();
+  }
+  // The carrier the waveform is played on, for the offset in ppm, as the
+  // command line takes it from the calculation or the file.
+  if (records) {
+    const double f = records->state.sigGenSettings.Frequency;
+    if (std::isfinite(f) && f > 0) want.carrierHz = f;
   }
   auto at = [&](size_t k) {
     if (single) {

@@ -41,7 +41,7 @@ __all__ = [
     "download",
 ]
 
-_RECORDS = ("parameters", "SigGenSettings", "configuration")
+_RECORDS = ("parameters", "SigGenSettings", "configuration", "Impairments")
 
 
 def _warn(notes) -> None:
@@ -153,6 +153,7 @@ class Parameters:
     ``Parameters(rate=54, dataLength=1500, **{"Fading.delay": [0.1] + [0] * 11})``;
     ``p.dataLength``, ``p["MACheader.Contents.Address1.Contents"]``,
     ``p.sig.Scaling`` (SigGenSettings, the rules of ``--sig``),
+    ``p.impairments.SNR`` (the Impairments record),
     ``p.configuration`` (the connection record). Keywords ``idle_us``,
     ``ramp_us`` (the window's entries in microseconds), ``payload_file`` with
     ``bit_order``, ``memory`` ("MEM-A", "MEM-B", "MEM-C") and ``sig`` (a dict
@@ -218,7 +219,7 @@ class Parameters:
 
     def __getitem__(self, path: str):
         """A field by its dotted name; "SigGenSettings.X" and
-        "configuration.X" reach the other records."""
+        "configuration.X" and "Impairments.X" reach the other records."""
         record, path = self._split(path)
         return self._get(record, path)
 
@@ -245,6 +246,13 @@ class Parameters:
         """The playback settings (SigGenSettings), set with the rules of
         ``tarvio-cli calc --sig``."""
         return _Record(self, "SigGenSettings", "")
+
+    @property
+    def impairments(self) -> _Record:
+        """The transmitter and channel impairments (Impairments), all off by
+        default, set with the rules of ``tarvio-cli calc --set
+        Impairments.X``: ``p.impairments.SNR = 25``."""
+        return _Record(self, "Impairments", "")
 
     @property
     def configuration(self) -> _Record:

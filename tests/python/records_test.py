@@ -100,3 +100,25 @@ def test_type_stub_is_current():
 
     with open(os.path.join(SOURCE, "python", "tarvio", "__init__.pyi")) as f:
         assert f.read() == make_stub.stub(), "python/make_stub.py writes python/tarvio/__init__.pyi anew"
+
+
+def test_impairments_record_set_refused_saved_and_calculated_as_on_the_command_line(tmp):
+    p = tarvio.Parameters(rate=54, numberOfPackets=2)
+    p.impairments.SNR = 20
+    p["Impairments.CFO"] = 30e3
+    p.impairments.Seed = 3
+    assert (p["Impairments.SNR"], p.impairments.CFO) == (20, 30e3)
+    assert ("Impairments", "SNR") in {(f.record, f.name) for f in tarvio.fields()}
+    r = cli("calc", "--rate", 54, "--set", "Impairments.NoiseBandwidth=-1", check=False)
+    want = r.stderr.splitlines()[0].removeprefix("tarvio-cli calc: ").removeprefix("--set Impairments.NoiseBandwidth=-1: ")
+    with pytest.raises(ValueError) as e:
+        p.impairments.NoiseBandwidth = -1
+    assert r.returncode == 2 and str(e.value) == want
+    p.save(tmp / "p.mat")
+    q = tarvio.Parameters.load(tmp / "p.mat")
+    assert (q.impairments.SNR, q.impairments.CFO, q.impairments.Seed) == (20, 30e3, 3)
+    cli("calc", "--rate", 54, "--set", "numberOfPackets=2", "--set", "Impairments.SNR=20",
+        "--set", "Impairments.CFO=30e3", "--set", "Impairments.Seed=3", "--dump", tmp / "d.mat")
+    w = tarvio.calculate(q)
+    assert np.array_equal(bits(w.samples), bits(load_mat(tmp / "d.mat")["waveform"].ravel()))
+    assert not np.array_equal(w.samples, tarvio.calculate(tarvio.Parameters(rate=54, numberOfPackets=2)).samples)
