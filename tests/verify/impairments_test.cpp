@@ -11,11 +11,13 @@
 #include <random>
 
 #include "dsp/filter_design.h"
+#include "dsp/power_amplifier.h"
 #include "dsss/dot11b_frame.h"
 #include "dsss/dot11g_frame.h"
 #include "mac/fcs.h"
 #include "ofdm/dot11a_frame.h"
 #include "verify/dsss_receiver.h"
+#include "verify/measurements.h"
 #include "verify/ofdm_receiver.h"
 #include "verify/verifier.h"
 
@@ -211,6 +213,34 @@ TEST(ImpairmentsTest, FlatnessFailsOnlyByTheExcessItPrints) {
     EXPECT_EQ(p.flatnessOk, p.flatnessWorstDb < 0.05) << seed << ": " << p.flatnessWorstDb;
   }
   EXPECT_GT(small, 0);  // the case in question occurs among these bursts
+}
+
+// A burst driven into the Rapp PA (smoothness 2) at its rms amplitude
+// grows sidebands beyond the mask near 15 MHz; 6 dB of back-off keeps it
+// within, with room.
+TEST(ImpairmentsTest, PaSaturationShowsInTheSpectrumMask) {
+  const Bits psdu = random_psdu(1500, 9);
+  RVec mask(53, 1.0);
+  mask[26] = 0;
+  const CVec clean = Dot11a_FRAME(1, psdu, 0, 54, 4, 0.75, 1, 93, 1, mask, 2, 2, 0, 1, 0.5, 12, 0, 0,
+                                  GenFilterCoeffs(1, 6, 0.5, 2, {}))
+                         .waveform;
+  SpectrumMask check(40e6, MaskKind::Ofdm);
+  struct Case {
+    double saturationDb;
+    bool pass;
+  };
+  for (const Case c : {Case{0, false}, Case{6, true}}) {
+    CVec x = clean;
+    rapp_pa(x.data(), x.size(), std::sqrt(burst_power(clean)) * std::pow(10, c.saturationDb / 20), 2, 0);
+    const MaskResult r = check.check(x.data(), x.size());
+    EXPECT_EQ(r.pass, c.pass) << c.saturationDb << " dB: margin " << r.worstMarginDb;
+    if (c.pass) {
+      EXPECT_GT(r.worstMarginDb, 3) << c.saturationDb << " dB";
+    } else {
+      EXPECT_GT(std::abs(r.worstFreqHz), 11e6) << c.saturationDb << " dB";  // beyond the signal's band
+    }
+  }
 }
 
 // At a low SNR the noise between packets joins them into one burst: every
