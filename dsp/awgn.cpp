@@ -46,13 +46,27 @@ RVec low_pass(double fs, double b) {
   return h;
 }
 
+// The energy of h's response within |f| <= b/2 (f in cycles per sample,
+// c = b/fs): the integral of |H(f)|^2 there, which in the taps is
+//   c r[0] + 2 sum_{d>=1} r[d] sin(pi c d) / (pi d),  r[d] = sum_j h[j] h[j+d]
+// exactly (|H|^2 is the transform of the autocorrelation r).
+double in_band_energy(const RVec& h, double c) {
+  const size_t m = h.size();
+  double e = 0;
+  for (size_t d = 0; d < m; ++d) {
+    double r = 0;
+    for (size_t j = 0; j + d < m; ++j) r += h[j] * h[j + d];
+    e += d == 0 ? c * r : 2 * r * std::sin(kPi * c * static_cast<double>(d)) / (kPi * static_cast<double>(d));
+  }
+  return e;
+}
+
 }  // namespace
 
 Awgn::Awgn(double sample_rate, double bandwidth, uint64_t seed) : noise_(seed, NoiseStream::Awgn) {
   if (!(bandwidth < sample_rate)) return;
   const RVec h = low_pass(sample_rate, bandwidth);
-  energy_ = 0;
-  for (double v : h) energy_ += v * v;
+  energy_ = in_band_energy(h, bandwidth / sample_rate);
   filter_ = std::make_unique<KeyedNoiseFilter>(h, noise_);
 }
 

@@ -18,6 +18,9 @@
 // (+, -, x, /, sqrt, which are exactly rounded everywhere; the file is
 // compiled without fused multiply-add contraction), not the C library's,
 // whose last bit differs between libraries. Accuracy: about 1e-15 relative.
+// gaussians() makes eight samples at a time on vectors (the same bits as
+// gaussian(), one at a time): about 3 ns per complex sample on a core with
+// 512-bit vectors, 8 with 256-bit ones, 11 with the base x86-64 set.
 #pragma once
 
 #include <cstddef>

@@ -70,6 +70,12 @@ struct RampTimes {
   double onSeconds = 0, offSeconds = 0;  // 10 % to 90 % and 90 % to 10 % of the burst's power
 };
 
+// A figure as the report prints it, rounded to `decimals` places (as
+// printf's "%.*f" rounds it). The limits are judged on the figure printed,
+// so that a failure always shows its excess: an estimate a hair beyond a
+// limit, printed as exactly the limit, passes.
+double as_printed(double value, int decimals);
+
 // Ramp times of a burst whose samples x[0..n) cover it with some idle
 // samples on either side; the power is averaged over one chip.
 RampTimes measure_ramps(const cplx* x, size_t n, double sample_rate);

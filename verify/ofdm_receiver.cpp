@@ -386,7 +386,7 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
     const double excess = std::max(r.flatnessDb[i] - 2, lowLimit - r.flatnessDb[i]);
     r.flatnessWorstDb = std::max(r.flatnessWorstDb, excess);
   }
-  r.flatnessOk = r.flatnessWorstDb <= 0;
+  r.flatnessOk = !(as_printed(r.flatnessWorstDb, 1) > 0);  // the excess the report prints
   r.dcLeakageDb =
       std::max(-99.0, 10 * std::log10(std::max((std::norm(y1[26]) + std::norm(y2[26])) / 2, 1e-300) / used));
 

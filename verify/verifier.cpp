@@ -118,6 +118,8 @@ const std::vector<Burst>& Verifier::turn_and_find(CVec& x, CVec& spare) {
 // spectrum mask measured (its verdict is added in finish(), after the PSDU's).
 void Verifier::judge(PacketCheck& c, const cplx* x) {
   auto fail = [&](const std::string& s) { c.failures.push_back(s); };
+  // Each limit is judged on the figure as its failure prints it (see
+  // as_printed).
   // Without an FCS the PSDU is checked against the parameter set's alone.
   c.fcsSent = expected_.fcs;
   if (family_ == Family::Ofdm) {
@@ -127,9 +129,9 @@ void Verifier::judge(PacketCheck& c, const cplx* x) {
     if (p.error.empty() && !p.signalOk) fail("SIGNAL field not valid");
     if (p.error.empty() && !p.fcsOk && c.fcsSent) fail("FCS wrong");
     if (p.error.empty()) {
-      if (p.evmDb > p.evmLimitDb) fail(fmt("EVM %.1f dB above the limit %.0f dB", p.evmDb, p.evmLimitDb));
+      if (as_printed(p.evmDb, 1) > p.evmLimitDb) fail(fmt("EVM %.1f dB above the limit %.0f dB", p.evmDb, p.evmLimitDb));
       if (!p.flatnessOk) fail(fmt("spectral flatness %.1f dB outside its limits", p.flatnessWorstDb));
-      if (p.dcLeakageDb > 2)
+      if (as_printed(p.dcLeakageDb, 1) > 2)
         fail(fmt("carrier leakage %.1f dB above the mean sub-carrier (limit +2 dB)", p.dcLeakageDb));
       if (!p.unusedCarriers.empty())
         c.warnings.push_back(fmt("%.0f sub-carriers carry nothing", static_cast<double>(p.unusedCarriers.size())));
@@ -140,12 +142,13 @@ void Verifier::judge(PacketCheck& c, const cplx* x) {
     if (!p.error.empty()) fail(p.error);
     if (p.error.empty() && !p.fcsOk && c.fcsSent) fail("FCS wrong");
     if (p.error.empty()) {
-      if (p.evmPeakPercent > kDsssEvmLimitPercent)
-        fail(fmt("EVM peak %.1f %% above the limit %.0f %%", p.evmPeakPercent, kDsssEvmLimitPercent));
-      if (p.carrierLeakageDb > -15) fail(fmt("carrier leakage %.1f dB (limit -15 dB)", p.carrierLeakageDb));
-      if (p.ramps.evaluated && p.ramps.onSeconds > 2e-6)
+      // The packet's line prints the peak to 0.01 %.
+      if (as_printed(p.evmPeakPercent, 2) > kDsssEvmLimitPercent)
+        fail(fmt("EVM peak %.2f %% above the limit %.0f %%", p.evmPeakPercent, kDsssEvmLimitPercent));
+      if (as_printed(p.carrierLeakageDb, 1) > -15) fail(fmt("carrier leakage %.1f dB (limit -15 dB)", p.carrierLeakageDb));
+      if (p.ramps.evaluated && as_printed(p.ramps.onSeconds * 1e6, 2) > 2)
         fail(fmt("power-on ramp %.2f us (limit 2 us)", p.ramps.onSeconds * 1e6));
-      if (p.ramps.evaluated && p.ramps.offSeconds > 2e-6)
+      if (p.ramps.evaluated && as_printed(p.ramps.offSeconds * 1e6, 2) > 2)
         fail(fmt("power-down ramp %.2f us (limit 2 us)", p.ramps.offSeconds * 1e6));
     }
     c.warnings.insert(c.warnings.end(), p.warnings.begin(), p.warnings.end());
@@ -177,7 +180,7 @@ void Verifier::remeasure(PacketCheck& c, const cplx* x, size_t n, size_t index) 
   ofdm_->recycle(std::move(again.psdu));
   // The judgement of the EVM follows the figure measured again.
   std::erase_if(c.failures, [](const std::string& f) { return f.rfind("EVM ", 0) == 0; });
-  if (c.ofdm.evmDb > p.evmLimitDb)
+  if (as_printed(c.ofdm.evmDb, 1) > p.evmLimitDb)
     c.failures.push_back(fmt("EVM %.1f dB above the limit %.0f dB", c.ofdm.evmDb, p.evmLimitDb));
 }
 

@@ -12,7 +12,8 @@
 // IQ imbalance and DC offset, timed interleaved with the same job clean.
 // Its goal: at most 1.3 x the clean job plus the noise generation
 // (impaired_over_budget at most 1), the noise generation timed here on one
-// core for the job's samples (an upper bound: the job makes it on every core).
+// core for the job's samples (an upper bound: the job makes it on every core)
+// and reported per complex sample as noise_ns_per_sample.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -200,6 +201,7 @@ void BM_ImpairedAgainstClean(benchmark::State& bs, const Job& job) {
   bs.counters["clean_s"] = clean_s;
   bs.counters["impaired_s"] = impaired_s;
   bs.counters["noise_1core_s"] = noise_s;
+  bs.counters["noise_ns_per_sample"] = samples > 0 ? noise_s / double(samples) * 1e9 : 0;
   bs.counters["cpu_clean_s"] = cpu_clean;
   bs.counters["cpu_impaired_s"] = cpu_impaired;
   bs.counters["impaired_over_clean"] = impaired_s / clean_s;

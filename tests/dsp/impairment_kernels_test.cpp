@@ -54,11 +54,13 @@ TEST(CounterNoise, StreamIsAPureFunctionOfSeedStreamAndIndex) {
   a.gaussians(123456789, block.size(), block.data());
   for (size_t k = 0; k < block.size(); k += 97) EXPECT_EQ(block[k], a.gaussian(123456789 + k));
   // The real numbers are the complex samples' parts taken in turn, from any start.
-  std::vector<double> re(9);
+  std::vector<double> re(601);
   a.real_gaussians(2 * 123456789 + 1, re.size(), re.data());
   EXPECT_EQ(re[0], block[0].imag());
   EXPECT_EQ(re[1], block[1].real());
   EXPECT_EQ(re[8], block[4].imag());
+  EXPECT_EQ(re[599], block[300].real());
+  EXPECT_EQ(re[600], block[300].imag());
   // Another seed or another stream gives other numbers.
   EXPECT_NE(CounterNoise(8, NoiseStream::Awgn).gaussian(5), a.gaussian(5));
   EXPECT_NE(CounterNoise(7, NoiseStream::PhaseNoise).gaussian(5), a.gaussian(5));
@@ -69,17 +71,27 @@ TEST(CounterNoise, StreamIsAPureFunctionOfSeedStreamAndIndex) {
 // the first 4096 samples of seed 12345, stream Awgn, as this generator made
 // them when it was written; the same with GCC and Clang at -O0 and at -O3
 // -march=native.
+// The samples made one at a time and eight at a time (gaussians(), on the
+// processor's widest vectors) are the same bits, from any start.
 TEST(CounterNoise, SeedGivesThePinnedSamples) {
   const CounterNoise g(12345, NoiseStream::Awgn);
-  uint64_t h = 1469598103934665603ull;
-  for (uint64_t n = 0; n < 4096; ++n) {
-    const cplx z = g.gaussian(n);
-    for (double part : {z.real(), z.imag()}) {
-      const uint64_t bits = std::bit_cast<uint64_t>(part);
-      for (int k = 0; k < 8; ++k) h = (h ^ ((bits >> (8 * k)) & 0xFF)) * 1099511628211ull;  // least significant first
+  CVec block(4096);
+  g.gaussians(0, block.size(), block.data());
+  for (bool one_at_a_time : {true, false}) {
+    uint64_t h = 1469598103934665603ull;
+    for (uint64_t n = 0; n < 4096; ++n) {
+      const cplx z = one_at_a_time ? g.gaussian(n) : block[n];
+      for (double part : {z.real(), z.imag()}) {
+        const uint64_t bits = std::bit_cast<uint64_t>(part);
+        for (int k = 0; k < 8; ++k) h = (h ^ ((bits >> (8 * k)) & 0xFF)) * 1099511628211ull;  // least significant first
+      }
     }
+    EXPECT_EQ(h, 0xf1b9092913cacd42ull) << one_at_a_time;
   }
-  EXPECT_EQ(h, 0xf1b9092913cacd42ull);
+  // Any start and length, the tail past a multiple of eight included.
+  CVec part(21);
+  g.gaussians(1003, part.size(), part.data());
+  for (size_t k = 0; k < part.size(); ++k) EXPECT_EQ(part[k], g.gaussian(1003 + k)) << k;
 }
 
 TEST(CounterNoise, GaussianMomentsAndIndependentParts) {
