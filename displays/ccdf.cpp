@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "runtime/parallel_pieces.h"
+#include "verify/burst_finder.h"
 #include "runtime/vector_state.h"
 
 namespace tarvio {
@@ -249,6 +250,32 @@ Figure ccdf_figure(IqView x, const std::string& title) {
   reference.rgb = 0xFF0000;
   reference.style = LineStyle::Dashed;
   a.traces = {std::move(measured), std::move(reference)};
+  return f;
+}
+
+CVec burst_samples(IqView x, double fs) {
+  require_finite(x, "CCDF");
+  CVec all(x.size());
+  for (size_t k = 0; k < x.size(); ++k) all[k] = x[k];
+  if (!(fs > 0) || !std::isfinite(fs)) return all;
+  const std::vector<verify::Burst> bursts = verify::find_bursts(all.data(), all.size(), fs);
+  if (bursts.empty()) return all;
+  size_t kept = 0;
+  for (const verify::Burst& b : bursts) {
+    std::copy(all.begin() + std::ptrdiff_t(b.start), all.begin() + std::ptrdiff_t(b.end),
+              all.begin() + std::ptrdiff_t(kept));
+    kept += b.end - b.start;
+  }
+  all.resize(kept);
+  return all;
+}
+
+Figure gated_ccdf_figure(IqView x, double fs, const std::string& title) {
+  if (x.empty()) return ccdf_figure(x, title);
+  const CVec bursts = burst_samples(x, fs);
+  Figure f = ccdf_figure(bursts, title);
+  Axes& a = current_axes(f);
+  if (!a.traces.empty()) a.traces.front().label = "Measured in bursts (%)";
   return f;
 }
 

@@ -39,4 +39,14 @@ Ccdf ccdf(IqView x);
 // "No Data".
 Figure ccdf_figure(IqView x, const std::string& title);
 
+// Burst gating: the samples of the bursts alone, found by their power
+// against the idle parts between them (as the verification finds them), so
+// that the idle gaps do not pull the average down and the levels up. A
+// waveform without idle parts is returned whole.
+CVec burst_samples(IqView x, double fs);
+
+// The CCDF of the bursts alone (burst_samples at `fs`): as ccdf_figure,
+// the measured curve labelled "Measured in bursts (%)".
+Figure gated_ccdf_figure(IqView x, double fs, const std::string& title);
+
 }  // namespace tarvio

@@ -57,6 +57,11 @@ double KV_PlotCCDF(double parent, IqView wave, double sampleRate, const std::str
   return host.open(ccdf_figure(wave, title), parent);
 }
 
+double KV_PlotCCDFGated(double parent, IqView wave, double sampleRate, const std::string& title) {
+  DisplayHost& host = require_display_host("KV_PlotCCDFGated");
+  return host.open(gated_ccdf_figure(wave, sampleRate, title), parent);
+}
+
 double KV_PlotWaterfall(double parent, const CVec& wave, double sampleRate, const std::string& title) {
   DisplayHost& host = require_display_host("KV_PlotWaterfall");
   return host.open(waterfall_figure(wave, sampleRate, title), parent);
@@ -193,6 +198,16 @@ TARVIO_OP(
           KV_PlotCCDF(handle_arg(in, 0), wave_view(in, 1, "KV_PlotCCDF"), arg_double(in, 2, 1), arg_text(in, 3, ""))};
     },
     "h = KV_PlotCCDF(parent, wave, sampleRate, title): CCDF display (desktop only)");
+
+TARVIO_OP(
+    "KV_PlotCCDFGated", 4, 1,
+    [](const Args& in, int) -> std::vector<Value> {
+      require_display_host("KV_PlotCCDFGated");  // before any work on the samples
+      return {KV_PlotCCDFGated(handle_arg(in, 0), wave_view(in, 1, "KV_PlotCCDFGated"),
+                               rate_arg(in, 2, "KV_PlotCCDFGated"), arg_text(in, 3, ""))};
+    },
+    "h = KV_PlotCCDFGated(parent, wave, sampleRate, title): CCDF display of the bursts alone, the idle gaps left "
+    "out (desktop only)");
 
 TARVIO_OP(
     "KV_PlotWaterfall", 4, 1,

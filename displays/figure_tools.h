@@ -19,6 +19,8 @@ namespace tarvio {
 double KV_PlotSpectrum(double parent, IqView wave, double sampleRate, const std::string& title);
 double KV_PlotIQTime(double parent, IqView wave, double sampleRate, const std::string& title, bool sameAxes = false);
 double KV_PlotCCDF(double parent, IqView wave, double sampleRate, const std::string& title);
+// The CCDF of the bursts alone (gated_ccdf_figure), found at sampleRate.
+double KV_PlotCCDFGated(double parent, IqView wave, double sampleRate, const std::string& title);
 double KV_PlotWaterfall(double parent, const CVec& wave, double sampleRate, const std::string& title);
 // numSymbols stretches of two symbol periods starting delaySamples in;
 // samplesPerSymbol is the oversampling.

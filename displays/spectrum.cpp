@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -115,6 +116,70 @@ Figure spectrum_figure(IqView x, double fs, const std::string& title) {
     return f;
   }
   Spectrum s = magnitude_spectrum(x, fs);  // checks that every sample is finite
+  a.y = s.axis_db;
+  a.traces.push_back(uniform_trace("LogMag (dB)", std::move(s.level_db), u(s.f0_hz), u(s.df_hz)));
+  return f;
+}
+
+Spectrum welch_spectrum(IqView x, double fs) {
+  if (x.empty()) throw std::invalid_argument("magnitude spectrum: the waveform is empty");
+  if (!(fs > 0) || !std::isfinite(fs))
+    throw std::invalid_argument("magnitude spectrum: the sample rate must be a positive number");
+  require_finite(x, "magnitude spectrum");
+  const size_t n = x.size();
+  size_t len = 64;
+  while (static_cast<double>(len) < fs / 100e3 && len < (size_t(1) << 24)) len *= 2;
+  while (len > n && len > 1) len /= 2;
+  std::vector<double> window(len), power(len, 0.0);
+  for (size_t i = 0; i < len; ++i)
+    window[i] = len == 1 ? 1 : 0.5 - 0.5 * std::cos(2 * std::acos(-1.0) * (double(i) + 0.5) / double(len));
+  // The samples are scaled to a largest component of 1 (levels are relative
+  // to the peak), so that no square overflows.
+  double largest = 0;
+  for (size_t k = 0; k < n; ++k) largest = std::max({largest, std::abs(x.real(k)), std::abs(x.imag(k))});
+  const double unit = largest > 0 ? 1 / largest : 1;
+  Dft dft(len);
+  cplx* d = dft.data();
+  const size_t step = std::max<size_t>(1, len / 2);
+  size_t segments = 0;
+  for (size_t first = 0; first + len <= n; first += step, ++segments) {
+    for (size_t i = 0; i < len; ++i) d[i] = x[first + i] * (window[i] * unit);
+    dft.run();
+    for (size_t i = 0; i < len; ++i) power[i] += std::norm(d[i]);
+  }
+  Spectrum s;
+  const size_t half = len / 2;
+  s.level_db.resize(len);
+  double pmax = 0;
+  for (size_t i = 0; i < len; ++i) {
+    s.level_db[i] = power[i < half ? len - half + i : i - half] / double(std::max<size_t>(segments, 1));
+    pmax = std::max(pmax, s.level_db[i]);
+  }
+  const double floor = pmax > 0 ? 1e-20 * pmax : 1e-20;
+  const double top = 10 * std::log10(std::max(pmax, floor));
+  double low = 0;
+  for (double& v : s.level_db) {
+    v = 10 * std::log10(std::max(v, floor)) - top;
+    low = std::min(low, v);
+  }
+  s.axis_db = {std::max(std::floor(low / 10) * 10, -100.0), 0};
+  if (s.axis_db.lo >= s.axis_db.hi) s.axis_db.lo = s.axis_db.hi - 10;
+  s.df_hz = fs / double(len);
+  s.f0_hz = -double(half) * s.df_hz;
+  s.rbw_hz = len > 1 ? 1.5 * s.df_hz : fs;
+  return s;
+}
+
+Figure welch_spectrum_figure(IqView x, double fs, const std::string& title) {
+  Figure f = spectrum_figure(IqView(), fs, title);  // the window, axes and labels
+  Axes& a = current_axes(f);
+  if (x.empty()) return f;
+  a.note.clear();
+  Spectrum s = welch_spectrum(x, fs);
+  const AxisUnit u = frequency_unit(fs / 2);
+  char rbw[48];
+  std::snprintf(rbw, sizeof rbw, "  RBW %.1f kHz", s.rbw_hz / 1e3);
+  a.xlabel += rbw;
   a.y = s.axis_db;
   a.traces.push_back(uniform_trace("LogMag (dB)", std::move(s.level_db), u(s.f0_hz), u(s.df_hz)));
   return f;

@@ -16,6 +16,7 @@ struct Spectrum {
   double f0_hz = 0;  // frequency of level_db[0]
   double df_hz = 0;  // bin spacing fs/N
   Limits axis_db;    // the vertical axis
+  double rbw_hz = 0;  // averaged spectrum: its resolution bandwidth (noise bandwidth of one bin)
 };
 
 // The spectrum of `x` sampled at `fs` Hz. Bin k (frequency k * fs/N for
@@ -36,5 +37,16 @@ Spectrum magnitude_spectrum(IqView x, double fs);
 // fs/2 in the frequency unit of fs/2, labels "Frequency (unit)" and
 // "LogMag (dB)", grid lines. An empty waveform shows "No Data".
 Figure spectrum_figure(IqView x, double fs, const std::string& title);
+
+// The averaged spectrum an analyser shows (Welch): segments of N samples
+// (the power of two that gives bins of 100 kHz or less; fewer when the
+// waveform is shorter), overlapping by half, each under a Hann window; the
+// mean of their powers, bins and levels as above. The resolution bandwidth
+// is the window's noise bandwidth, 1.5 fs/N. Throws as above.
+Spectrum welch_spectrum(IqView x, double fs);
+
+// The averaged display: as spectrum_figure, the resolution bandwidth on the
+// frequency axis ("Frequency (MHz)  RBW 117.2 kHz").
+Figure welch_spectrum_figure(IqView x, double fs, const std::string& title);
 
 }  // namespace tarvio

@@ -211,6 +211,8 @@ SigmfMeta read_sigmf_meta(const std::string& meta_path) {
       if (!global["core:sample_rate"].is_number()) throw wrong("\"core:sample_rate\" is not a number");
       m.rate = global["core:sample_rate"].get<double>();
     }
+    if (global.contains("core:description") && global["core:description"].is_string())
+      m.description = global["core:description"].get<std::string>();
   }
   if (meta.contains("annotations")) {
     const nlohmann::json& list = meta["annotations"];

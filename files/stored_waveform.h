@@ -34,6 +34,7 @@ class WaveformTooLarge : public std::runtime_error {
 struct SigmfMeta {
   std::string type;                                   // "" when it names none
   double rate = 0;                                    // 0 when it names none
+  std::string description;                            // core:description, "" when it has none
   std::vector<std::pair<uint64_t, uint64_t>> bursts;  // first sample, count
 };
 

@@ -6,8 +6,10 @@
 #include <cmath>
 #include <algorithm>
 #include <complex>
+#include <cstdio>
 #include <thread>
 
+#include "files/waveform_file.h"
 #include "python/binding.h"
 #include "verify/burst_finder.h"
 #include "verify/expected_psdus.h"
@@ -42,6 +44,11 @@ std::string verify_samples(const pyb::array& samples, double sample_rate, const 
   if (!family && p) family = p->format == 1 ? Family::Ofdm : Family::Dsss;
   if (!(sample_rate > 0) && p && p->OverSampling > 0) sample_rate = (p->format == 1 ? 20e6 : 11e6) * p->OverSampling;
   if (!(sample_rate > 0)) throw std::invalid_argument("the waveform's sample rate is not known: give sample_rate");
+  if (const std::string why = capture_rate_problem(sample_rate); !why.empty()) {
+    char rate[48];
+    std::snprintf(rate, sizeof rate, "%g", sample_rate);
+    throw std::invalid_argument("sample_rate " + std::string(rate) + " Hz is " + why);
+  }
   if (!family) {
     const auto f = verify::families_for_rate(sample_rate);
     if (f.empty())

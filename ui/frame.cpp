@@ -79,7 +79,13 @@ Frame::Frame(Application& app, MainWindow& main) : app_(app), main_(main) {
     plot("KV_PlotEyeDiagram", {Value(os), Value(symbols), Value(0.0)});
   });
   c.add("menuPlotScatterDiagram_Callback", [this] { plot("KV_PlotScatterDiagram", {Value(0.0)}); });
-  c.add("menuPlotCCDF_Callback", [this] { plot("KV_PlotCCDF", {}); });
+  c.add("menuPlotCCDF_Callback", [this] {
+    const MenuItem* gated = main_.find_menu(kCcdfGatedTag);
+    plot(gated && gated->checked ? "KV_PlotCCDFGated" : "KV_PlotCCDF", {});
+  });
+  c.add(std::string(kCcdfGatedTag) + "_Callback", [this] {
+    if (const MenuItem* gated = main_.find_menu(kCcdfGatedTag)) main_.set_menu_checked(kCcdfGatedTag, !gated->checked);
+  });
   c.add("menuConfigSigGenIO_Callback", [this] { sig_gen_io(false); });
   c.add("menuConfigSpecAnIO_Callback", [this] { sig_gen_io(true); });
   c.add("menuConfigImpairments_Callback", [this] { impairments_setup(); });

@@ -15,6 +15,7 @@ struct MenuItem {
   bool separator = false;       // a separator line comes before the item
   bool visible = true;          // hidden items exist but are not shown
   bool checked = false;         // check mark
+  bool toggle = false;          // an on/off setting: drawn with a check mark place even while off
   bool enabled = true;          //
   bool has_command = false;     // choosing the item runs the frame command tag + "_Callback"
   std::vector<MenuItem> items;  // a menu or submenu

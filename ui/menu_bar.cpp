@@ -15,6 +15,13 @@ MenuItem item(const char* label, const char* tag, bool visible = true, bool sepa
   return m;
 }
 
+// An on/off setting, off at first; its command turns it over.
+MenuItem toggle(const char* label, const char* tag) {
+  MenuItem m = item(label, tag);
+  m.toggle = true;
+  return m;
+}
+
 MenuItem menu(const char* label, const char* tag, std::vector<MenuItem> items, bool visible = true) {
   MenuItem m;
   m.label = label;
@@ -51,7 +58,8 @@ std::vector<MenuItem> KV_AddMenu(const std::string& platform) {
            {item("&Spectrum", "menuPlotSpectrum"), item("&Waterfall", "menuPlotWaterfall", false),
             item("I(t) Q(t)", "menuPlotIQTime", true, true), item("I(t) Q(t) Overlayed", "menuPlotIQTimeSameAxes"),
             item("&Eye Diagram", "menuPlotEyeDiagram", false),
-            item("S&catter Diagram", "menuPlotScatterDiagram", false), item("&CCDF", "menuPlotCCDF", true, true)}),
+            item("S&catter Diagram", "menuPlotScatterDiagram", false), item("&CCDF", "menuPlotCCDF", true, true),
+            toggle("CCDF of &Bursts Only", kCcdfGatedTag)}),
       menu("&Configuration", "menuConfig", std::move(config)),
       menu("&Special", "menuSpecial",
            {item("Save &Wave...", "menuSpecialSaveWave"),

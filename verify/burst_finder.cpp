@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace tarvio::verify {
 
@@ -22,6 +23,9 @@ bool BurstFinder::block_powers(const cplx* x, size_t n, double sample_rate) {
     double acc = 0;
     for (size_t i = b * w_; i < e; ++i) acc += std::norm(x[i]);
     p_[b] = acc / static_cast<double>(e - b * w_);
+    // A NaN or an overflow counts as the loudest block there can be: the
+    // percentiles need values that can be put in order.
+    if (!std::isfinite(p_[b])) p_[b] = std::numeric_limits<double>::max();
   }
   order_.assign(p_.begin(), p_.end());
   const auto at = [&](size_t k) {

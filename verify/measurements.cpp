@@ -38,9 +38,11 @@ double mask_limit_db(MaskKind kind, double f) {
 }
 
 namespace {
+// Bins of 100 kHz or less; at the highest sample rates (beyond 100 GHz)
+// the bins widen instead of the transform growing past 2^20 points.
 size_t mask_fft_size(double fs) {
   size_t n = 64;
-  while (static_cast<double>(n) < fs / 100e3) n *= 2;
+  while (static_cast<double>(n) < fs / 100e3 && n < (size_t(1) << 20)) n *= 2;
   return n;
 }
 }  // namespace
@@ -51,11 +53,16 @@ MaskResult worse(const MaskResult& a, const MaskResult& b) {
   MaskResult r = b.worstMarginDb < a.worstMarginDb ? b : a;
   r.pass = a.pass && b.pass;
   r.checkedToHz = std::max(a.checkedToHz, b.checkedToHz);
+  r.limitedByRate = a.limitedByRate || b.limitedByRate;
   return r;
 }
 
 SpectrumMask::SpectrumMask(double sample_rate, MaskKind kind, double chip_scale)
-    : fs_(sample_rate), kind_(kind), fft_(mask_fft_size(sample_rate)) {
+    : fs_(sample_rate),
+      kind_(kind),
+      fft_(mask_fft_size(sample_rate)),
+      firstCornerHz_((kind == MaskKind::Ofdm ? 9e6 : 11e6) * chip_scale),
+      lastCornerHz_((kind == MaskKind::Ofdm ? 30e6 : 22e6) * chip_scale) {
   const size_t n = fft_.size();
   window_.resize(n);
   for (size_t i = 0; i < n; ++i) window_[i] = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * (i + 0.5) / n);
@@ -74,9 +81,27 @@ MaskResult SpectrumMask::check(const cplx* x, size_t n) {
   const size_t N = fft_.size();
   std::fill(psd_.begin(), psd_.end(), 0.0);
   if (n == 0) return r;
+  if (fs_ / 2 < firstCornerHz_) {
+    r.bandTooNarrow = true;
+    r.checkedToHz = fs_ / 2;
+    return r;
+  }
+  // The spectrum is judged relative to its peak: the samples are scaled to
+  // a largest component of 1, so that no square overflows.
+  double largest = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const double a = std::abs(x[i].real()), b = std::abs(x[i].imag());
+    if (!std::isfinite(a) || !std::isfinite(b)) return r;  // NaN or Inf: no spectrum to judge
+    largest = std::max({largest, a, b});
+  }
+  if (!(largest > 0)) return r;
+  const double unit = 1 / largest;
   auto add_segment = [&](size_t first, size_t m) {
     cplx* in = fft_.in();
-    for (size_t i = 0; i < m; ++i) in[i] = {x[first + i].real() * window_[i], x[first + i].imag() * window_[i]};
+    for (size_t i = 0; i < m; ++i) {
+      const double w = window_[i] * unit;
+      in[i] = {x[first + i].real() * w, x[first + i].imag() * w};
+    }
     std::fill(in + m, in + N, cplx(0));
     fft_.run();
     const cplx* y = fft_.out();
@@ -94,9 +119,10 @@ MaskResult SpectrumMask::check(const cplx* x, size_t n) {
   else if (rest >= N / 2)
     add_segment(n - N, N);
   const double peak = *std::max_element(psd_.begin(), psd_.end());
-  if (!(peak > 0)) return r;
+  if (!(peak > 0) || !std::isfinite(peak)) return r;
   r.evaluated = true;
   r.checkedToHz = fs_ / 2;
+  r.limitedByRate = fs_ / 2 < lastCornerHz_;
   // The smallest margin is where the power over the limit, both linear, is
   // largest. Inside the flat part of the mask (0 dBr) nothing can exceed
   // the peak.

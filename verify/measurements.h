@@ -39,6 +39,12 @@ struct MaskResult {
   double worstMarginDb = std::numeric_limits<double>::infinity();  // limit minus measured, smallest
   double worstFreqHz = 0;
   double checkedToHz = 0;  // the mask is checked out to +-fs/2
+  // The sampled band ends before the mask's last corner (30 MHz OFDM,
+  // 22 MHz DSSS): the mask was checked only up to checkedToHz.
+  bool limitedByRate = false;
+  // Not evaluated because the sampled band ends inside the mask's flat
+  // (0 dBr) part: nothing could be checked.
+  bool bandTooNarrow = false;
 };
 
 // The worse of two mask results (both parts of one burst).
@@ -54,6 +60,8 @@ MaskResult worse(const MaskResult& a, const MaskResult& b);
 class SpectrumMask {
  public:
   SpectrumMask(double sample_rate, MaskKind kind, double chip_scale = 1);
+  // The samples may hold anything: non-finite ones leave the mask not
+  // evaluated, huge ones are scaled down first.
   MaskResult check(const cplx* x, size_t n);
   size_t fft_size() const { return fft_.size(); }
 
@@ -63,6 +71,7 @@ class SpectrumMask {
   Fft fft_;
   std::vector<double> window_, psd_, limit_;
   std::vector<double> overLimit_;  // 1 / the limit, linear
+  double firstCornerHz_, lastCornerHz_;  // where the limit leaves 0 dBr, where it stops changing
 };
 
 struct RampTimes {

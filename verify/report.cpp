@@ -68,7 +68,25 @@ std::string impairment_text(const BurstImpairments& m, double carrier) {
   return s;
 }
 
+// " mask pass", qualified where the mask could be checked only in part or
+// not at all.
+std::string mask_text(const PacketCheck& c) {
+  const MaskResult& m = c.mask;
+  char edge[48];
+  std::snprintf(edge, sizeof edge, "%g MHz", m.checkedToHz / 1e6);
+  if (m.evaluated) {
+    std::string s = std::string(" mask ") + (m.pass ? "pass" : "fail");
+    if (m.limitedByRate) s += " up to " + std::string(edge) + " (sample rate limits it)";
+    return s;
+  }
+  if (m.bandTooNarrow)
+    return " mask not checked (the sample rate reaches only " + std::string(edge) + ", inside the mask's 0 dBr part)";
+  if (c.notFinite) return " mask not measured";
+  return "";
+}
+
 double evm_db_of(const PacketCheck& c) {
+  if (c.notFinite) return -INFINITY;  // not measured
   if (c.family == Family::Ofdm) return c.ofdm.evmDb;
   return c.dsss.evmPeakPercent > 0 ? 20 * std::log10(c.dsss.evmPeakPercent / 100) : -INFINITY;
 }
@@ -92,6 +110,7 @@ Summary summarize(const std::vector<PacketCheck>& checks) {
 
 std::string packet_line(const PacketCheck& c) {
   std::string s = "#" + std::to_string(c.index + 1) + " ";
+  if (!c.missing.empty()) return s + c.missing + "  FAIL";
   if (c.family == Family::Ofdm) {
     const OfdmPacket& p = c.ofdm;
     s += "OFDM";
@@ -100,7 +119,9 @@ std::string packet_line(const PacketCheck& c) {
     s += std::string(" SIGNAL ") + (p.signalOk ? "ok" : "bad");
     if (p.signalOk) {
       s += c.fcsSent ? std::string(" FCS ") + (p.fcsOk ? "ok" : "bad") : std::string(" no FCS");
-      s += " EVM " + num(p.evmDb, 1) + " dB (" + num(p.evmPercent, 2) + " %) limit " + num(p.evmLimitDb, 0) + " dB";
+      s += c.notFinite ? std::string(" EVM not measured")
+                       : " EVM " + num(p.evmDb, 1) + " dB (" + num(p.evmPercent, 2) + " %) limit " +
+                             num(p.evmLimitDb, 0) + " dB";
       s += std::string(" flatness ") + (p.flatnessOk ? "ok" : "fail");
     }
   } else {
@@ -112,12 +133,13 @@ std::string packet_line(const PacketCheck& c) {
     s += std::string(" header ") + (p.headerCrcOk ? "ok" : "bad");
     if (p.headerCrcOk) {
       s += c.fcsSent ? std::string(" FCS ") + (p.fcsOk ? "ok" : "bad") : std::string(" no FCS");
-      s += " EVM " + num(p.evmPercent, 2) + " % (peak " + num(p.evmPeakPercent, 2) + " %) limit " +
-           num(kDsssEvmLimitPercent, 0) + " %";
+      s += c.notFinite ? std::string(" EVM not measured")
+                       : " EVM " + num(p.evmPercent, 2) + " % (peak " + num(p.evmPeakPercent, 2) + " %) limit " +
+                             num(kDsssEvmLimitPercent, 0) + " %";
     }
   }
   if (c.psduEqual >= 0) s += std::string(" PSDU ") + (c.psduEqual ? "equal" : "differs");
-  if (c.mask.evaluated) s += std::string(" mask ") + (c.mask.pass ? "pass" : "fail");
+  s += mask_text(c);
   s += c.pass ? "  PASS" : "  FAIL";
   if (const BurstImpairments* m = measured(c)) s += "\n    measured: " + impairment_text(*m, c.carrierHz);
   if (c.family == Family::Ofdm && c.ofdm.knownReference) s += "\n    EVM against the parameter set's PSDU";
@@ -130,7 +152,7 @@ std::string summary_text(const Summary& s) {
   std::string t = std::to_string(s.packets) + " packets, " + std::to_string(s.decoded) + " decoded, " +
                   std::to_string(s.passed) + " passed, " + std::to_string(s.packets - s.passed) + " failed";
   if (s.warned) t += ", " + std::to_string(s.warned) + " with warnings";
-  if (s.decoded) t += "; worst EVM " + num(s.worstEvmDb, 1) + " dB";
+  if (s.decoded && std::isfinite(s.worstEvmDb)) t += "; worst EVM " + num(s.worstEvmDb, 1) + " dB";
   if (std::isfinite(s.worstMaskMarginDb)) t += "; smallest mask margin " + num(s.worstMaskMarginDb, 1) + " dB";
   return t;
 }
@@ -138,6 +160,11 @@ std::string summary_text(const Summary& s) {
 nlohmann::json to_json(const PacketCheck& c) {
   nlohmann::json j;
   j["packet"] = c.index + 1;
+  if (!c.missing.empty()) {
+    j["pass"] = false;
+    j["missing"] = c.missing;
+    return j;
+  }
   j["start"] = c.start;
   j["end"] = c.end;
   j["decoded"] = c.decoded;
@@ -155,7 +182,7 @@ nlohmann::json to_json(const PacketCheck& c) {
     j["service"] = p.service;
     j["symbols"] = p.symbols;
     j["evmDb"] = finite(p.evmDb);
-    j["evmPercent"] = p.evmPercent;
+    j["evmPercent"] = finite(p.evmPercent);
     j["evmLimitDb"] = p.evmLimitDb;
     j["flatnessOk"] = p.flatnessOk;
     j["flatnessDb"] = p.flatnessDb;
@@ -175,8 +202,8 @@ nlohmann::json to_json(const PacketCheck& c) {
     j["service"] = p.service;
     j["headerCrcOk"] = p.headerCrcOk;
     j["fcsOk"] = p.fcsOk;
-    j["evmPercent"] = p.evmPercent;
-    j["evmPeakPercent"] = p.evmPeakPercent;
+    j["evmPercent"] = finite(p.evmPercent);
+    j["evmPeakPercent"] = finite(p.evmPeakPercent);
     j["evmLimitPercent"] = kDsssEvmLimitPercent;
     j["carrierLeakageDb"] = p.carrierLeakageDb;
     if (p.ramps.evaluated) {
@@ -194,7 +221,12 @@ nlohmann::json to_json(const PacketCheck& c) {
     j["maskMarginDb"] = c.mask.worstMarginDb;
     j["maskWorstHz"] = c.mask.worstFreqHz;
     j["maskCheckedToHz"] = c.mask.checkedToHz;
+    j["maskLimitedBySampleRate"] = c.mask.limitedByRate;
+  } else if (c.mask.bandTooNarrow) {
+    j["maskNotChecked"] = "the sample rate reaches only the mask's 0 dBr part";
+    j["maskCheckedToHz"] = c.mask.checkedToHz;
   }
+  if (c.notFinite) j["notFiniteSamples"] = c.notFinite;
   if (const BurstImpairments* m = measured(c)) {
     auto known = [](double v) { return std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(); };
     j["cfoHz"] = m->cfoHz;

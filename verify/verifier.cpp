@@ -31,6 +31,8 @@ std::vector<Family> families_for_rate(double fs) {
   return f;
 }
 
+double shortest_packet_seconds(Family family) { return family == Family::Ofdm ? 24e-6 : 96e-6; }
+
 Verifier::Verifier(double sample_rate, Family family)
     : fs_(sample_rate), family_(family), mask_(sample_rate, family == Family::Ofdm ? MaskKind::Ofdm : MaskKind::Dsss) {
   if (family == Family::Ofdm) {
@@ -80,8 +82,10 @@ size_t Verifier::receive_burst(const cplx* x, size_t n, const Burst& b, std::vec
         continue;
       }
       c.start = c.ofdm.start;
-      c.end = std::max(c.ofdm.end, c.ofdm.ltfStart + 1);
-      next = c.end;
+      // A SIGNAL field read from noise or a cut burst can promise more
+      // symbols than the samples hold: the packet ends with the samples.
+      c.end = std::min(n, std::max(c.ofdm.end, c.ofdm.ltfStart + 1));
+      next = std::max(c.end, c.ofdm.end);
     } else {
       c.dsss = dsss_->receive(x, n, pos);
       if (!c.dsss.found) {
@@ -91,8 +95,8 @@ size_t Verifier::receive_burst(const cplx* x, size_t n, const Burst& b, std::vec
         continue;
       }
       c.start = c.dsss.start;
-      c.end = std::max(c.dsss.end, c.dsss.start + 1);
-      next = c.end;
+      c.end = std::min(n, std::max(c.dsss.end, c.dsss.start + 1));
+      next = std::max(c.end, c.dsss.end);
     }
     judge(c, x);
     out.push_back(std::move(c));
@@ -163,6 +167,14 @@ void Verifier::judge(PacketCheck& c, const cplx* x) {
                    fastMask_->check(x + d.switchEnd, c.end - d.switchEnd));
   else if (c.end > c.start)
     c.mask = mask_.check(x + c.start, c.end - c.start);
+  // Samples that are not numbers leave EVM and mask without a figure.
+  for (size_t k = c.start; k < c.end; ++k)
+    if (!std::isfinite(x[k].real()) || !std::isfinite(x[k].imag())) ++c.notFinite;
+  if (c.notFinite > 0) {
+    std::erase_if(c.failures, [](const std::string& f) { return f.rfind("EVM ", 0) == 0; });
+    fail(std::to_string(c.notFinite) +
+         " samples of the burst are not numbers (NaN or infinite): EVM and spectrum mask not measured");
+  }
 }
 
 void Verifier::remeasure(PacketCheck& c, const cplx* x, size_t n, size_t index) {
@@ -287,6 +299,7 @@ std::vector<PacketCheck> verify_packets(size_t count, const OpenPacketReader& op
 std::vector<PacketCheck> verify_waveform(const cplx* x, size_t n, double sample_rate, Family family,
                                          const Expected& expected, unsigned threads,
                                          const std::function<void(size_t, size_t)>& progress) {
+  if (static_cast<double>(n) < shortest_packet_seconds(family) * sample_rate) return {};
   BurstFinder finder;
   const std::vector<Burst> bursts = finder.find(x, n, sample_rate);
   threads = static_cast<unsigned>(std::clamp<size_t>(threads, 1, std::max<size_t>(bursts.size(), 1)));

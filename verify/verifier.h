@@ -40,6 +40,8 @@ struct PacketCheck {
   bool pass = false;
   std::vector<std::string> failures;  // why it did not pass
   std::vector<std::string> warnings;  // passed, but an IEEE 802.11 receiver would not take it
+  size_t notFinite = 0;               // samples of the burst that are NaN or infinite
+  std::string missing;                // why the packet is not (wholly) in the file, "" when it is
 };
 
 // The PSDU (with its FCS when the parameter set adds one) that packet
@@ -52,6 +54,11 @@ struct Expected {
   bool fcs = true;       // the PSDUs end in an FCS (the MAC FCS can be turned off)
   double carrierHz = 0;  // the instrument's carrier frequency, 0 when not known
 };
+
+// The shortest packet of a family, in seconds: OFDM preamble, SIGNAL and
+// one DATA symbol (24 us); DSSS short preamble and header (96 us). A row of
+// samples shorter than that holds no packet to find.
+double shortest_packet_seconds(Family family);
 
 class Verifier {
  public:
@@ -109,7 +116,8 @@ std::vector<PacketCheck> verify_packets(size_t count, const OpenPacketReader& op
                                         const Expected& expected, unsigned threads,
                                         const std::function<void(size_t, size_t)>& progress = {});
 
-// Checks every packet of the waveform x[0..n): its bursts are shared among
+// Checks every packet of the waveform x[0..n) (none when it is shorter than
+// the shortest packet, at any sample rate: no receiver is made): its bursts are shared among
 // `threads` threads, each with its own receivers; the result is the same,
 // in the same order, for any number of threads. `progress` (may be empty)
 // is called from the calling thread with the number of bursts done and

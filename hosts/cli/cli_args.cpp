@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "hosts/cli/cli_command.h"
+#include "files/waveform_file.h"
 #include "runtime/matfile.h"
 
 namespace tarvio::cli {
@@ -50,6 +51,15 @@ ParsedArgs parse_args(const std::vector<std::string>& args, const std::vector<st
     }
   }
   return out;
+}
+
+double parse_sample_rate(const std::string& option, const std::string& text) {
+  char* end = nullptr;
+  const double hz = std::strtod(text.c_str(), &end);
+  if (text.empty() || !end || *end) throw UsageError(option + " " + text + ": a number of Hz, e.g. 40e6");
+  const std::string why = capture_rate_problem(hz);
+  if (!why.empty()) throw UsageError(option + " " + text + ": " + why);
+  return hz;
 }
 
 int parse_count(const std::string& text, const std::string& what) {

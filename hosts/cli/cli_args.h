@@ -34,6 +34,11 @@ ParsedArgs parse_args(const std::vector<std::string>& args, const std::vector<st
 // A whole number >= 0 (UsageError naming `what` otherwise).
 int parse_count(const std::string& text, const std::string& what);
 
+// --sample-rate HZ (or another option naming a capture's rate): a number
+// of Hz within the rates an IEEE 802.11 capture can have (UsageError with
+// the range otherwise).
+double parse_sample_rate(const std::string& option, const std::string& text);
+
 // A number: decimal (1, -2.5, 1e-3, Inf, NaN), hexadecimal integer (0x1F,
 // -0x10), or complex (2i, 1+2i, 1.5-0.5j). Empty when the text is no number.
 std::optional<cplx> parse_number(const std::string& text);

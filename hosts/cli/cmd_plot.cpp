@@ -19,7 +19,7 @@
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/cli_command.h"
 #include "qt/displays/render_png.h"
-#include "runtime/matfile.h"
+#include "files/waveform_file.h"
 #include "runtime/module_path.h"
 
 namespace tarvio::cli {
@@ -53,29 +53,15 @@ tarvio_render_png_fn render_entry() {
                            "\n(--csv works without it)");
 }
 
-struct Waveform {
-  CVec samples;
-  double rate = 0;
-};
-
-// `waveform` (a --dump file) or `wave` (a Save Wave file), and `sampleRate`.
-Waveform read_waveform(const std::string& path) {
-  const std::vector<std::string> names = mat_var_names(path);
-  auto has = [&](const char* n) { return std::find(names.begin(), names.end(), n) != names.end(); };
-  const char* var = has("waveform") ? "waveform" : has("wave") ? "wave" : nullptr;
-  if (!var) throw std::runtime_error("'" + path + "' holds neither `waveform` (calc --dump) nor `wave` (Save Wave)");
-  if (!has("sampleRate")) throw std::runtime_error("'" + path + "' has no `sampleRate`");
-  Waveform w;
-  const Value rate = mat_read_var(path, "sampleRate");
-  if (!rate.is_numeric() || rate.numel() != 1 || !(rate.to_double() > 0) || !std::isfinite(rate.to_double()))
-    throw std::runtime_error("'" + path + "': `sampleRate` must be one positive number");
-  w.rate = rate.to_double();
-  {
-    const Value v = mat_read_var(path, var);
-    if (!v.is_numeric() || (v.rows() > 1 && v.cols() > 1))
-      throw std::runtime_error("'" + path + "': `" + var + "` must be a row or column of samples, not a " +
-                               std::to_string(v.rows()) + " x " + std::to_string(v.cols()) + " " + v.kind_name());
-    w.samples = v.to_complex();
+// The waveform of any file verify reads, and its sample rate: the file's
+// own, else --sample-rate (a raw file carries none).
+WaveformFile read_waveform(const std::string& path, double given_rate) {
+  WaveformFile w = read_waveform_file(path);
+  if (given_rate > 0) w.sampleRate = given_rate;
+  if (!(w.sampleRate > 0)) {
+    if (w.kind == "dump" || w.kind == "MAT waveform")
+      throw std::runtime_error("'" + path + "' has no `sampleRate`; give it with --sample-rate HZ");
+    throw UsageError("'" + path + "' does not carry its sample rate: give it with --sample-rate HZ");
   }
   return w;
 }
@@ -97,28 +83,36 @@ void parse_size(const std::string& text, int& width, int& height) {
 }
 
 int run_plot(const std::vector<std::string>& args) {
-  const ParsedArgs pa = parse_args(args, {"--png", "--csv", "--title", "--size"});
+  const ParsedArgs pa =
+      parse_args(args, {"--png", "--csv", "--title", "--size", "--sample-rate"}, {"--ungated", "--raw-periodogram"});
   if (pa.positional.size() != 2) throw UsageError("name a display and one waveform file");
   const std::string kind = pa.positional[0], path = pa.positional[1];
   if (kind != "spectrum" && kind != "iq" && kind != "iq-overlaid" && kind != "ccdf")
     throw UsageError("'" + kind + "' is not a display: spectrum, iq, iq-overlaid or ccdf");
   if (!pa.has("--png") && !pa.has("--csv")) throw UsageError("say what to write: --png OUT.png and/or --csv OUT.csv");
+  if (pa.has("--ungated") && kind != "ccdf") throw UsageError("--ungated is an option of the ccdf display");
+  if (pa.has("--raw-periodogram") && kind != "spectrum")
+    throw UsageError("--raw-periodogram is an option of the spectrum display");
+  const double given_rate = pa.has("--sample-rate") ? parse_sample_rate("--sample-rate", pa.get("--sample-rate")) : 0;
   int width = 1000, height = 700;
   if (pa.has("--size")) parse_size(pa.get("--size"), width, height);
   // Load the module before the long work, so that a missing one is reported at once.
   const tarvio_render_png_fn render = pa.has("--png") ? render_entry() : nullptr;
 
-  Waveform w = read_waveform(path);
+  WaveformFile w = read_waveform(path, given_rate);
   const std::string title = pa.get("--title", std::filesystem::path(path).filename().string());
   CVec shown = ApplyDacRes(w.samples, kDisplayBits);
   CVec().swap(w.samples);
   Figure f;
+  // Spectrum and CCDF as an analyser shows them by default (averaged,
+  // over the bursts); the desktop program's own views on request.
   if (kind == "spectrum")
-    f = spectrum_figure(std::move(shown), w.rate, title);
+    f = pa.has("--raw-periodogram") ? spectrum_figure(std::move(shown), w.sampleRate, title)
+                                    : welch_spectrum_figure(shown, w.sampleRate, title);
   else if (kind == "ccdf")
-    f = ccdf_figure(shown, title);
+    f = pa.has("--ungated") ? ccdf_figure(shown, title) : gated_ccdf_figure(shown, w.sampleRate, title);
   else
-    f = iq_time_figure(std::move(shown), w.rate, title, kind == "iq-overlaid");
+    f = iq_time_figure(std::move(shown), w.sampleRate, title, kind == "iq-overlaid");
 
   if (pa.has("--csv")) {
     write_figure_csv(f, pa.get("--csv"));
@@ -135,16 +129,24 @@ int run_plot(const std::vector<std::string>& args) {
 }  // namespace
 
 TARVIO_CLI_COMMAND({"plot", "draw a display of a waveform file (PNG) or write its numbers (CSV)",
-                    "usage: tarvio-cli plot spectrum|iq|iq-overlaid|ccdf FILE.mat [--png OUT.png] [--csv OUT.csv]\n"
-                    "                       [--title TEXT] [--size WxH]\n"
+                    "usage: tarvio-cli plot spectrum|iq|iq-overlaid|ccdf FILE [--png OUT.png] [--csv OUT.csv]\n"
+                    "                       [--title TEXT] [--size WxH] [--sample-rate HZ]\n"
+                    "                       [--raw-periodogram] [--ungated]\n"
                     "\n"
-                    "Computes an analysis display of the waveform in FILE.mat, a calc --dump file\n"
-                    "(`waveform`, `sampleRate`) or a Save Wave file (`wave`, `sampleRate`). As in\n"
-                    "the desktop program, the samples are first quantised to 14 bits.\n"
-                    "  spectrum      magnitude spectrum (whole waveform, no window)\n"
+                    "Computes an analysis display of the waveform in FILE, any file verify reads:\n"
+                    "a calc --dump or Save Wave MAT file, an export file, a SigMF recording\n"
+                    "(BASE.sigmf-meta or BASE.sigmf-data) or a raw 16-bit sample file (with\n"
+                    "--sample-rate). As in the desktop program, the samples are first quantised\n"
+                    "to 14 bits.\n"
+                    "  spectrum      averaged spectrum (Welch: Hann segments overlapping by half,\n"
+                    "                bins of 100 kHz or less, the resolution bandwidth on the axis);\n"
+                    "                --raw-periodogram: the desktop program's magnitude spectrum\n"
+                    "                (whole waveform, no window, every bin)\n"
                     "  iq            I(t) and Q(t) on two axes\n"
                     "  iq-overlaid   I(t) and Q(t) on one axes\n"
-                    "  ccdf          CCDF of the instantaneous power, with the Gaussian reference\n"
+                    "  ccdf          CCDF of the instantaneous power over the bursts alone (the idle\n"
+                    "                gaps left out), with the Gaussian reference; --ungated: over\n"
+                    "                every sample, as the desktop program shows it\n"
                     "Options (at least one of --png and --csv):\n"
                     "  --png OUT.png   the display as a picture (needs the display module, built\n"
                     "                  with Qt 6; no desktop needed)\n"
@@ -153,7 +155,8 @@ TARVIO_CLI_COMMAND({"plot", "draw a display of a waveform file (PNG) or write it
                     "                  sample included\n"
                     "  --title TEXT    the window title after the display name (default: the\n"
                     "                  file name)\n"
-                    "  --size WxH      picture size in pixels (default 1000x700)\n",
+                    "  --size WxH      picture size in pixels (default 1000x700)\n"
+                    "  --sample-rate HZ  the sample rate, for files that do not carry it (raw)\n",
                     &run_plot});
 
 }  // namespace tarvio::cli

@@ -18,14 +18,12 @@
 #include <optional>
 #include <thread>
 
-#include "files/export_file_reader.h"
 #include "files/packet_walk.h"
-#include "files/stored_waveform.h"
+#include "files/waveform_file.h"
+#include "hosts/cli/cli_args.h"
 #include "hosts/cli/cli_command.h"
 #include "records/record_value.h"
 #include "records/state.h"
-#include "runtime/input_file.h"
-#include "runtime/matfile.h"
 #include "verify/burst_finder.h"
 #include "verify/expected_psdus.h"
 #include "verify/report.h"
@@ -50,155 +48,23 @@ const char* kUsage =
     "(BASE.sigmf-meta or BASE.sigmf-data) or a raw 16-bit sample file.\n"
     "\n"
     "  --json             print the results as JSON\n"
-    "  --sample-rate HZ   the sample rate, for files that do not carry it (raw, special save)\n"
+    "  --sample-rate HZ   the sample rate, for files that do not carry it (raw, special save);\n"
+    "                     1 MHz to 5.5 THz (11 MHz x OverSampling 500000)\n"
     "  --family F         ofdm or dsss, when the sample rate allows both\n"
     "  --mirrored         the waveform was made with a mirrored spectrum\n"
     "  --threads N        receivers working in parallel (default: the processor count)\n"
     "\n"
+    "A file that says how many packets of how many samples it holds (a dump, a SigMF\n"
+    "recording) and holds fewer was cut: the cut packet and any after it are named and fail.\n"
+    "\n"
     "Exit code 0 when every packet decodes with a good FCS (packets whose parameter set sends no FCS:\n"
     "with the parameter set's PSDU) and passes the limits, 1 otherwise.\n";
 
-struct Source {
-  CVec samples;
-  double sampleRate = 0;
-  std::optional<Parameters> parameters;
-  bool mirrored = false;
-  double carrierHz = 0;  // SigGenSettings.Frequency where the file carries it
-  std::string what;      // kind of file, for the header line
-};
-
-bool ends_with(const std::string& s, const std::string& e) {
-  return s.size() >= e.size() && s.compare(s.size() - e.size(), e.size(), e) == 0;
-}
-
-std::vector<char> read_file(const std::string& path) {
-  check_input_file(path);  // a folder opens as a stream and fails only at the first read
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open '" + path + "'");
-  return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void load_mat(const std::string& path, Source& s) {
-  const MatVars vars = mat_read(path);
-  auto find = [&](const std::string& name) -> const Value* {
-    for (const auto& v : vars)
-      if (v.first == name) return &v.second;
-    return nullptr;
-  };
-  const Value* w = find("waveform");
-  if (!w) w = find("wave");
-  if (!w) w = find("samples");
-  if (!w) throw std::runtime_error("'" + path + "' holds no waveform (variables waveform, wave or samples)");
-  if (w->kind() == Value::Kind::Real && w->cols() == 2 && w->rows() > 2) {
-    const std::vector<double> re = w->to_reals();  // N x 2: I, Q
-    const size_t n = w->rows();
-    for (size_t i = 0; i < n; ++i) s.samples.emplace_back(re[i], re[n + i]);
-  } else {
-    s.samples = w->to_complex();
-  }
-  if (const Value* r = find("sampleRate")) s.sampleRate = r->to_double();
-  if (const Value* p = find("parameters")) {
-    try {
-      s.parameters = record_from_value<Parameters>(*p, "parameters");
-    } catch (const std::exception&) {
-      // An incomplete parameter set: the format and oversampling are still of use.
-      Parameters q;
-      const Record& rec = p->record();
-      if (const Value* f = rec.find("format")) q.format = f->to_double();
-      if (const Value* f = rec.find("OverSampling")) q.OverSampling = f->to_double();
-      if (const Value* f = rec.find("MirrorSpectrum")) q.MirrorSpectrum = f->to_double();
-      if (const Value* f = rec.find("generationMode")) q.generationMode = f->to_double();
-      q.numberOfPackets = -1;  // marks the set as incomplete
-      s.parameters = q;
-    }
-  }
-  if (const Value* g = find("SigGenSettings")) {
-    if (g->kind() == Value::Kind::Record)
-      if (const Value* f = g->record().find("Frequency")) s.carrierHz = f->to_double();
-  }
-  s.what = find("parameters") ? "dump" : "MAT waveform";
-}
-
-void load_sigmf(const std::string& path, Source& s) {
-  std::string base = path;
-  for (const char* e : {".sigmf-meta", ".sigmf-data", ".sigmf"})
-    if (ends_with(base, e)) base = base.substr(0, base.size() - std::string(e).size());
-  const SigmfMeta meta = read_sigmf_meta(base + ".sigmf-meta");
-  const std::string& type = meta.type;
-  if (type != "cf32_le")
-    throw std::runtime_error("the SigMF recording '" + base + ".sigmf-meta' holds " +
-                             (type.empty() ? std::string("no core:datatype") : "samples of type " + type) +
-                             "; cf32_le is supported");
-  if (meta.rate > 0) s.sampleRate = meta.rate;
-  const std::vector<char> data = read_file(base + ".sigmf-data");
-  const size_t n = data.size() / 8;
-  s.samples.resize(n);
-  for (size_t i = 0; i < n; ++i) {
-    float v[2];
-    for (int c = 0; c < 2; ++c) {
-      uint32_t u = 0;
-      for (int b = 0; b < 4; ++b) u |= static_cast<uint32_t>(static_cast<uint8_t>(data[8 * i + 4 * c + b])) << (8 * b);
-      std::memcpy(&v[c], &u, 4);
-    }
-    s.samples[i] = cplx(v[0], v[1]);
-  }
-  s.what = "SigMF recording";
-}
-
-void load_export(const std::string& path, Source& s) {
-  ExportFileReader r(path);
-  const size_t n = r.header().sample_count;
-  s.sampleRate = r.header().sample_rate;
-  s.samples.resize(n);
-  const size_t block = 1 << 16;
-  std::vector<int16_t> i(block), q(block);
-  std::vector<int32_t> ri(block), rq(block);
-  for (size_t first = 0; first < n; first += block) {
-    const size_t m = std::min(block, n - first);
-    r.read(first, m, i.data(), q.data(), ri.data(), rq.data(), nullptr);
-    for (size_t k = 0; k < m; ++k)
-      s.samples[first + k] = cplx(ExportFileReader::restore(i[k], ri[k]), ExportFileReader::restore(q[k], rq[k]));
-  }
-  s.what = "export file";
-}
-
-// Raw file: I, Q interleaved, offset-binary 16-bit words, high byte first.
-void load_raw(const std::string& path, Source& s) {
-  const std::vector<char> d = read_file(path);
-  const size_t n = d.size() / 4;
-  s.samples.resize(n);
-  auto word = [&](size_t at) {
-    const unsigned v = static_cast<unsigned>(static_cast<uint8_t>(d[at])) << 8 | static_cast<uint8_t>(d[at + 1]);
-    return (static_cast<double>(v) - 32768.0) / 32767.0;
-  };
-  for (size_t k = 0; k < n; ++k) s.samples[k] = cplx(word(4 * k), word(4 * k + 2));
-  s.what = "raw file";
-}
-
-Source load(const std::string& path) {
-  Source s;
-  if (ends_with(path, ".mat")) {
-    load_mat(path, s);
-  } else if (ends_with(path, ".sigmf-meta") || ends_with(path, ".sigmf-data") || ends_with(path, ".sigmf")) {
-    load_sigmf(path, s);
-  } else {
-    check_input_file(path);
-    std::ifstream in(path, std::ios::binary);
-    char magic[8] = {};
-    in.read(magic, 8);
-    if (!in && !std::filesystem::exists(path)) throw std::runtime_error("cannot open '" + path + "'");
-    if (std::string(magic, 8) == "TVWFXPRT")
-      load_export(path, s);
-    else
-      load_raw(path, s);
-  }
-  return s;
-}
-
 unsigned default_threads() { return std::clamp(std::thread::hardware_concurrency(), 1u, 4u); }
 
+// `failed`: the waveform fails whatever its packets do (some are missing).
 int print(const std::vector<verify::PacketCheck>& checks, bool json, const std::string& title,
-          const std::string& note = "") {
+          const std::string& note = "", bool failed = false) {
   const verify::Summary sum = verify::summarize(checks);
   if (json) {
     nlohmann::json j = verify::to_json(checks, sum);
@@ -211,7 +77,13 @@ int print(const std::vector<verify::PacketCheck>& checks, bool json, const std::
     std::cout << (checks.empty() ? std::string("no packet found") : verify::summary_text(sum)) << "\n";
     if (!note.empty()) std::cout << "note: " << note << "\n";
   }
-  return sum.all_pass() ? kExitOk : kExitFailure;
+  return sum.all_pass() && !failed ? kExitOk : kExitFailure;
+}
+
+std::string rate_text(double hz) {
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%g", hz);
+  return buf;
 }
 
 std::string describe_rate(Family f, double fs) {
@@ -249,10 +121,7 @@ int run_verify(const std::vector<std::string>& args) {
     } else if (a == "--mirrored") {
       mirrored = true;
     } else if (a == "--sample-rate") {
-      const std::string v = value();
-      char* end = nullptr;
-      sampleRate = std::strtod(v.c_str(), &end);
-      if (!end || *end || !(sampleRate > 0)) throw UsageError("--sample-rate " + v + ": a positive number of Hz");
+      sampleRate = parse_sample_rate(a, value());
     } else if (a == "--family") {
       const std::string v = value();
       if (v == "ofdm")
@@ -275,30 +144,46 @@ int run_verify(const std::vector<std::string>& args) {
     }
   }
   if (file.empty()) throw UsageError("no file given");
-  Source s = load(file);
+  WaveformFile s = read_waveform_file(file);
   if (sampleRate > 0) s.sampleRate = sampleRate;
+  bool mirror = mirrored;
   if (s.parameters) {
     const Parameters& p = *s.parameters;
     if (!family) family = p.format == 1 ? Family::Ofdm : Family::Dsss;
-    if (!(sampleRate > 0) && p.OverSampling > 0) s.sampleRate = (p.format == 1 ? 20e6 : 11e6) * p.OverSampling;
-    s.mirrored = p.MirrorSpectrum == 1;
+    if (!(sampleRate > 0) && p.OverSampling > 0) {
+      s.sampleRate = (p.format == 1 ? 20e6 : 11e6) * p.OverSampling;
+      const std::string why = capture_rate_problem(s.sampleRate);
+      if (!why.empty())
+        throw std::runtime_error("'" + file + "': its parameter set's sample rate " + rate_text(s.sampleRate) +
+                                 " Hz (OverSampling " + rate_text(p.OverSampling) + ") is " + why);
+    }
+    if (p.MirrorSpectrum == 1) mirror = true;
     if (p.generationMode != 1) {
       std::cerr << "'" << file << "' holds an unframed waveform: without preamble and header it cannot be decoded\n";
       return kExitFailure;
     }
   }
-  if (mirrored) s.mirrored = true;
   if (!(s.sampleRate > 0))
     throw UsageError("'" + file + "' does not carry its sample rate: give it with --sample-rate HZ");
   if (!family) {
     const auto f = verify::families_for_rate(s.sampleRate);
     if (f.empty())
-      throw UsageError("a sample rate of " + std::to_string(s.sampleRate) +
+      throw UsageError("a sample rate of " + rate_text(s.sampleRate) +
                        " Hz is neither 20 MHz nor 11 MHz times an oversampling factor: give --family");
     family = f.front();
   }
-  if (s.mirrored)
+  if (mirror)
     for (cplx& v : s.samples) v = std::conj(v);
+
+  // A file that says how many packets of how many samples it holds and
+  // holds fewer samples was cut: its whole packets are verified as the
+  // loop they make, and every packet from the cut one on is reported by
+  // its number.
+  const size_t fileSamples = s.samples.size();
+  const bool laidOut = s.packets > 0 && s.packetSamples > 0;
+  const size_t wholePackets = laidOut ? std::min(s.packets, fileSamples / s.packetSamples) : 0;
+  const bool cut = laidOut && fileSamples < s.packets * s.packetSamples;
+  if (cut) s.samples.resize(wholePackets * s.packetSamples);
 
   std::optional<ExpectedPsdus> expected;
   if (s.parameters && s.parameters->numberOfPackets > 0)
@@ -312,16 +197,34 @@ int run_verify(const std::vector<std::string>& args) {
   // The waveform plays in a loop: start reading in an idle part.
   const size_t turn = verify::loop_start(s.samples.data(), s.samples.size(), s.sampleRate);
   std::rotate(s.samples.begin(), s.samples.begin() + static_cast<long>(turn), s.samples.end());
-  const std::vector<verify::PacketCheck> checks = verify::verify_waveform(
+  std::vector<verify::PacketCheck> checks = verify::verify_waveform(
       s.samples.data(), s.samples.size(), s.sampleRate, *family, want, threads, progress_line("bursts"));
-  const std::string title = file + ": " + s.what + ", " + std::to_string(s.samples.size()) + " samples, " +
-                            describe_rate(*family, s.sampleRate) + (s.mirrored ? ", mirrored" : "");
+  const std::string title = file + ": " + s.kind + ", " + std::to_string(fileSamples) + " samples, " +
+                            describe_rate(*family, s.sampleRate) + (mirror ? ", mirrored" : "");
+  std::string note;
+  if (cut) {
+    for (size_t k = wholePackets; k < s.packets; ++k) {
+      verify::PacketCheck c;
+      c.family = *family;
+      c.index = k;
+      c.start = std::min(fileSamples, k * s.packetSamples);
+      c.end = std::min(fileSamples, (k + 1) * s.packetSamples);
+      c.missing = c.end > c.start ? "cut: the file ends " + std::to_string(c.end - c.start) + " of its " +
+                                        std::to_string(s.packetSamples) + " samples into it"
+                                  : "missing: the file ends before it";
+      checks.push_back(std::move(c));
+    }
+    note = "the file holds " + std::to_string(fileSamples) + " samples; its own account is " +
+           std::to_string(s.packets) + " packets of " + std::to_string(s.packetSamples) + " samples (" +
+           std::to_string(s.packets * s.packetSamples) + "): " +
+           (fileSamples % s.packetSamples == 0 ? "it ends after packet " + std::to_string(wholePackets)
+                                               : "it was cut inside packet " + std::to_string(wholePackets + 1));
+  }
   // A waveform made with a mirrored spectrum (MirrorSpectrum 1, which the
   // unattended run sets at every OFDM rate) decodes only when mirrored
   // back: when nothing decodes, the mirrored samples are tried, and the
   // report says so if they decode (the verdict stays a failure).
-  std::string note;
-  if (!s.mirrored && verify::summarize(checks).decoded == 0) {
+  if (!mirror && !cut && verify::summarize(checks).decoded == 0) {
     for (cplx& v : s.samples) v = std::conj(v);
     const auto mirrored_checks =
         verify::verify_waveform(s.samples.data(), s.samples.size(), s.sampleRate, *family, want, threads, {});
@@ -329,6 +232,20 @@ int run_verify(const std::vector<std::string>& args) {
       note =
           "the packets decode with the spectrum mirrored: the waveform was made with MirrorSpectrum 1 (as "
           "tarvio-unattended makes every OFDM waveform); verify it with --mirrored";
+  }
+  if (checks.empty() && static_cast<double>(s.samples.size()) <
+                            verify::shortest_packet_seconds(*family) * s.sampleRate) {
+    char why[160];
+    std::snprintf(why, sizeof why, "the file holds %g us of samples at %g MHz; the shortest packet lasts %g us",
+                  static_cast<double>(s.samples.size()) / s.sampleRate * 1e6, s.sampleRate / 1e6,
+                  verify::shortest_packet_seconds(*family) * 1e6);
+    note = note.empty() ? why : note + "; " + why;
+  }
+  // Fewer packets than the file's own account: some were not found.
+  if (laidOut && !cut && checks.size() < s.packets) {
+    const std::string missing = "the file's own account is " + std::to_string(s.packets) + " packets; " +
+                                std::to_string(checks.size()) + " were found";
+    return print(checks, json, title, note.empty() ? missing : note + "; " + missing, true);
   }
   return print(checks, json, title, note);
 }

@@ -12,7 +12,7 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 // Items whose menu holds a checked item carry a check mark place.
 bool checkable_menu(const std::vector<ui::MenuItem>& items) {
   for (const ui::MenuItem& m : items)
-    if (m.checked) return true;
+    if (m.checked && !m.toggle) return true;
   return false;
 }
 // The items' tags and labels, in order: a bar with other items is built anew.
@@ -81,7 +81,7 @@ void MenuBinding::sync(const std::string& tag) {
   a->setVisible(item->visible);
   a->setEnabled(item->enabled);
   // An item that has carried a check mark keeps a place for it.
-  if (item->items.empty() && item->checked) a->setCheckable(true);
+  if (item->items.empty() && (item->checked || item->toggle)) a->setCheckable(true);
   if (a->isCheckable()) a->setChecked(item->checked);
 }
 

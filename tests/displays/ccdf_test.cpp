@@ -125,5 +125,27 @@ TEST(CcdfFigure, AxesLabelsAndTheDrawnCurve) {
   EXPECT_THROW(ccdf({}), std::invalid_argument);
 }
 
+// Burst gating keeps the bursts' samples and drops the idle gaps: two
+// bursts of a constant envelope between silences give a flat CCDF (every
+// sample at the average), where the ungated curve puts them 3 dB above it.
+TEST(GatedCcdf, OnlyTheBurstsAreCounted) {
+  const double fs = 20e6;
+  CVec x(40000, cplx(0));
+  for (size_t k = 5000; k < 15000; ++k) x[k] = std::polar(1.0, 0.1 * double(k));
+  for (size_t k = 25000; k < 35000; ++k) x[k] = std::polar(1.0, 0.2 * double(k));
+  EXPECT_EQ(burst_samples(x, fs).size(), 20000u);
+  const Figure gated = gated_ccdf_figure(x, fs, "T"), all = ccdf_figure(x, "T");
+  const Trace& g = gated.axes.at(0).traces.at(0);
+  EXPECT_EQ(g.label, "Measured in bursts (%)");
+  EXPECT_NEAR(g.y->at(1), 0, 1e-9);  // nothing above the average
+  const Ccdf u = ccdf(x);
+  size_t at3 = 0;
+  while (u.level_db[at3] < 2.9) ++at3;
+  EXPECT_NEAR(u.percent[at3], 50, 1e-9);  // half the samples, 3 dB above the average with the gaps
+  EXPECT_EQ(all.axes.at(0).traces.at(0).label, "Measured (%)");
+  const CVec constant(1000, cplx(1, 1));
+  EXPECT_EQ(burst_samples(constant, fs).size(), 1000u);  // no idle part: taken whole
+}
+
 }  // namespace
 }  // namespace tarvio

@@ -68,6 +68,7 @@ TEST_F(FigureTools, EachDisplayOpensItsFigureUnderTheParent) {
       {"KV_PlotIQTime", {7.0, Value::complex_row(wave_), 1e6, "T"}, "I(t) Q(t) T", 2},
       {"KV_PlotIQTime", {7.0, Value::complex_row(wave_), 1e6, "T", 1.0}, "I(t) Q(t) T", 1},
       {"KV_PlotCCDF", {7.0, Value::complex_row(wave_), 1e6, "T"}, "CCDF T", 1},
+      {"KV_PlotCCDFGated", {7.0, Value::complex_row(wave_), 1e6, "T"}, "CCDF T", 1},
       {"KV_PlotWaterfall", {7.0, Value::complex_row(wave_), 1e6, "T"}, "Waterfall T", 1},
       {"KV_PlotEyeDiagram", {7.0, Value::complex_row(wave_), 1e6, "T", 4.0, 5.0, 1.0}, "Eye Diagram T", 2},
       {"KV_PlotScatterDiagram", {7.0, Value::complex_row(wave_), 1e6, "T", 1.0}, "Scatter Diagram T", 1},

@@ -110,5 +110,28 @@ TEST(SpectrumFigure, NameLabelsUnitsAndLimits) {
   EXPECT_TRUE(empty.axes[0].traces.empty());
 }
 
+// The averaged spectrum: 512-point Hann segments at 40 MHz (bins of
+// 78.125 kHz, RBW 117.2 kHz on the axis), a tone 5 MHz up peaks at its own
+// bin at 0 dB, and samples too few for one segment shrink it.
+TEST(WelchSpectrum, SegmentsBinsAndResolutionBandwidth) {
+  const double fs = 40e6;
+  CVec x(20000);
+  for (size_t k = 0; k < x.size(); ++k) x[k] = std::polar(3.0, 2 * std::numbers::pi * 5e6 * double(k) / fs);
+  const Spectrum s = welch_spectrum(x, fs);
+  ASSERT_EQ(s.level_db.size(), 512u);
+  EXPECT_DOUBLE_EQ(s.df_hz, fs / 512);
+  EXPECT_DOUBLE_EQ(s.rbw_hz, 1.5 * fs / 512);
+  const size_t peak = size_t(std::max_element(s.level_db.begin(), s.level_db.end()) - s.level_db.begin());
+  EXPECT_DOUBLE_EQ(s.f0_hz + double(peak) * s.df_hz, 5e6);
+  EXPECT_EQ(s.level_db[peak], 0);
+  EXPECT_LT(s.level_db[peak + 4], -30);  // the Hann window's leakage stays near the tone
+  EXPECT_EQ(welch_spectrum(CVec(x.begin(), x.begin() + 300), fs).level_db.size(), 256u);
+  const Figure f = welch_spectrum_figure(x, fs, "T");
+  EXPECT_EQ(f.axes.at(0).xlabel, "Frequency (MHz)  RBW 117.2 kHz");
+  CVec bad = x;
+  bad[7] = cplx(NAN, 0);
+  EXPECT_THROW(welch_spectrum(bad, fs), std::invalid_argument);
+}
+
 }  // namespace
 }  // namespace tarvio

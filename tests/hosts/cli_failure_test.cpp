@@ -272,7 +272,7 @@ INSTANTIATE_TEST_SUITE_P(
     Files, CliInput,
     ::testing::Values(
         InputCase{"ParameterFile", {"calc", "@folder"}, "MAT file '@folder': is a directory"},
-        InputCase{"Plot", {"plot", "spectrum", "@folder", "--csv", "@x.csv"}, "MAT file '@folder': is a directory"},
+        InputCase{"Plot", {"plot", "spectrum", "@folder", "--csv", "@x.csv"}, "@folder: is a directory"},
         InputCase{"Inspect", {"inspect", "@folder"}, "@folder: is a directory"},
         InputCase{"Download", {"download", "--file", "@folder", "--address", "127.0.0.1:1"}, "@folder: is a directory"},
         InputCase{"Verify", {"verify", "@folder"}, "@folder: is a directory"},

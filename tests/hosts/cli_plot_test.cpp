@@ -1,6 +1,8 @@
-// tarvio-cli plot: pictures and numbers of the displays from --dump and
-// Save Wave files, its usage and file errors, and the clear error (with the
-// numbers still written) where the display module is missing.
+// tarvio-cli plot: pictures and numbers of the displays from every file
+// kind verify reads, the averaged spectrum and gated CCDF by default (the
+// desktop program's views on request), its usage and file errors, and the
+// clear error (with the numbers still written) where the display module is
+// missing.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -84,14 +86,14 @@ TEST_F(CliPlot, PicturesAndNumbersOfADumpFile) {
   const double fs = mat_read_var(path("w.mat"), "sampleRate").to_double();
   ASSERT_EQ(fs, 44e6);
 
-  const CliRun s = run("plot spectrum " + path("w.mat") + " --csv " + path("s.csv") + " --title T");
+  const CliRun s = run("plot spectrum " + path("w.mat") + " --raw-periodogram --csv " + path("s.csv") + " --title T");
   ASSERT_EQ(s.code, 0) << s.err;
   const std::vector<std::string> spectrum = lines_of(path("s.csv"));
   ASSERT_EQ(spectrum.size(), n + 1);  // every bin, nothing reduced
   EXPECT_EQ(spectrum[0], "Frequency (MHz),LogMag (dB)");
   EXPECT_EQ(spectrum[1].substr(0, 4), "-22,");
 
-  const CliRun c = run("plot ccdf " + path("w.mat") + " --csv " + path("c.csv"));
+  const CliRun c = run("plot ccdf " + path("w.mat") + " --ungated --csv " + path("c.csv"));
   ASSERT_EQ(c.code, 0) << c.err;
   const std::vector<std::string> ccdf = lines_of(path("c.csv"));
   ASSERT_EQ(ccdf.size(), 202u);
@@ -105,6 +107,73 @@ TEST_F(CliPlot, PicturesAndNumbersOfADumpFile) {
     EXPECT_EQ(r.out, "written " + png + "\n");
     EXPECT_EQ(png_size(png), (std::pair<uint32_t, uint32_t>{480, 360})) << kind;
   }
+}
+
+// Export, raw (with --sample-rate) and SigMF files plot the same samples
+// as the dump (to the raw file's 16 bits). By default the spectrum is
+// averaged, its resolution bandwidth on the axis and far less grass than
+// the periodogram's; the CCDF is over the bursts alone, whose 1 % level
+// lies below that of the ungated curve, which the idle gaps raise.
+TEST_F(CliPlot, EveryFileKindAndTheAnalyserViews) {
+  ASSERT_EQ(run("calc --rate 54 --dump " + path("w.mat") + " --export " + path("w.exp") + " --raw " + path("w.raw") +
+                " --sigmf " + path("rec"))
+                .code,
+            0);
+  const size_t n = mat_read_var(path("w.mat"), "waveform").numel();
+  auto column = [&](const std::string& csv, size_t col) {
+    std::vector<double> v;
+    const std::vector<std::string> rows = lines_of(csv);
+    for (size_t r = 1; r < rows.size(); ++r) {
+      std::stringstream ss(rows[r]);
+      std::string cell;
+      for (size_t c = 0; c <= col; ++c) std::getline(ss, cell, ',');
+      v.push_back(cell.empty() ? NAN : std::stod(cell));
+    }
+    return v;
+  };
+  ASSERT_EQ(run("plot iq " + path("w.mat") + " --csv " + path("dump.csv")).code, 0);
+  const std::vector<double> i_dump = column(path("dump.csv"), 1);
+  for (const std::string f : {"w.exp", "rec.sigmf-meta", "w.raw --sample-rate 40e6"}) {
+    const CliRun r = run("plot iq " + path(f) + " --csv " + path("x.csv"));
+    ASSERT_EQ(r.code, 0) << f << ": " << r.err;
+    const std::vector<double> i = column(path("x.csv"), 1);
+    ASSERT_EQ(i.size(), n) << f;
+    // Export and raw files are scaled to full range: compare shapes, each
+    // relative to its own peak.
+    double peak = 0, peak_dump = 0, worst = 0;
+    for (size_t k = 0; k < n; ++k) peak = std::max(peak, std::abs(i[k])), peak_dump = std::max(peak_dump, std::abs(i_dump[k]));
+    for (size_t k = 0; k < n; ++k) worst = std::max(worst, std::abs(i[k] / peak - i_dump[k] / peak_dump));
+    EXPECT_LT(worst, 1e-3) << f;
+  }
+  EXPECT_EQ(run("plot iq " + path("w.raw") + " --csv " + path("x.csv")).code, 2);
+  EXPECT_EQ(run("plot iq " + path("w.raw") + " --sample-rate 1e300 --csv " + path("x.csv")).code, 2);
+  EXPECT_EQ(run("plot iq " + path("w.mat") + " --ungated --csv " + path("x.csv")).code, 2);
+
+  ASSERT_EQ(run("plot spectrum " + path("w.mat") + " --csv " + path("welch.csv")).code, 0);
+  ASSERT_EQ(run("plot spectrum " + path("w.mat") + " --raw-periodogram --csv " + path("raw.csv")).code, 0);
+  EXPECT_EQ(lines_of(path("welch.csv"))[0], "Frequency (MHz)  RBW 117.2 kHz,LogMag (dB)");
+  EXPECT_EQ(lines_of(path("welch.csv")).size(), 513u);
+  // Grass: the mean step between neighbouring bins inside the band (1 to 8 MHz).
+  auto grass = [&](const std::string& csv) {
+    const std::vector<double> f = column(csv, 0), l = column(csv, 1);
+    double sum = 0;
+    size_t count = 0;
+    for (size_t k = 1; k < f.size(); ++k)
+      if (std::abs(f[k]) > 1 && std::abs(f[k]) < 8 && std::abs(f[k - 1]) > 1) sum += std::abs(l[k] - l[k - 1]), ++count;
+    return sum / static_cast<double>(count);
+  };
+  EXPECT_LT(grass(path("welch.csv")), grass(path("raw.csv")) / 3);
+
+  ASSERT_EQ(run("plot ccdf " + path("w.mat") + " --csv " + path("gated.csv")).code, 0);
+  ASSERT_EQ(run("plot ccdf " + path("w.mat") + " --ungated --csv " + path("ungated.csv")).code, 0);
+  EXPECT_EQ(lines_of(path("gated.csv"))[0], "dB above Average,Measured in bursts (%),Gaussian complex (%)");
+  auto level_at_1_percent = [&](const std::string& csv) {
+    const std::vector<double> l = column(csv, 0), p = column(csv, 1);
+    for (size_t k = 0; k < l.size(); ++k)
+      if (!(p[k] >= 1)) return l[k];
+    return std::nan("");
+  };
+  EXPECT_LT(level_at_1_percent(path("gated.csv")), level_at_1_percent(path("ungated.csv")) - 1);
 }
 
 TEST_F(CliPlot, SaveWaveFileShowsTheQuantisedSamples) {

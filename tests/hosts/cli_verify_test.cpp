@@ -39,6 +39,12 @@ class CliVerify : public ::testing::Test {
     fs::remove_all(dir_, ec);
   }
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string err() const {
+    std::ifstream in(path("err.txt"));
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
   CliRun run(const std::string& args) const {
     const std::string cmd = "cd '" + dir_.string() + "' && '" + std::string(TARVIO_BIN) + "/tarvio-cli' " + args +
                             " 2>'" + path("err.txt") + "'";
@@ -180,6 +186,62 @@ TEST_F(CliVerify, ImpairmentsAreMeasuredBack) {
       }
     }
   }
+}
+
+// Damaged and hostile files: a dump or SigMF recording cut short is checked
+// against its own account (packets, projected length) and the cut packet
+// is named; a NaN sample is not measured; odd raw lengths, byte-swapped
+// words and sample rates no capture can have are refused or fail cleanly;
+// the mask verdict says how far the sample rate let it look.
+TEST_F(CliVerify, DamagedFilesAreReportedAsTheyAre) {
+  ASSERT_EQ(run("calc --rate 54 --set numberOfPackets=3 --set dataLength=200 --dump dump.mat --raw wave.raw "
+                "--sigmf rec --quiet")
+                .code,
+            0);
+  const size_t n = mat_read_var(path("dump.mat"), "waveform").numel(), pkt = n / 3;
+  const std::string first = spoil("first.mat", [&](CVec& w) { w.resize(pkt); });
+  const std::string third = spoil("third.mat", [&](CVec& w) { w.resize(2 * pkt + pkt / 3); });
+  const std::string nan = spoil("nan.mat", [&](CVec& w) { w[pkt / 3] = cplx(NAN, 0); });
+  {
+    std::ifstream in(path("rec.sigmf-data"), std::ios::binary);
+    std::vector<char> d((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    d.resize(8 * (2 * pkt + pkt / 2) + 3);
+    std::ofstream(path("cut.sigmf-data"), std::ios::binary).write(d.data(), static_cast<long>(d.size()));
+    fs::copy_file(path("rec.sigmf-meta"), path("cut.sigmf-meta"));
+    std::ofstream(path("odd.raw"), std::ios::binary).write(d.data(), 1001);
+    for (size_t k = 0; k + 1 < d.size(); k += 2) std::swap(d[k], d[k + 1]);
+    std::ofstream(path("swapped.raw"), std::ios::binary).write(d.data(), static_cast<long>(8 * pkt));
+  }
+  const struct {
+    std::string args;
+    int code;
+    std::vector<std::string> out, not_out;
+    std::string in_err;
+  } cases[] = {
+      {"verify first.mat", 1, {"#1 OFDM", "#2 missing", "#3 missing", "it ends after packet 1"}, {}, ""},
+      {"verify third.mat", 1, {"#3 cut", "cut inside packet 3", "2 passed"}, {"#4"}, ""},
+      {"verify cut.sigmf-meta", 1, {"#3 cut", "2 passed"}, {}, ""},
+      {"verify nan.mat", 1, {"EVM not measured", "mask not measured", "not numbers"}, {"-inf", "inf %"}, ""},
+      {"verify dump.mat", 0, {"mask pass up to 20 MHz (sample rate limits it)"}, {}, ""},
+      {"verify swapped.raw --sample-rate 40e6", 1, {}, {}, ""},
+      {"verify odd.raw --sample-rate 40e6", 1, {}, {}, "'odd.raw' is 1001 bytes long, not a whole number of samples"},
+      {"verify wave.raw --sample-rate 1e300", 2, {}, {}, "--sample-rate 1e300: outside 1 MHz to 5.5 THz"},
+      {"verify wave.raw --sample-rate 1e15", 2, {}, {}, "outside 1 MHz to 5.5 THz"},
+      {"verify wave.raw --sample-rate 5.5e12 --family dsss", 1, {"no packet found", "the shortest packet lasts"}, {}, ""},
+  };
+  for (const auto& c : cases) {
+    const CliRun r = run(c.args);
+    EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.out << err();
+    for (const std::string& t : c.out) EXPECT_NE(r.out.find(t), std::string::npos) << c.args << ": " << t << "\n" << r.out;
+    for (const std::string& t : c.not_out) EXPECT_EQ(r.out.find(t), std::string::npos) << c.args << ": " << t;
+    if (!c.in_err.empty()) {
+      EXPECT_NE(err().find(c.in_err), std::string::npos) << c.args << "\n" << err();
+    }
+  }
+  ASSERT_EQ(run("calc --rate 11 --set OverSampling=1.5 --dump dsss.mat --quiet").code, 0);
+  const CliRun d = run("verify dsss.mat");
+  EXPECT_NE(d.out.find("mask not checked (the sample rate reaches only 8.25 MHz"), std::string::npos) << d.out;
+  EXPECT_EQ(d.out.find("mask pass"), std::string::npos) << d.out;
 }
 
 }  // namespace

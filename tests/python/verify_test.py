@@ -33,3 +33,5 @@ def test_file_verifies_and_a_damaged_waveform_fails(tmp):
     assert not tarvio.verify(r).passed
     with pytest.raises(ValueError, match="sample rate"):
         tarvio.verify(tarvio.Waveform(w.samples, None))
+    with pytest.raises(ValueError, match="outside 1 MHz to 5.5 THz"):
+        tarvio.verify(w, sample_rate=1e300)

@@ -369,6 +369,28 @@ TEST_F(FrameTest, PlotMenuOpensDisplaysAndShutDownClosesThem) {
   EXPECT_TRUE(app->closed());
 }
 
+// Plot > CCDF of Bursts Only turns burst gating on and off: a toggle with
+// its check mark in the model, off at first (the CCDF of every sample).
+TEST_F(FrameTest, CcdfGatingIsAMenuToggle) {
+  const MenuItem* gated = w().find_menu("menuPlotCCDFGated");
+  ASSERT_NE(gated, nullptr);
+  EXPECT_TRUE(gated->toggle);
+  EXPECT_FALSE(gated->checked);
+  auto displays = std::make_shared<FakeDisplays>();
+  auto previous = set_display_host(displays);
+  menu("menuPlotCCDF");
+  menu("menuPlotCCDFGated");
+  EXPECT_TRUE(w().find_menu("menuPlotCCDFGated")->checked);
+  menu("menuPlotCCDF");
+  menu("menuPlotCCDFGated");
+  menu("menuPlotCCDF");
+  set_display_host(previous);
+  EXPECT_FALSE(w().find_menu("menuPlotCCDFGated")->checked);
+  ASSERT_EQ(displays->figures.size(), 3u);
+  const char* labels[] = {"Measured (%)", "Measured in bursts (%)", "Measured (%)"};
+  for (size_t k = 0; k < 3; ++k) EXPECT_EQ(displays->figures[k].axes.at(0).traces.at(0).label, labels[k]) << k;
+}
+
 class FailingOpener : public DocumentOpener {
  public:
   bool open(const std::string&) override { return false; }

@@ -66,5 +66,38 @@ TEST(MeasurementsTest, ACutBurstAddsNoSpectrum) {
   EXPECT_GT(r.worstMarginDb, 50);
 }
 
+// The mask takes any samples: a NaN or an infinity leaves it unmeasured,
+// huge values give the margin of the same burst at unit scale, and the
+// result says how far the sampled band reaches: not beyond the flat part
+// (DSSS at 16.5 MHz), short of the last corner (OFDM at 40 MHz), or all of
+// it (OFDM at 80 MHz).
+TEST(MeasurementsTest, MaskTakesAnySamplesAndSaysHowFarItLooked) {
+  auto tones = [](double fs, double scale, size_t n) {
+    CVec x(n);
+    for (size_t i = 0; i < n; ++i)
+      x[i] = scale * (1.0 + 0.01 * std::polar(1.0, 2 * std::numbers::pi * 7e6 * static_cast<double>(i) / fs));
+    return x;
+  };
+  SpectrumMask ofdm40(40e6, MaskKind::Ofdm);
+  const CVec unit = tones(40e6, 1, 20000), huge = tones(40e6, 1e200, 20000);
+  const MaskResult r1 = ofdm40.check(unit.data(), unit.size()), r2 = ofdm40.check(huge.data(), huge.size());
+  ASSERT_TRUE(r1.evaluated && r2.evaluated);
+  EXPECT_NEAR(r2.worstMarginDb, r1.worstMarginDb, 1e-6);
+  EXPECT_TRUE(r1.limitedByRate);
+  EXPECT_EQ(r1.checkedToHz, 20e6);
+  for (double bad : {NAN, INFINITY}) {
+    CVec x = unit;
+    x[1234] = cplx(0.5, bad);
+    EXPECT_FALSE(ofdm40.check(x.data(), x.size()).evaluated) << bad;
+  }
+  SpectrumMask ofdm80(80e6, MaskKind::Ofdm), dsss16(16.5e6, MaskKind::Dsss);
+  const CVec at80 = tones(80e6, 1, 20000), at16 = tones(16.5e6, 1, 20000);
+  const MaskResult full = ofdm80.check(at80.data(), at80.size()), narrow = dsss16.check(at16.data(), at16.size());
+  EXPECT_TRUE(full.evaluated && !full.limitedByRate);
+  EXPECT_FALSE(narrow.evaluated);
+  EXPECT_TRUE(narrow.bandTooNarrow);
+  EXPECT_EQ(narrow.checkedToHz, 8.25e6);
+}
+
 }  // namespace
 }  // namespace tarvio::verify

@@ -15,6 +15,7 @@
 #include "ofdm/dot11a_frame.h"
 #include "verify/dsss_receiver.h"
 #include "verify/ofdm_receiver.h"
+#include "verify/verifier.h"
 
 namespace tarvio::verify {
 namespace {
@@ -145,6 +146,30 @@ CVec hand_built_burst(const Bits& psdu, bool badCrc) {
   }
   x.resize(x.size() + 50, cplx(0));
   return x;
+}
+
+// A burst cut by the end of the samples (its SIGNAL field promising more
+// symbols than there are) ends with them: nothing past the row is read,
+// the packet fails. A NaN inside a burst leaves EVM and mask unmeasured.
+TEST(VerifierTest, CutBurstsAndNaNsAreReportedNotRead) {
+  const CVec frame = ofdm_frame(kOfdm[0], random_psdu(1500, 9), 2);
+  const CVec cut(frame.begin(), frame.begin() + static_cast<long>(frame.size() / 4));
+  CVec nan = frame;
+  nan[frame.size() / 2] = cplx(NAN, 0);
+  struct Case {
+    const CVec* x;
+    const char* failure;
+  };
+  for (const Case& c : {Case{&cut, "burst ended"}, Case{&nan, "not numbers"}}) {
+    Verifier v(40e6, Family::Ofdm);
+    std::vector<PacketCheck> out;
+    ASSERT_EQ(v.scan(c.x->data(), c.x->size(), 0, 0, out), 1u) << c.failure;
+    EXPECT_LE(out[0].end, c.x->size());
+    EXPECT_FALSE(out[0].pass);
+    std::string all;
+    for (const std::string& f : out[0].failures) all += f + "; ";
+    EXPECT_NE(all.find(c.failure), std::string::npos) << all;
+  }
 }
 
 TEST(DsssReceiverTest, DecodesAHandBuiltBurst) {
