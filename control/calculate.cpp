@@ -11,6 +11,8 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -176,14 +178,33 @@ bool Calculate() {
   const Parameters gen = p;
   // Packet k (0-based) starts at sample k x its length: every packet of a
   // run has the same length.
-  const auto make_frame = [&gen, samplePeriodUsec, &chain](const Bits& bits, uint64_t k) {
+  const auto make_clean = [&gen, samplePeriodUsec](const Bits& bits) {
     Frame fr = generate_frame(gen, bits);
     if (gen.FadingState != 0) {
       CVec faded;
       ApplyFading(fr.waveform, samplePeriodUsec, gen.Fading, faded);
       fr.waveform.swap(faded);
     }
+    return fr;
+  };
+  const auto make_frame = [&make_clean, &chain](const Bits& bits, uint64_t k) {
+    Frame fr = make_clean(bits);
     if (chain.active()) chain.apply(fr, k * fr.waveform.size());
+    return fr;
+  };
+  // With impairments that differ from packet to packet, packets of equal
+  // bits still share the generator's work: the first of them to be made
+  // makes the clean (faded) frame once, and each impairs its own copy.
+  struct CleanFrame {
+    Bits bits;
+    std::once_flag once;
+    Frame frame;
+  };
+  std::shared_ptr<CleanFrame> clean;
+  const auto impaired_copy = [&make_clean, &chain](const std::shared_ptr<CleanFrame>& c, uint64_t k) {
+    std::call_once(c->once, [&] { c->frame = make_clean(c->bits); });
+    Frame fr = c->frame;
+    chain.apply(fr, k * fr.waveform.size());
     return fr;
   };
   // With more than one core, frames are made on one thread per core and
@@ -211,9 +232,21 @@ bool Calculate() {
       }
 
       // A packet whose bits equal the previous one's is the same waveform:
-      // append the held samples again instead of regenerating them.
+      // append the held samples again instead of regenerating them; with
+      // impairments that vary, impair a copy of the held clean frame.
       const auto k = static_cast<uint64_t>(pk - 1);
-      if (!have_last || databits != last_bits || (varying && generated)) {
+      if (varying && generated) {
+        if (p.FadingState != 0) reporter().status("Apply multipoint reflection");
+        if (!clean || databits != clean->bits) {
+          clean = std::make_shared<CleanFrame>();
+          clean->bits = databits;
+        }
+        if (!have_last)
+          sink.push(impaired_copy(clean, k));
+        else
+          sink.push([&impaired_copy, c = clean, k] { return impaired_copy(c, k); });
+        have_last = true;
+      } else if (!have_last || databits != last_bits) {
         if (p.FadingState != 0) reporter().status("Apply multipoint reflection");
         if (!generated)
           sink.push(Frame{s.waveform, s.markers});  // no generator: the held waveform
