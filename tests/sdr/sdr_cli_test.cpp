@@ -183,6 +183,27 @@ TEST_F(SdrCli, FaultsGiveTheirErrors) {
   EXPECT_NEAR(down[2 * 250], 500.0 / 999, 2e-3);
 }
 
+// Capture refuses a rate the device does not run before recording, and a
+// radio that sends nothing fails at the time-out; neither leaves files.
+TEST_F(SdrCli, CaptureFaultsLeaveNoRecording) {
+  struct Case {
+    std::string args, text;
+  } cases[] = {
+      {"driver=tarviotest,rates=25e6", "the rate 20000000 Hz is not one the device runs (25 MHz)"},
+      {"driver=tarviotest,fault=timeout", "the device sent no samples for 1 s (time-out)"},
+      {"driver=tarviotest,fault=lost,lost_after=0,playback=" + path("w.sigmf-data"), "stopped answering (unplugged?)"},
+  };
+  write_waveform();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const auto r = run_cli({"capture", "--sdr", c.args, "--freq", "2.4e9", "--rate", "20e6", "--seconds", "0.001",
+                            "--out", path("cap.sigmf-meta")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(path("cap.sigmf-meta")) || fs::exists(path("cap.sigmf-data")));
+  }
+}
+
 TEST_F(SdrCli, InterruptStopsLoopCleanly) {
   const std::string w = write_waveform();
   const pid_t pid = ::fork();
