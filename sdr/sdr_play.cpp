@@ -145,6 +145,11 @@ PlayResult prepare_tx(Device& dev, double waveform_rate, const PlayOptions& o) {
              "): the waveform is resampled to " + hz_text(r.device_rate);
   else if (want != waveform_rate)
     r.note = "the waveform (" + hz_text(waveform_rate) + ") is resampled to " + hz_text(want);
+  // The interpolation does not filter: below the waveform's rate, what the
+  // waveform holds beyond half the device's rate folds into the band.
+  if (!r.note.empty() && r.device_rate < waveform_rate)
+    r.note += " (below the waveform's rate: its content beyond +-" + hz_text(r.device_rate / 2) +
+              " folds into the band)";
   try {
     dev.set_rate(tx, ch, r.device_rate);
     dev.set_frequency(tx, ch, o.frequency);
@@ -170,7 +175,9 @@ PlayResult play(Device& dev, const PacketSource& src, double waveform_rate, doub
   const double scale = peak > 0 ? peak : 1.0;
   const bool cs16 = r.format == "CS16";
   packet_file::Reader reader(src.path, src.pkt_size);
-  const bool cache = src.total() * (cs16 ? 4 : 8) / std::max(1.0, ratio) <= kCacheBytes && o.repeat != 1;
+  // The converted waveform is kept between passes when it fits; its size
+  // follows the device's rate.
+  const bool cache = double(src.total()) * (cs16 ? 4 : 8) / ratio <= double(kCacheBytes) && o.repeat != 1;
   std::vector<Prepared> kept;
   struct StopStream {
     Device& d;
