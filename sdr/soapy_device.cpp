@@ -9,6 +9,7 @@
 #include <SoapySDR/Registry.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <exception>
 
@@ -102,6 +103,9 @@ class SoapyDevice : public Device {
     const char* p = static_cast<const char*>(samples);
     size_t left = n;
     const long us = std::lround(timeout_s * 1e6);
+    // A driver that keeps accepting nothing without timing out itself is
+    // given the same time-out, counted from the last progress.
+    auto progress = std::chrono::steady_clock::now();
     do {
       int flags = end_burst ? SOAPY_SDR_END_BURST : 0;
       const void* buffs[1] = {p};
@@ -114,9 +118,11 @@ class SoapyDevice : public Device {
       if (rc == SOAPY_SDR_TIMEOUT)
         throw SdrError(ErrorKind::timeout, "the device took no samples for " + seconds(timeout_s) + " (time-out)");
       if (rc < 0) throw stream_error(rc);
-      if (rc == 0 && left > 0 && ++idle_ > 100)
-        throw SdrError(ErrorKind::timeout, "the device takes no samples (it accepted none 100 times in a row)");
-      if (rc > 0) idle_ = 0;
+      const auto now = std::chrono::steady_clock::now();
+      if (rc > 0)
+        progress = now;
+      else if (left > 0 && std::chrono::duration<double>(now - progress).count() > timeout_s)
+        throw SdrError(ErrorKind::timeout, "the device took no samples for " + seconds(timeout_s) + " (time-out)");
       p += size_t(rc) * bytes_;
       left -= std::min(left, size_t(rc));
     } while (left > 0);
@@ -202,7 +208,6 @@ class SoapyDevice : public Device {
   size_t bytes_ = 8;
   Direction direction_ = Direction::tx;
   size_t events_ = 0;
-  int idle_ = 0;
 };
 
 // SoapySDR's own log lines (module loading and the like) go to standard

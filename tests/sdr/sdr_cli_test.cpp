@@ -228,6 +228,40 @@ TEST_F(SdrCli, InterruptStopsLoopCleanly) {
   EXPECT_EQ(bytes(path("rec")).size() % 8, 0u);
 }
 
+// Ctrl-C during a capture: exit 130, and the recording holds what came.
+TEST_F(SdrCli, InterruptEndsCaptureWithWhatWasRecorded) {
+  write_waveform();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_RDWR);
+    ::dup2(null, 1), ::dup2(null, 2);
+    const std::string cli = tarvio::testing::cli_path(), out = path("cap.sigmf-meta"),
+                      d = "driver=tarviotest,pace=1,playback=" + path("w.sigmf-data");
+    ::execl(cli.c_str(), cli.c_str(), "capture", "--sdr", d.c_str(), "--freq", "2.4e9", "--rate", "1e6", "--seconds",
+            "30", "--out", out.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Until the data file holds samples.
+  for (int k = 0; k < 2000; ++k) {
+    std::error_code ec;
+    bool any = false;
+    for (const auto& e : fs::directory_iterator(dir_, ec))
+      any = any || (e.path().filename().string().find("cap.sigmf-data") != std::string::npos && e.file_size(ec) > 0);
+    if (any) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ::kill(pid, SIGINT);
+  int st = 0;
+  ::waitpid(pid, &st, 0);
+  ASSERT_TRUE(WIFEXITED(st));
+  EXPECT_EQ(WEXITSTATUS(st), 130);
+  const auto size = fs::file_size(path("cap.sigmf-data"));
+  EXPECT_GT(size, 0u);
+  EXPECT_LT(size, 30e6 * 8);
+  EXPECT_EQ(size % 8, 0u);
+  EXPECT_TRUE(nlohmann::json::parse(std::ifstream(path("cap.sigmf-meta")))["captures"][0].contains("core:datetime"));
+}
+
 TEST_F(SdrCli, ListAndInfoShowTheTestRadio) {
   const auto l = run_cli({"sdr", "list", "driver=tarviotest"});
   EXPECT_EQ(l.code, 0);

@@ -7,6 +7,7 @@
 //   playback=PATH  cf32_le samples returned on receive, looped
 //   native=CS16    the native stream format (default CF32)
 //   rates=A;B      the only sample rates it runs (default 100 kHz to 61.44 MHz)
+//   pace=1         receive paced at the sample rate, as a radio delivers
 //   fault=underflow  one underflow reported per end-of-burst flag
 //   fault=timeout    every write and read times out
 //   fault=lost       after lost_after samples (default 1000) every stream
@@ -17,6 +18,7 @@
 #include <SoapySDR/Formats.hpp>
 #include <SoapySDR/Registry.hpp>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -25,6 +27,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -38,7 +41,7 @@ class TestDevice : public SoapySDR::Device {
  public:
   explicit TestDevice(const SoapySDR::Kwargs& a)
       : record_(arg(a, "record")), native_(arg(a, "native", "CF32")), fault_(arg(a, "fault")),
-        lost_after_(std::stoull(arg(a, "lost_after", "1000"))) {
+        lost_after_(std::stoull(arg(a, "lost_after", "1000"))), pace_(arg(a, "pace") == "1") {
     if (!record_.empty()) {
       std::ofstream(record_, std::ios::binary | std::ios::trunc);
       std::ofstream(record_ + ".bursts", std::ios::trunc);
@@ -136,12 +139,14 @@ class TestDevice : public SoapySDR::Device {
       }
     }
     sent_ += n;
+    if (pace_) std::this_thread::sleep_for(std::chrono::duration<double>(double(n) / rate_));
     return int(n);
   }
 
  private:
   std::string record_, native_, fault_;
   unsigned long long lost_after_;
+  bool pace_;
   std::vector<double> rates_;
   std::vector<float> playback_;
   std::string format_ = SOAPY_SDR_CF32;
