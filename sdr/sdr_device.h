@@ -72,7 +72,8 @@ class Device {
   // end a burst). Throws SdrError: timeout when the device takes nothing
   // for timeout_s, stream on a stream error, lost when the device is gone.
   virtual void write(const void* samples, size_t n, bool end_burst, double timeout_s) = 0;
-  // Reads up to n samples; returns how many (0 on a time-out is an error).
+  // Reads up to n samples and returns how many; throws SdrError as write()
+  // does (timeout when nothing came for timeout_s).
   virtual size_t read(void* samples, size_t n, double timeout_s) = 0;
   // Underflows (transmit) or overflows (receive) reported since the last call.
   virtual size_t take_lost_samples_events() = 0;
