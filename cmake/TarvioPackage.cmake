@@ -137,7 +137,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${TARVIO_INSTALL_MODULEDIR})
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS bash-completion)
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion, soapysdr-tools")
 # The Python package (when built) is a module of Debian's python3 and hands
 # its samples over as numpy arrays; the programs need neither.
 if(TARVIO_PYTHON)

@@ -27,13 +27,31 @@ struct Slot {
 
 Slot g_slots[kSlots];
 
+std::atomic<bool> g_defer{false};
+std::atomic<bool> g_stop{false};
+std::atomic<int> g_stop_signal{0};
+
 void on_interrupt(int sig) {
+  if (g_defer.load() && !g_stop.load()) {
+    g_stop_signal.store(sig);
+    g_stop.store(true);
+    return;
+  }
   for (Slot& s : g_slots)
     if (s.state.load(std::memory_order_acquire) == kArmed) ::unlink(s.path);
   ::_exit(128 + sig);
 }
 
 }  // namespace
+
+DeferredInterrupt::DeferredInterrupt() {
+  g_stop.store(false);
+  g_stop_signal.store(0);
+  g_defer.store(true);
+}
+DeferredInterrupt::~DeferredInterrupt() { g_defer.store(false); }
+const std::atomic<bool>& DeferredInterrupt::stop_flag() const { return g_stop; }
+int DeferredInterrupt::interrupt_signal() const { return g_stop_signal.load(); }
 
 int cleanup_register(const std::string& path) {
   std::error_code ec;

@@ -8,6 +8,7 @@
 // allocation, so the handler only calls unlink() and _exit().
 #pragma once
 
+#include <atomic>
 #include <string>
 
 namespace tarvio {
@@ -28,6 +29,21 @@ int cleanup_count();
 // process without a word. Meant for host programs; the library itself
 // never changes signal dispositions.
 void install_interrupt_cleanup();
+
+// While a DeferredInterrupt is alive, the first SIGINT, SIGTERM or SIGHUP
+// does not end the process: it sets the flag that stop_flag() returns, so
+// that a loop (a device stream) can stop cleanly and the host exit with
+// 128 + interrupt_signal(). A second signal ends the process as usual.
+class DeferredInterrupt {
+ public:
+  DeferredInterrupt();
+  ~DeferredInterrupt();
+  DeferredInterrupt(const DeferredInterrupt&) = delete;
+  DeferredInterrupt& operator=(const DeferredInterrupt&) = delete;
+  const std::atomic<bool>& stop_flag() const;
+  // The signal that set the flag; 0 when none came.
+  int interrupt_signal() const;
+};
 
 // Holds one registration for the lifetime of a scope or an object.
 class CleanupGuard {

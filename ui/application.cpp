@@ -181,7 +181,7 @@ void Application::shut_down() {
     if (Registry::instance().find("Close")) Registry::instance().call("Close", {handle}, 0);
   }
   try {
-    SaveConfig(s.configuration);
+    save_io_config(s.configuration, sdr_);
   } catch (const std::exception&) {
     // The connection settings are kept for convenience only.
   }

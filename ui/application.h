@@ -15,6 +15,7 @@
 
 #include "runtime/report.h"
 #include "ui/host.h"
+#include "ui/sdr_connection.h"
 
 namespace tarvio::ui {
 
@@ -68,6 +69,8 @@ class Application {
   ClockSwitchDialog& clock_switch() { return *clock_; }
   AdvancedSettingsDialog& advanced() { return *advanced_; }
   IoDialog& io() { return *io_; }
+  // The radio of the I/O connection dialog (Download plays on it when chosen).
+  SdrConnection& sdr() { return sdr_; }
   ImpairmentsDialog& impairments() { return *impairments_; }
   AboutWindow& about() { return *about_; }
 
@@ -122,6 +125,7 @@ class Application {
   std::unique_ptr<ClockSwitchDialog> clock_;
   std::unique_ptr<AdvancedSettingsDialog> advanced_;
   std::unique_ptr<IoDialog> io_;
+  SdrConnection sdr_;
   std::unique_ptr<ImpairmentsDialog> impairments_;
   std::unique_ptr<AboutWindow> about_;
   bool closed_ = false;

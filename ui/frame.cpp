@@ -141,6 +141,7 @@ void Frame::add_menu() {
 void Frame::InitializeFigure() {
   State& s = st();
   if (std::optional<Configuration> cfg = loadConfig()) s.configuration = *cfg;
+  if (std::optional<SdrConnection> sdr = load_sdr_connection()) app_.sdr() = *sdr;
   main_.set_tooltip("pbCalculate", "Calculates the waveform based\non current settings.");
   main_.set_tooltip("pbDownload", "Downloads the current waveform and\nsettings to the KOR/MAV.");
   main_.set_tooltip("pbRefresh", "Downloads just the current settings\nto the KOR/MAV.");
@@ -206,6 +207,17 @@ bool Frame::checkWaveformReady(const std::string& action) {
 void Frame::download() {
   if (!checkWaveformReady("Download")) return;
   Application::Busy busy(app_);
+  if (app_.sdr().selected) {
+    const SdrConnection sdr = app_.sdr();
+    app_.run_work([sdr] {
+      try {
+        reporter().show({MessageKind::Info, "Download", play_on_sdr(sdr), true});
+      } catch (const std::exception& e) {
+        reporter().show({MessageKind::Error, "Download", e.what(), true});
+      }
+    });
+    return;
+  }
   app_.run_work([] { DownloadSequence(); });
 }
 
@@ -302,10 +314,12 @@ void Frame::sig_gen_io(bool spectrum_analyzer) {
   State& s = st();
   IoDialog& d = app_.io();
   if (spectrum_analyzer) d.set_name(IoDialog::kSpecAnName);
+  d.set_sdr(app_.sdr());
   d.open(spectrum_analyzer ? s.configurationSA : s.configuration, s.appInfo.Platform,
-         [spectrum_analyzer, &d](const std::string& answer, const Configuration& c) {
+         [this, spectrum_analyzer, &d](const std::string& answer, const Configuration& c) {
            State& s2 = state();
            if (answer == "OK") (spectrum_analyzer ? s2.configurationSA : s2.configuration) = c;
+           if (answer == "OK" && !spectrum_analyzer) app_.sdr() = d.sdr();
            d.set_name(IoDialog::kSigGenName);
          });
 }

@@ -2,6 +2,9 @@
 #include "ui/io_dialog.h"
 
 #include "instrument/io_dialog_rules.h"
+#include <cmath>
+#include <cstdlib>
+
 #include "runtime/number_text.h"
 
 namespace tarvio::ui {
@@ -36,6 +39,12 @@ std::vector<ControlSpec> make_table() {
       {"pdHandshake", K::List, "", "rs232", handshake_list()},
       {"lblAddress", K::Label, "Address:", "tcpip", {}},
       {"txtAddress", K::Edit, "", "tcpip", {}},
+      {"lblSdrArgs", K::Label, "Device Arguments:", "sdr", {}},
+      {"txtSdrArgs", K::Edit, "", "sdr", {}},
+      {"lblSdrFrequency", K::Label, "Frequency (Hz):", "sdr", {}},
+      {"txtSdrFrequency", K::Edit, "", "sdr", {}},
+      {"lblSdrGain", K::Label, "Gain (dB):", "sdr", {}},
+      {"txtSdrGain", K::Edit, "", "sdr", {}},
       {"pbCheck", K::Button, "Check Hardware", "check", {}},
       {"txtStatus", K::Label, "", "check", {}},
       {"pbOK", K::Button, "OK", "buttons", {}},
@@ -64,9 +73,18 @@ constexpr FieldControl kFieldControls[] = {
 IoDialog::IoDialog() : Dialog("figIOConfig", kSigGenName, make_table()) {
   Configuration& c = working_;
   on("pdConnection", [this, &c] {
-    c.type = list_entry_value(at("pdConnection").entries, static_cast<int>(at("pdConnection").value));
+    const auto& entries = at("pdConnection").entries;
+    const int pos = static_cast<int>(at("pdConnection").value);
+    // The radio is no instrument connection: the record's type stays as it was.
+    sdr_.selected = pos >= 1 && pos <= static_cast<int>(entries.size()) && entries[size_t(pos) - 1] == kSdrConnectionEntry;
+    if (!sdr_.selected) c.type = list_entry_value(entries, pos);
     redraw_controls();
   });
+  on("txtSdrArgs", [this] { sdr_.args = at("txtSdrArgs").text; });
+  on("txtSdrFrequency", [this] {
+    number_entry("txtSdrFrequency", sdr_.frequency, true, "Enter the frequency in Hz, a number above 0.");
+  });
+  on("txtSdrGain", [this] { number_entry("txtSdrGain", sdr_.gain, false, "Enter the gain in dB, a number."); });
   on("pdGpibBoard", [this, &c] { c.GPIB.board = at("pdGpibBoard").value - 1; });
   on("pdGpibPrimary", [this, &c] { c.GPIB.primary = at("pdGpibPrimary").value - 1; });
   on("pdGpibSecondary", [this, &c] { c.GPIB.secondary = at("pdGpibSecondary").value - 2; });
@@ -97,7 +115,13 @@ std::vector<Value> IoDialog::command(const std::string& name, const Args& args) 
 void IoDialog::open(const std::optional<Configuration>& start, const std::string& platform, Done done) {
   model_ = instrument_model(platform);
   working_ = prepare_connection(start, model_);
-  set_entries("pdConnection", connection_list(model_));
+  std::vector<std::string> kinds = connection_list(model_);
+  if (sdr_offered()) {
+    kinds.push_back(kSdrConnectionEntry);
+  } else {
+    sdr_.selected = false;
+  }
+  set_entries("pdConnection", kinds);
   set_text("txtStatus", "");
   begin([this, done = std::move(done)](const std::string& answer) {
     if (done) done(answer, working_);
@@ -106,7 +130,13 @@ void IoDialog::open(const std::optional<Configuration>& start, const std::string
 
 void IoDialog::redraw_controls() {
   const Configuration& c = working_;
-  set_value("pdConnection", list_position(at("pdConnection").entries, c.type));
+  const auto& kinds = at("pdConnection").entries;
+  set_value("pdConnection", sdr_.selected ? static_cast<int>(kinds.size()) : list_position(kinds, c.type));
+  set_text("txtSdrArgs", sdr_.args);
+  set_text("txtSdrFrequency", Num2Str(sdr_.frequency));
+  set_text("txtSdrGain", Num2Str(sdr_.gain));
+  for (const char* t : {"lblSdrArgs", "txtSdrArgs", "lblSdrFrequency", "txtSdrFrequency", "lblSdrGain", "txtSdrGain"})
+    set_visible(t, sdr_.selected);
   set_value("pdGpibBoard", c.GPIB.board + 1);
   set_value("pdGpibPrimary", c.GPIB.primary + 1);
   set_value("pdGpibSecondary", c.GPIB.secondary + 2);
@@ -116,7 +146,7 @@ void IoDialog::redraw_controls() {
   set_value("pdHandshake", hs);
   set_tooltip("pdHandshake", handshake_tip(hs));
   set_text("txtAddress", c.TCPIP.address);
-  const std::vector<std::string> shown = visible_controls(c.type);
+  const std::vector<std::string> shown = sdr_.selected ? std::vector<std::string>{} : visible_controls(c.type);
   for (const FieldControl& f : kFieldControls) {
     bool v = false;
     for (const std::string& s : shown) v = v || s == f.field;
@@ -125,12 +155,28 @@ void IoDialog::redraw_controls() {
   }
 }
 
+bool IoDialog::sdr_offered() const { return name() == kSigGenName; }
+
+void IoDialog::number_entry(const char* tag, double& field, bool positive, const char* wanted) {
+  const std::string& text = at(tag).text;
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  const bool whole = !text.empty() && end && *end == '\0';
+  if (whole && std::isfinite(v) && (!positive || v > 0)) {
+    field = v;
+    set_text("txtStatus", "");
+  } else {
+    set_text(tag, Num2Str(field));
+    set_text("txtStatus", wanted);
+  }
+}
+
 void IoDialog::check_hardware() {
   set_pointer("watch");
   set_text("txtStatus", "... Checking ...");
   std::string shown;
   try {
-    shown = tarvio::check_hardware(working_);
+    shown = sdr_.selected ? check_sdr(sdr_) : tarvio::check_hardware(working_);
   } catch (...) {
     set_pointer("arrow");
     throw;

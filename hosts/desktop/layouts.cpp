@@ -115,7 +115,10 @@ std::map<std::string, WindowLayout> make_layouts() {
                           {{"lblSerialPort", "pdSerialPort"}},
                           {{"lblBaudRate", "pdBaudRate"}},
                           {{"lblHandshake", "pdHandshake"}},
-                          {{"lblAddress", "txtAddress"}}}},
+                          {{"lblAddress", "txtAddress"}},
+                          {{"lblSdrArgs", "txtSdrArgs"}},
+                          {{"lblSdrFrequency", "txtSdrFrequency"}},
+                          {{"lblSdrGain", "txtSdrGain"}}}},
                         {"", {{{"pbCheck", "txtStatus"}}}}}},
                       {"", "pbOK", "pbCancel"},
                       {}};

@@ -288,7 +288,7 @@ TEST_F(FrameTest, SigGenIoDialogReplacesTheConfigurationOnlyOnOk) {
   IoDialog& d = app->io();
   ASSERT_TRUE(d.is_open());
   EXPECT_EQ(d.name(), IoDialog::kSigGenName);
-  EXPECT_EQ(d.at("pdConnection").entries, (std::vector<std::string>{"GPIB", "TCP/IP"}));
+  EXPECT_EQ(d.at("pdConnection").entries, (std::vector<std::string>{"GPIB", "TCP/IP", "SDR (SoapySDR)"}));
   EXPECT_TRUE(d.at("txtAddress").visible);
   EXPECT_FALSE(d.at("pdGpibPrimary").visible);
   d.enter("txtAddress", "192.0.2.7");
