@@ -80,5 +80,6 @@ void bind_calculate(pyb::module_& m);
 void bind_files(pyb::module_& m);
 void bind_verify(pyb::module_& m);
 void bind_download(pyb::module_& m);
+void bind_sdr(pyb::module_& m);
 
 }  // namespace tarvio::py

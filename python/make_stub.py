@@ -146,6 +146,18 @@ def download(
     handshake: Optional[str] = ...,
     timeout: Optional[float] = ...,
 ) -> Result: ...
+def play_sdr(
+    waveform: Waveform,
+    device: str,
+    *,
+    freq: float,
+    gain: float,
+    antenna: Optional[str] = ...,
+    channel: int = ...,
+    repeat: int = ...,
+    loop: bool = ...,
+    rate_tx: Optional[float] = ...,
+) -> Result: ...
 '''
 
 

@@ -9,7 +9,8 @@
 
 namespace tarvio::py {
 
-void with_staged(State& st, const WaveformArrays& w, const std::function<void()>& use) {
+void with_staged(State& st, const WaveformArrays& w, const std::function<void()>& use,
+                 const std::function<void()>& interrupted) {
   const pyb::array& s = w.samples;
   if (s.ndim() != 1 || (s.dtype().kind() != 'c'))
     throw std::invalid_argument("the samples must be a one-dimensional complex array");
@@ -75,7 +76,10 @@ void with_staged(State& st, const WaveformArrays& w, const std::function<void()>
         if (w.sample_rate > 0) st.sigGenSettings.SamplingRate = w.sample_rate;
         use();
       },
-      {}, [&] { cancel = true; });
+      {}, [&] {
+        cancel = true;
+        if (interrupted) interrupted();
+      });
   const std::string e = msgs.errors();
   if (!e.empty()) throw std::runtime_error(e);
 }

@@ -22,6 +22,9 @@ struct WaveformArrays {
 // peak, the last packet's markers, the sample rate as the playback clock)
 // and runs `use` with `st` installed, off the interpreter's lock; the file
 // is removed afterwards, also after a failure or an interruption.
-void with_staged(State& st, const WaveformArrays& w, const std::function<void()>& use);
+// `interrupted` (when given) is called on the interpreter's thread when
+// Ctrl-C arrives while `use` runs, so that `use` can end what it does.
+void with_staged(State& st, const WaveformArrays& w, const std::function<void()>& use,
+                 const std::function<void()>& interrupted = {});
 
 }  // namespace tarvio::py

@@ -39,6 +39,7 @@ __all__ = [
     "read",
     "verify",
     "download",
+    "play_sdr",
 ]
 
 _RECORDS = ("parameters", "SigGenSettings", "configuration", "Impairments")
@@ -612,4 +613,52 @@ def download(
     d = _tarvio._download(
         waveform._records(), waveform._samples(), waveform.markers, waveform._packet_len(), waveform._rate(), options
     )
+    return Result(d)
+
+
+def play_sdr(
+    waveform: Waveform,
+    device: str,
+    *,
+    freq: float,
+    gain: float,
+    antenna: Optional[str] = None,
+    channel: int = 0,
+    repeat: int = 1,
+    loop: bool = False,
+    rate_tx: Optional[float] = None,
+) -> Result:
+    """Transmits the waveform on a software-defined radio, as ``tarvio-cli
+    play --sdr`` does: ``device`` names it as SoapySDR arguments
+    ("driver=NAME,serial=..."), ``freq`` (Hz), ``gain`` (dB), ``antenna``
+    and ``channel`` are checked against the device's ranges before anything
+    is sent; the samples are scaled to full scale at the waveform's peak,
+    every run of marker row 2 is a burst; ``repeat`` passes, or ``loop``
+    until Ctrl-C, which ends the burst and stops the stream before
+    KeyboardInterrupt is raised. A device that cannot run the waveform's
+    rate (or ``rate_tx``) gets the waveform resampled to the nearest rate it
+    runs, and ``note`` says so. Returns a Result with ``format``,
+    ``device_rate``, ``note``, ``samples``, ``bursts``, ``passes``,
+    ``underflows`` and ``stopped``; RuntimeError with the reason when the
+    device or a setting is refused."""
+    if loop and repeat != 1:
+        raise ValueError("repeat and loop exclude each other")
+    if not loop and repeat < 1:
+        raise ValueError("repeat needs a count of 1 or more")
+    d = _tarvio._play_sdr(
+        waveform._records(),
+        waveform._samples(),
+        waveform.markers,
+        waveform._packet_len(),
+        waveform._rate(),
+        device,
+        float(freq),
+        float(gain),
+        antenna or "",
+        int(channel),
+        0 if loop else int(repeat),
+        float(rate_tx or 0),
+    )
+    if d["note"]:
+        _warn([d["note"]])
     return Result(d)
