@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <complex>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -181,6 +182,37 @@ TEST_F(SdrCli, FaultsGiveTheirErrors) {
   const auto down = floats(path("rec"));
   ASSERT_EQ(down.size(), 500u * 2);
   EXPECT_NEAR(down[2 * 250], 500.0 / 999, 2e-3);
+}
+
+// Played slower than its rate, a waveform is low-passed first: a tone
+// beyond half the device's rate (15 MHz at 40 MHz, played at 20 MHz) does
+// not fold into the band (to -5 MHz), a tone inside (2 MHz) passes.
+TEST_F(SdrCli, DownsamplingFiltersWhatWouldFold) {
+  const size_t n = 4000;
+  std::vector<float> s(2 * n);
+  for (size_t k = 0; k < n; ++k) {
+    const std::complex<double> x =
+        0.5 * std::polar(1.0, 2 * M_PI * 2e6 / 40e6 * double(k)) + 0.3 * std::polar(1.0, 2 * M_PI * 15e6 / 40e6 * double(k));
+    s[2 * k] = float(x.real()), s[2 * k + 1] = float(x.imag());
+  }
+  std::ofstream(path("t.sigmf-data"), std::ios::binary).write(reinterpret_cast<const char*>(s.data()), std::streamsize(8 * n));
+  std::ofstream(path("t.sigmf-meta")) << nlohmann::json{
+      {"global", {{"core:datatype", "cf32_le"}, {"core:sample_rate", 40e6}, {"core:version", "1.0.0"}}},
+      {"captures", nlohmann::json::array()},
+      {"annotations", nlohmann::json::array()}}.dump();
+  const auto r = run_cli({"play", "--sdr", dev("rates=20e6"), path("t.sigmf-meta"), "--freq", "2.4e9", "--gain", "0"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("low-passed to +-9 MHz first"), std::string::npos) << r.err;
+  const auto y = floats(path("rec"));
+  ASSERT_EQ(y.size(), 2 * n / 2);
+  auto tone = [&](double f) {  // the tone's amplitude over the middle half
+    std::complex<double> acc = 0;
+    for (size_t k = 500; k < 1500; ++k)
+      acc += std::complex<double>(y[2 * k], y[2 * k + 1]) * std::polar(1.0, -2 * M_PI * f / 20e6 * double(k));
+    return std::abs(acc) / 1000;
+  };
+  EXPECT_GT(tone(2e6), 0.4);
+  EXPECT_LT(tone(-5e6), 1e-3 * tone(2e6));
 }
 
 // Capture refuses a rate the device does not run before recording, and a
