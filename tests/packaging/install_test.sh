@@ -152,14 +152,18 @@ fi
 # Programs outside the tree, built against the installed files only.
 consumer=$src/tests/packaging/consumer
 read -r -a san <<<"$sanflags"
-pcflags=$(PKG_CONFIG_PATH=$lib/pkgconfig pkg-config --cflags --libs tarvio)
-read -r -a pc <<<"$pcflags"
+# Compile with --cflags, link with --libs (clang refuses linker inputs on a
+# compile-only line under -Werror).
+pccflags=$(PKG_CONFIG_PATH=$lib/pkgconfig pkg-config --cflags tarvio)
+pclibs=$(PKG_CONFIG_PATH=$lib/pkgconfig pkg-config --libs tarvio)
+read -r -a pcc <<<"$pccflags"
+read -r -a pc <<<"$pclibs"
 # (A sanitizer build's library needs the C++ sanitizer runtime: the C++
 # driver links the C program there.)
 linker=$cc
 [ -n "$sanflags" ] && linker=$cxx
 check "a C program builds with pkg-config" "$cc" "${san[@]}" -Wall -Werror -c -o "$work/c_consumer.o" \
-  "$consumer/consumer.c" "${pc[@]}"
+  "$consumer/consumer.c" "${pcc[@]}"
 check "the C program links with pkg-config" "$linker" "${san[@]}" -o "$work/c_consumer" "$work/c_consumer.o" "${pc[@]}" \
   -Wl,-rpath,"$lib"
 check "the C program runs" in_run "$work/c_consumer"
