@@ -30,6 +30,7 @@ class AdvancedSettingsDialog;
 class IoDialog;
 class ImpairmentsDialog;
 class AboutWindow;
+class AnalysisWindow;
 
 class Application {
  public:
@@ -70,6 +71,9 @@ class Application {
   IoDialog& io() { return *io_; }
   ImpairmentsDialog& impairments() { return *impairments_; }
   AboutWindow& about() { return *about_; }
+  // The analysis window (File > Analyze Capture...); not one of windows(),
+  // whose views the desktop makes alike: it has a view of its own.
+  AnalysisWindow& analysis() { return *analysis_; }
 
   // Every window of the set, main window first; find by tag (null if none).
   std::vector<Window*> windows();
@@ -124,6 +128,7 @@ class Application {
   std::unique_ptr<IoDialog> io_;
   std::unique_ptr<ImpairmentsDialog> impairments_;
   std::unique_ptr<AboutWindow> about_;
+  std::unique_ptr<AnalysisWindow> analysis_;
   bool closed_ = false;
 };
 
