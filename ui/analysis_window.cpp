@@ -46,7 +46,8 @@ std::vector<std::string> row_of(const verify::PacketView& v) {
   r.push_back(!v.headerOk ? "" : v.fcsOk ? "good" : "wrong");
   // OFDM: rms EVM in dB as its limit; DSSS: the peak in percent.
   r.push_back(v.family == verify::Family::Ofdm ? number("%.1f dB", v.evmDb) : number("%.2f %% peak", v.evmPercent));
-  r.push_back(number("%.1f", v.cfoHz / 1e3));
+  // Rounded first, so that a few hertz below zero show as 0.0, not -0.0.
+  r.push_back(number("%.1f", std::round(v.cfoHz / 100) / 10 + 0.0));
   r.push_back(v.pass ? "pass" : "fail");
   return r;
 }
@@ -103,9 +104,10 @@ void AnalysisWindow::show_file(const std::string& path, verify::FileViews views)
   selected_.reset();
   if (!rows_.empty()) selected_ = 0;
   set_text("lblFile", views_.title.empty() ? std::filesystem::path(path).filename().string() : views_.title);
-  set_text("lblStatus", rows_.empty() ? (views_.note.empty() ? "no packet found" : views_.note)
-                                      : std::to_string(rows_.size()) + " packets, " + std::to_string(passed) +
-                                            " pass, " + std::to_string(rows_.size() - passed) + " fail");
+  set_text("lblStatus", rows_.empty()
+                            ? (views_.note.empty() ? "no packet found" : views_.note)
+                            : std::to_string(rows_.size()) + (rows_.size() == 1 ? " packet, " : " packets, ") +
+                                  std::to_string(passed) + " pass, " + std::to_string(rows_.size() - passed) + " fail");
   set_name(std::string(kName) + " - " + std::filesystem::path(path).filename().string());
   notify(kPacketsTag);
   notify(kSelectionTag);
