@@ -48,8 +48,8 @@ struct PacketView {
 
   // Mean power (dB relative to the burst's mean) in blocks of `dtS`
   // seconds from `t0S`, over the burst and a twentieth of it (at least
-  // 2 us) either side; the
-  // burst's edges as the receiver found them. Times from the file's start.
+  // 2 us) either side; the burst's edges as the receiver found them.
+  // Times from the start of the row the packet was received from.
   double t0S = 0, dtS = 0;
   RVec powerDb;
   double burstStartS = 0, burstEndS = 0;
