@@ -102,7 +102,10 @@ void AnalysisWindow::show_file(const std::string& path, verify::FileViews views)
     passed += v.pass ? 1 : 0;
   }
   selected_.reset();
-  if (!rows_.empty()) selected_ = 0;
+  if (!rows_.empty()) {
+    selected_ = 0;
+    selectedView_ = views_.view(0);
+  }
   set_text("lblFile", views_.title.empty() ? std::filesystem::path(path).filename().string() : views_.title);
   set_text("lblStatus", rows_.empty()
                             ? (views_.note.empty() ? "no packet found" : views_.note)
@@ -129,13 +132,12 @@ void AnalysisWindow::select(size_t row) {
     throw std::out_of_range("packet row " + std::to_string(row + 1) + ": the table has " +
                             std::to_string(rows_.size()) + " rows");
   if (selected_ == row) return;
+  selectedView_ = views_.view(row);
   selected_ = row;
   notify(kSelectionTag);
 }
 
-const verify::PacketView* AnalysisWindow::selected_view() const {
-  return selected_ ? &views_.packets[*selected_] : nullptr;
-}
+const verify::PacketView* AnalysisWindow::selected_view() const { return selected_ ? &selectedView_ : nullptr; }
 
 std::vector<Figure> AnalysisWindow::figures() const {
   const verify::PacketView* v = selected_view();

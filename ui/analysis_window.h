@@ -66,6 +66,7 @@ class AnalysisWindow : public Window {
   verify::FileViews views_;
   std::vector<std::vector<std::string>> rows_;
   std::optional<size_t> selected_;
+  verify::PacketView selectedView_;  // the full view of the packet selected
 };
 
 }  // namespace tarvio::ui

@@ -26,8 +26,7 @@ FileViews file_views(const std::string& path, double sample_rate, std::optional<
       throw std::runtime_error("'" + path +
                                "' holds an unframed waveform: without preamble and header it cannot be decoded");
   }
-  if (!(s.sampleRate > 0))
-    throw MissingSampleRate("'" + path + "' does not carry its sample rate");
+  if (!(s.sampleRate > 0)) throw MissingSampleRate("'" + path + "' does not carry its sample rate");
   const std::string why = capture_rate_problem(s.sampleRate);
   if (!why.empty()) throw std::runtime_error("'" + path + "': a sample rate " + why);
   if (!family) {
@@ -58,19 +57,23 @@ FileViews file_views(const std::string& path, double sample_rate, std::optional<
   // The waveform plays in a loop: read it from an idle part, as verify does.
   const size_t turn = loop_start(s.samples.data(), s.samples.size(), s.sampleRate);
   std::rotate(s.samples.begin(), s.samples.begin() + static_cast<long>(turn), s.samples.end());
-  const std::vector<PacketCheck> checks =
-      verify_waveform(s.samples.data(), s.samples.size(), s.sampleRate, *family, want, std::max(1u, threads), {}, true);
   FileViews out;
+  out.checks =
+      verify_waveform(s.samples.data(), s.samples.size(), s.sampleRate, *family, want, std::max(1u, threads), {}, true);
   out.sampleRate = s.sampleRate;
   out.family = *family;
   char rate[64];
   std::snprintf(rate, sizeof rate, "%s at %g MHz", *family == Family::Ofdm ? "OFDM" : "DSSS", s.sampleRate / 1e6);
   out.title =
       std::filesystem::path(path).filename().string() + ": " + s.kind + ", " + rate + (mirror ? ", mirrored" : "");
-  for (const PacketCheck& c : checks)
-    out.packets.push_back(packet_view(c, s.samples.data(), s.samples.size(), s.sampleRate));
+  for (const PacketCheck& c : out.checks) out.packets.push_back(packet_summary(c));
   if (out.packets.empty()) out.note = "no packet found";
+  out.samples = std::move(s.samples);
   return out;
+}
+
+PacketView FileViews::view(size_t k) const {
+  return packet_view(checks.at(k), samples.data(), samples.size(), sampleRate);
 }
 
 }  // namespace tarvio::verify

@@ -111,7 +111,7 @@ Figure analysis_plot(AnalysisPlot kind, const std::string& path, double given_ra
   if (packet > fv.packets.size())
     throw UsageError("--packet " + std::to_string(packet) + ": '" + path + "' holds " +
                      std::to_string(fv.packets.size()) + " packets");
-  const verify::PacketView& v = fv.packets[packet - 1];
+  const verify::PacketView v = fv.view(packet - 1);
   if (!v.found)
     throw std::runtime_error("packet " + std::to_string(packet) + " of '" + path + "' was not received: " +
                              (v.failures.empty() ? std::string("no packet found") : v.failures.front()));
