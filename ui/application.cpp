@@ -114,6 +114,7 @@ std::vector<Window*> Application::windows() {
 Window* Application::find_window(const std::string& tag) {
   for (Window* w : windows())
     if (w->tag() == tag) return w;
+  if (analysis_ && analysis_->tag() == tag) return analysis_.get();
   return nullptr;
 }
 

@@ -75,7 +75,8 @@ class Application {
   // whose views the desktop makes alike: it has a view of its own.
   AnalysisWindow& analysis() { return *analysis_; }
 
-  // Every window of the set, main window first; find by tag (null if none).
+  // Every window of the set, main window first; find by tag (null if
+  // none), the analysis window included.
   std::vector<Window*> windows();
   Window* find_window(const std::string& tag);
 
