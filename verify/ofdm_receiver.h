@@ -103,8 +103,9 @@ class OfdmReceiver {
   Bits spare_;             // storage for the next PSDU
   double cfoStep_ = 0;     // radians per sample
   bool derotate_ = false;  // an offset to take off
-  bool keepPoints_ = false;
   CVec ramp_;              // e^(-j cfoStep k), k = 0 .. N-1
+
+  bool keepPoints_ = false;  // each packet keeps its EVM points (keep_points)
 };
 
 }  // namespace tarvio::verify

@@ -10,13 +10,13 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "files/raw_waveform.h"
 #include "hosts/desktop/desktop_app.h"
 #include "qt/displays/qt_display_host.h"
-#include "files/raw_waveform.h"
 #include "records/state.h"
 #include "runtime/number_text.h"
-#include "ui/analysis_window.h"
 #include "ui/about.h"
+#include "ui/analysis_window.h"
 #include "ui/io_dialog.h"
 #include "ui/main_window.h"
 

@@ -1,6 +1,8 @@
 // The analysis window through the model: File > Analyze Capture... with a
 // file chooser, the sample rate entry's rules, the packet table's rows,
 // the selection and its pictures, and files that cannot be analysed.
+#include "ui/analysis_window.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -10,7 +12,6 @@
 #include "mac/fcs.h"
 #include "ofdm/dot11a_frame.h"
 #include "tests/ui/model_fixture.h"
-#include "ui/analysis_window.h"
 
 namespace tarvio::ui::testing {
 namespace {
@@ -30,9 +31,9 @@ void write_capture(const std::string& path) {
   CVec x;
   for (int k = 0; k < 2; ++k) {
     if (k == 1) psdu[40] ^= 1;
-    const CVec w = Dot11a_FRAME(1, psdu, 0, 6, 1, 0.5, 1, 93, 1, mask, 1, 2, 200, 0, 0, 16, 0, 0,
-                                GenFilterCoeffs(0, 16, 0, 1, {}))
-                       .waveform;
+    const CVec w =
+        Dot11a_FRAME(1, psdu, 0, 6, 1, 0.5, 1, 93, 1, mask, 1, 2, 200, 0, 0, 16, 0, 0, GenFilterCoeffs(0, 16, 0, 1, {}))
+            .waveform;
     x.insert(x.end(), w.begin(), w.end());
   }
   ASSERT_TRUE(SaveBriscaWaveform(x, path));

@@ -3,6 +3,8 @@
 // as the mean of squares), keeping them changes no figure, and the mask
 // line is the limit verify judges by: a clean burst stays under it, an
 // over-driven one crosses it where verify fails it.
+#include "verify/packet_view.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,7 +15,6 @@
 #include "dsss/dot11b_frame.h"
 #include "mac/fcs.h"
 #include "ofdm/dot11a_frame.h"
-#include "verify/packet_view.h"
 #include "verify/verifier.h"
 
 namespace tarvio::verify {

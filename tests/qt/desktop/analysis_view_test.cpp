@@ -2,6 +2,8 @@
 // Capture... with the sample rate typed in its field fills the packet
 // table from the model (failures in red), draws the selected packet's
 // three pictures, follows a row the user picks, and closes.
+#include "hosts/desktop/analysis_view.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -16,7 +18,6 @@
 
 #include "dsp/filter_design.h"
 #include "files/raw_waveform.h"
-#include "hosts/desktop/analysis_view.h"
 #include "hosts/desktop/desktop_app.h"
 #include "mac/fcs.h"
 #include "ofdm/dot11a_frame.h"
@@ -49,9 +50,9 @@ void write_capture(const std::string& path) {
   CVec x;
   for (int k = 0; k < 2; ++k) {
     if (k == 1) psdu[40] ^= 1;
-    const CVec w = Dot11a_FRAME(1, psdu, 0, 6, 1, 0.5, 1, 93, 1, mask, 1, 2, 200, 0, 0, 16, 0, 0,
-                                GenFilterCoeffs(0, 16, 0, 1, {}))
-                       .waveform;
+    const CVec w =
+        Dot11a_FRAME(1, psdu, 0, 6, 1, 0.5, 1, 93, 1, mask, 1, 2, 200, 0, 0, 16, 0, 0, GenFilterCoeffs(0, 16, 0, 1, {}))
+            .waveform;
     x.insert(x.end(), w.begin(), w.end());
   }
   ASSERT_TRUE(SaveBriscaWaveform(x, path));
