@@ -15,6 +15,7 @@
 #include "runtime/registry.h"
 #include "ui/about.h"
 #include "ui/advanced_settings_dialog.h"
+#include "ui/analysis_window.h"
 #include "ui/clock_switch_dialog.h"
 #include "ui/fading_dialog.h"
 #include "ui/frame.h"
@@ -85,6 +86,9 @@ Application::Application(Host host, std::shared_ptr<Reporter> reporter) : host_(
   about_ = std::make_unique<AboutWindow>();
   for (Window* w : windows())
     if (w != main_.get()) w->set_parent(main_->tag());
+  analysis_ = std::make_unique<AnalysisWindow>();
+  analysis_->set_parent(main_->tag());
+  analysis_->on("pbOpen", [this] { frame_->analyze_capture(); });
 
   std::shared_ptr<Reporter> inner = reporter ? reporter : current_reporter();
   previous_reporter_ = set_reporter(std::make_shared<StatusLineReporter>(inner, *main_));
@@ -110,6 +114,7 @@ std::vector<Window*> Application::windows() {
 Window* Application::find_window(const std::string& tag) {
   for (Window* w : windows())
     if (w->tag() == tag) return w;
+  if (analysis_ && analysis_->tag() == tag) return analysis_.get();
   return nullptr;
 }
 
@@ -187,6 +192,7 @@ void Application::shut_down() {
   }
   if (s.parameters.faceless == 0) {
     for (Window* w : windows()) w->set_visible(false);
+    analysis_->set_visible(false);
     closed_ = true;
   }
 }

@@ -31,6 +31,7 @@ class AdvancedSettingsDialog;
 class IoDialog;
 class ImpairmentsDialog;
 class AboutWindow;
+class AnalysisWindow;
 
 class Application {
  public:
@@ -73,8 +74,12 @@ class Application {
   SdrConnection& sdr() { return sdr_; }
   ImpairmentsDialog& impairments() { return *impairments_; }
   AboutWindow& about() { return *about_; }
+  // The analysis window (File > Analyze Capture...); not one of windows(),
+  // whose views the desktop makes alike: it has a view of its own.
+  AnalysisWindow& analysis() { return *analysis_; }
 
-  // Every window of the set, main window first; find by tag (null if none).
+  // Every window of the set, main window first; find by tag (null if
+  // none), the analysis window included.
   std::vector<Window*> windows();
   Window* find_window(const std::string& tag);
 
@@ -128,6 +133,7 @@ class Application {
   SdrConnection sdr_;
   std::unique_ptr<ImpairmentsDialog> impairments_;
   std::unique_ptr<AboutWindow> about_;
+  std::unique_ptr<AnalysisWindow> analysis_;
   bool closed_ = false;
 };
 

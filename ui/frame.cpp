@@ -21,6 +21,7 @@
 #include "runtime/registry.h"
 #include "runtime/report.h"
 #include "ui/about.h"
+#include "ui/analysis_window.h"
 #include "ui/application.h"
 #include "ui/impairments_dialog.h"
 #include "ui/io_dialog.h"
@@ -66,6 +67,7 @@ Frame::Frame(Application& app, MainWindow& main) : app_(app), main_(main) {
   c.add("menuFileSave_Callback", [this] { file_save(); });
   c.add("menuFileSaveAs_Callback", [this] { file_save_as(); });
   c.add("menuFileExportData_Callback", [this] { export_data(); });
+  c.add("menuFileAnalyzeCapture_Callback", [this] { analyze_capture(); });
   c.add("menuFileExit_Callback", [this] { app_.shut_down(); });
   c.add("menuPlotSpectrum_Callback", [this] { plot("KV_PlotSpectrum", {}); });
   c.add("menuPlotWaterfall_Callback", [this] { plot("KV_PlotWaterfall", {}); });
@@ -308,6 +310,35 @@ void Frame::plot(const std::string& operation, const Args& extra) {
     handle = Registry::instance().call(operation, args, 1);
   });
   s.appInfo.ClientWindows.push_back(handle.at(0));
+}
+
+void Frame::analyze_capture() {
+  const std::optional<std::string> path =
+      app_.choose_open("Analyze Capture", "*.mat *.sigmf-meta *.sigmf-data *.wfm *.bin *.dat *.raw");
+  if (!path) return;
+  AnalysisWindow& w = app_.analysis();
+  verify::FileViews views;
+  std::string why;
+  {
+    Application::Busy busy(app_);
+    app_.run_work([&] {
+      try {
+        views = AnalysisWindow::check_file(*path, w.sample_rate());
+      } catch (const verify::MissingSampleRate& e) {
+        why = std::string(e.what()) +
+              ": enter it under Sample Rate in the Analyze Capture window and open the file again";
+      } catch (const std::exception& e) {
+        why = e.what();
+      }
+    });
+  }
+  if (!why.empty()) {
+    w.show_failure(*path, why);
+    w.set_visible(true);
+    reporter().show({MessageKind::Error, "Analyze Capture", why});
+    return;
+  }
+  w.show_file(*path, std::move(views));
 }
 
 void Frame::sig_gen_io(bool spectrum_analyzer) {

@@ -39,6 +39,10 @@ class Frame {
   // quantising and the display's computation run as the host runs long
   // work; the operation is called once, with the samples as a complex row.
   void plot(const std::string& operation, const Args& extra);
+  // File > Analyze Capture...: asks for a waveform file, checks it as the
+  // host runs long work and shows its packets in the analysis window; a
+  // file that cannot be read or checked is named with the reason.
+  void analyze_capture();
 
   // The product caption of the title, ending in " for ".
   static constexpr const char* kCaption = "802.11a/b/g Waveform Generator for ";

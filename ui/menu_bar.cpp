@@ -53,6 +53,7 @@ std::vector<MenuItem> KV_AddMenu(const std::string& platform) {
       menu("&File", "menuFile",
            {item("&New", "menuFileNew"), item("&Open...", "menuFileOpen"), item("&Save", "menuFileSave"),
             item("Save &As...", "menuFileSaveAs"), item("&Export Data...", "menuFileExportData"), exportRaw,
+            item("&Analyze Capture...", "menuFileAnalyzeCapture", true, true),
             item("E&xit", "menuFileExit", true, true)}),
       menu("&Plot", "menuPlot",
            {item("&Spectrum", "menuPlotSpectrum"), item("&Waterfall", "menuPlotWaterfall", false),

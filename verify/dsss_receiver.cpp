@@ -603,12 +603,20 @@ DsssPacket DsssReceiver::decode(const cplx* x, size_t n, size_t from, double spc
   constexpr double kAlpha = 0.03, kBeta = kAlpha * kAlpha / 4;
   double phase = 0, freq = 0;
   ideal_.resize(chips_.size());
+  if (keepPoints_) {
+    r.points.measured.resize(chips_.size());
+    r.points.ideal.resize(chips_.size());
+  }
   for (size_t i = 0; i < chips_.size(); ++i) {
     const cplx turn = track ? rot * std::polar(1.0, -phase) : rot;
     const cplx v = chips_[i] * turn / meanMag;
     const cplx ideal = grid_point(v, grid_[i]);
     all.add(v, ideal);
     block.add(v, ideal);
+    if (keepPoints_) {
+      r.points.measured[i] = v;
+      r.points.ideal[i] = ideal;
+    }
     iq.add(v * toAxis, ideal * toAxis, std::conj(ideal * toAxis));
     ideal_[i] = ideal * meanMag / turn;
     if (track) {

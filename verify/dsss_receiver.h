@@ -18,6 +18,7 @@
 #include "runtime/types.h"
 #include "verify/burst_impairments.h"
 #include "verify/measurements.h"
+#include "verify/packet_points.h"
 #include "verify/pbcc_decoder.h"
 
 namespace tarvio::verify {
@@ -50,6 +51,7 @@ struct DsssPacket {
   RampTimes ramps;
   BurstImpairments impairments;       // carrier and clock offsets, IQ imbalance, DC, SNR (of the chips)
   std::vector<std::string> warnings;  // what an IEEE 802.11 receiver could not decode
+  PacketPoints points;                // the EVM's chips, kept only when asked for (keep_points)
   std::string error;
 };
 
@@ -63,6 +65,8 @@ class DsssReceiver {
   // Finds and decodes the first burst whose SYNC starts at or after `from`
   // (the search for the symbol timing spans one SYNC symbol).
   DsssPacket receive(const cplx* x, size_t n, size_t from);
+  // Keep each packet's EVM points (for the analysis views); off by default.
+  void keep_points(bool on) { keepPoints_ = on; }
 
  private:
   // One decoding at `spc` samples per chip (os_ for the nominal clock).
@@ -73,6 +77,7 @@ class DsssReceiver {
   std::vector<int> grid_;      // constellation order of each: 4 or 8
   std::vector<double> times_;  // the time of each, in samples
   std::vector<cplx> ideal_;    // the point each was decided to be, as received (turned back)
+  bool keepPoints_ = false;
 };
 
 }  // namespace tarvio::verify

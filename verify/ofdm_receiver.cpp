@@ -748,6 +748,11 @@ void OfdmReceiver::measure(OfdmPacket& r, const std::array<cplx, 53>& y1, const 
   for (size_t i = 0; i < 53; ++i)
     if (weight[i] > 0 && den[i] > 0 && std::abs(num[i]) != 0) equaliser2[i] = den[i] / num[i];
   EvmSum evm;
+  if (keepPoints_) {
+    r.points.perSymbol = 48;
+    r.points.measured.assign(48 * S, cplx(std::nan(""), std::nan("")));
+    r.points.ideal.assign(ideal_.begin(), ideal_.begin() + static_cast<long>(48 * S));
+  }
   std::array<WidelyLinearFit, 53> fits{};
   cplx dcSum = 0;
   double power = 0;
@@ -757,6 +762,7 @@ void OfdmReceiver::measure(OfdmPacket& r, const std::array<cplx, 53>& y1, const 
       const size_t i = kDataIndex[k];
       if (equaliser2[i] == cplx(0)) continue;
       evm.add(mul(v[i], equaliser2[i]), ideal_[48 * s + k]);
+      if (keepPoints_) r.points.measured[48 * s + k] = mul(v[i], equaliser2[i]);
       // The mirror carrier's point, folded onto this one by IQ imbalance.
       const size_t mirror = static_cast<size_t>(dataOf[52 - i]);
       fits[i].add(v[i], ideal_[48 * s + k], std::conj(ideal_[48 * s + mirror]));

@@ -20,6 +20,7 @@
 #include "runtime/types.h"
 #include "verify/burst_impairments.h"
 #include "verify/fft.h"
+#include "verify/packet_points.h"
 #include "verify/viterbi.h"
 
 namespace tarvio::verify {
@@ -48,6 +49,7 @@ struct OfdmPacket {
   std::vector<int> unusedCarriers;  // sub-carriers that carry nothing (masked by the generator)
   BurstImpairments impairments;     // carrier and clock offsets, IQ imbalance, DC, SNR
   bool knownReference = false;      // EVM against a known PSDU (the decoded one failed its FCS)
+  PacketPoints points;              // the EVM's points, kept only when asked for (keep_points)
   std::string error;                // why decoding stopped, empty when it went through
 };
 
@@ -59,6 +61,8 @@ class OfdmReceiver {
   // oversampling: samples per 50 ns (whole number, 1 or more).
   explicit OfdmReceiver(int oversampling);
   int oversampling() const { return os_; }
+  // Keep each packet's EVM points (for the analysis views); off by default.
+  void keep_points(bool on) { keepPoints_ = on; }
   // Finds and decodes the first packet whose burst starts at or after
   // `from` in x[0..n) (search up to `searchEnd`, default the whole row).
   // `known` (may be null): the PSDU the packet should carry; when the
@@ -100,6 +104,8 @@ class OfdmReceiver {
   double cfoStep_ = 0;     // radians per sample
   bool derotate_ = false;  // an offset to take off
   CVec ramp_;              // e^(-j cfoStep k), k = 0 .. N-1
+
+  bool keepPoints_ = false;  // each packet keeps its EVM points (keep_points)
 };
 
 }  // namespace tarvio::verify

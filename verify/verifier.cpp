@@ -50,6 +50,11 @@ Verifier::Verifier(double sample_rate, Family family)
   }
 }
 
+void Verifier::keep_points(bool on) {
+  if (ofdm_) ofdm_->keep_points(on);
+  if (dsss_) dsss_->keep_points(on);
+}
+
 size_t Verifier::scan(const cplx* x, size_t n, size_t offset, size_t first_index, std::vector<PacketCheck>& out) {
   const size_t before = out.size();
   for (const Burst& b : bursts(x, n)) receive_burst(x, n, b, out);
@@ -188,6 +193,7 @@ void Verifier::remeasure(PacketCheck& c, const cplx* x, size_t n, size_t index) 
   c.ofdm.evmDb = again.evmDb;
   c.ofdm.evmPercent = again.evmPercent;
   c.ofdm.impairments = again.impairments;
+  if (!again.points.empty()) c.ofdm.points = std::move(again.points);
   c.ofdm.knownReference = true;
   ofdm_->recycle(std::move(again.psdu));
   // The judgement of the EVM follows the figure measured again.
@@ -298,12 +304,13 @@ std::vector<PacketCheck> verify_packets(size_t count, const OpenPacketReader& op
 
 std::vector<PacketCheck> verify_waveform(const cplx* x, size_t n, double sample_rate, Family family,
                                          const Expected& expected, unsigned threads,
-                                         const std::function<void(size_t, size_t)>& progress) {
+                                         const std::function<void(size_t, size_t)>& progress, bool keep_points) {
   if (static_cast<double>(n) < shortest_packet_seconds(family) * sample_rate) return {};
   BurstFinder finder;
   const std::vector<Burst> bursts = finder.find(x, n, sample_rate);
   threads = static_cast<unsigned>(std::clamp<size_t>(threads, 1, std::max<size_t>(bursts.size(), 1)));
   const auto verifiers = make_verifiers(threads, sample_rate, family, expected);
+  for (const auto& v : verifiers) v->keep_points(keep_points);
   // Each burst's packets in its own slot, numbered and judged in order
   // once all are in.
   std::vector<std::vector<PacketCheck>> perBurst(bursts.size());

@@ -66,6 +66,8 @@ class Verifier {
   Family family() const { return family_; }
   double sample_rate() const { return fs_; }
   void set_expected(Expected e) { expected_ = std::move(e); }
+  // Keep every packet's EVM points (PacketPoints) for the analysis views.
+  void keep_points(bool on);
   // Decodes every packet found in x[0..n), which starts at sample `offset`
   // of the waveform; packet numbers continue from `first_index`. Returns
   // the number of packets appended.
@@ -121,9 +123,11 @@ std::vector<PacketCheck> verify_packets(size_t count, const OpenPacketReader& op
 // `threads` threads, each with its own receivers; the result is the same,
 // in the same order, for any number of threads. `progress` (may be empty)
 // is called from the calling thread with the number of bursts done and
-// their total.
+// their total. `keep_points`: every packet keeps its EVM points for the
+// analysis views (the figures and verdicts are the same either way).
 std::vector<PacketCheck> verify_waveform(const cplx* x, size_t n, double sample_rate, Family family,
                                          const Expected& expected, unsigned threads,
-                                         const std::function<void(size_t, size_t)>& progress = {});
+                                         const std::function<void(size_t, size_t)>& progress = {},
+                                         bool keep_points = false);
 
 }  // namespace tarvio::verify

@@ -11,16 +11,18 @@
 #include <string>
 #include <vector>
 
+#include "displays/analysis_figures.h"
 #include "displays/ccdf.h"
 #include "displays/figure_csv.h"
 #include "displays/iq_time.h"
 #include "displays/spectrum.h"
 #include "dsp/dac_res.h"
+#include "files/waveform_file.h"
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/cli_command.h"
 #include "qt/displays/render_png.h"
-#include "files/waveform_file.h"
 #include "runtime/module_path.h"
+#include "verify/file_views.h"
 
 namespace tarvio::cli {
 namespace {
@@ -82,13 +84,51 @@ void parse_size(const std::string& text, int& width, int& height) {
     throw UsageError("--size " + text + ": each side must be 100 ... 20000 pixels");
 }
 
+// --packet N: a packet number from 1.
+size_t parse_packet(const std::string& text) {
+  size_t used = 0;
+  unsigned long long n = 0;
+  try {
+    n = std::stoull(text, &used);
+  } catch (const std::logic_error&) {
+    used = 0;
+  }
+  if (used == 0 || used != text.size() || n < 1 || text[0] == '-' || text[0] == '+')
+    throw UsageError("--packet wants a packet number from 1, not '" + text + "'");
+  return static_cast<size_t>(n);
+}
+
+// The analysis displays: the file checked by the receivers, one packet drawn.
+Figure analysis_plot(AnalysisPlot kind, const std::string& path, double given_rate, size_t packet,
+                     const std::string& title) {
+  verify::FileViews fv;
+  try {
+    fv = verify::file_views(path, given_rate, std::nullopt, 2);
+  } catch (const verify::MissingSampleRate& e) {
+    throw UsageError(std::string(e.what()) + ": give it with --sample-rate HZ");
+  }
+  if (fv.packets.empty()) throw std::runtime_error("'" + path + "': " + fv.note + ", nothing to draw");
+  if (packet > fv.packets.size())
+    throw UsageError("--packet " + std::to_string(packet) + ": '" + path + "' holds " +
+                     std::to_string(fv.packets.size()) + " packets");
+  const verify::PacketView v = fv.view(packet - 1);
+  if (!v.found)
+    throw std::runtime_error("packet " + std::to_string(packet) + " of '" + path + "' was not received: " +
+                             (v.failures.empty() ? std::string("no packet found") : v.failures.front()));
+  return analysis_figure(kind, v, title);
+}
+
 int run_plot(const std::vector<std::string>& args) {
-  const ParsedArgs pa =
-      parse_args(args, {"--png", "--csv", "--title", "--size", "--sample-rate"}, {"--ungated", "--raw-periodogram"});
+  const ParsedArgs pa = parse_args(args, {"--png", "--csv", "--title", "--size", "--sample-rate", "--packet"},
+                                   {"--ungated", "--raw-periodogram"});
   if (pa.positional.size() != 2) throw UsageError("name a display and one waveform file");
   const std::string kind = pa.positional[0], path = pa.positional[1];
-  if (kind != "spectrum" && kind != "iq" && kind != "iq-overlaid" && kind != "ccdf")
-    throw UsageError("'" + kind + "' is not a display: spectrum, iq, iq-overlaid or ccdf");
+  AnalysisPlot analysis{};
+  const bool analysed = analysis_plot_named(kind, analysis);
+  if (kind != "spectrum" && kind != "iq" && kind != "iq-overlaid" && kind != "ccdf" && !analysed)
+    throw UsageError("'" + kind + "' is not a display: spectrum, iq, iq-overlaid, ccdf, constellation, evm or mask");
+  if (pa.has("--packet") && !analysed) throw UsageError("--packet is an option of constellation, evm and mask");
+  const size_t packet = pa.has("--packet") ? parse_packet(pa.get("--packet")) : 1;
   if (!pa.has("--png") && !pa.has("--csv")) throw UsageError("say what to write: --png OUT.png and/or --csv OUT.csv");
   if (pa.has("--ungated") && kind != "ccdf") throw UsageError("--ungated is an option of the ccdf display");
   if (pa.has("--raw-periodogram") && kind != "spectrum")
@@ -99,20 +139,24 @@ int run_plot(const std::vector<std::string>& args) {
   // Load the module before the long work, so that a missing one is reported at once.
   const tarvio_render_png_fn render = pa.has("--png") ? render_entry() : nullptr;
 
-  WaveformFile w = read_waveform(path, given_rate);
   const std::string title = pa.get("--title", std::filesystem::path(path).filename().string());
-  CVec shown = ApplyDacRes(w.samples, kDisplayBits);
-  CVec().swap(w.samples);
   Figure f;
-  // Spectrum and CCDF as an analyser shows them by default (averaged,
-  // over the bursts); the desktop program's own views on request.
-  if (kind == "spectrum")
-    f = pa.has("--raw-periodogram") ? spectrum_figure(std::move(shown), w.sampleRate, title)
-                                    : welch_spectrum_figure(shown, w.sampleRate, title);
-  else if (kind == "ccdf")
-    f = pa.has("--ungated") ? ccdf_figure(shown, title) : gated_ccdf_figure(shown, w.sampleRate, title);
-  else
-    f = iq_time_figure(std::move(shown), w.sampleRate, title, kind == "iq-overlaid");
+  if (analysed) {
+    f = analysis_plot(analysis, path, given_rate, packet, title);
+  } else {
+    WaveformFile w = read_waveform(path, given_rate);
+    CVec shown = ApplyDacRes(w.samples, kDisplayBits);
+    CVec().swap(w.samples);
+    // Spectrum and CCDF as an analyser shows them by default (averaged,
+    // over the bursts); the desktop program's own views on request.
+    if (kind == "spectrum")
+      f = pa.has("--raw-periodogram") ? spectrum_figure(std::move(shown), w.sampleRate, title)
+                                      : welch_spectrum_figure(shown, w.sampleRate, title);
+    else if (kind == "ccdf")
+      f = pa.has("--ungated") ? ccdf_figure(shown, title) : gated_ccdf_figure(shown, w.sampleRate, title);
+    else
+      f = iq_time_figure(std::move(shown), w.sampleRate, title, kind == "iq-overlaid");
+  }
 
   if (pa.has("--csv")) {
     write_figure_csv(f, pa.get("--csv"));
@@ -132,6 +176,8 @@ TARVIO_CLI_COMMAND({"plot", "draw a display of a waveform file (PNG) or write it
                     "usage: tarvio-cli plot spectrum|iq|iq-overlaid|ccdf FILE [--png OUT.png] [--csv OUT.csv]\n"
                     "                       [--title TEXT] [--size WxH] [--sample-rate HZ]\n"
                     "                       [--raw-periodogram] [--ungated]\n"
+                    "       tarvio-cli plot constellation|evm|mask FILE [--packet N] [--png OUT.png]\n"
+                    "                       [--csv OUT.csv] [--title TEXT] [--size WxH] [--sample-rate HZ]\n"
                     "\n"
                     "Computes an analysis display of the waveform in FILE, any file verify reads:\n"
                     "a calc --dump or Save Wave MAT file, an export file, a SigMF recording\n"
@@ -147,6 +193,14 @@ TARVIO_CLI_COMMAND({"plot", "draw a display of a waveform file (PNG) or write it
                     "  ccdf          CCDF of the instantaneous power over the bursts alone (the idle\n"
                     "                gaps left out), with the Gaussian reference; --ungated: over\n"
                     "                every sample, as the desktop program shows it\n"
+                    "The analysis displays decode the file with verify's receivers and draw one\n"
+                    "packet (--packet N, from 1; default 1):\n"
+                    "  constellation the points measured after the receiver's corrections, over\n"
+                    "                the points sent\n"
+                    "  evm           EVM per data sub-carrier and per DATA symbol (OFDM), or per\n"
+                    "                block of 1000 chips (DSSS), with the limit\n"
+                    "  mask          the burst's averaged spectrum with the mask's limit over it,\n"
+                    "                and its power against time with the burst's edges\n"
                     "Options (at least one of --png and --csv):\n"
                     "  --png OUT.png   the display as a picture (needs the display module, built\n"
                     "                  with Qt 6; no desktop needed)\n"

@@ -7,6 +7,7 @@
 #include "control/calculation_watch.h"
 #include "control/kept_calculation.h"
 #include "displays/display_host.h"
+#include "hosts/desktop/analysis_view.h"
 #include "hosts/desktop/desktop_windows_qt.h"
 #include "hosts/desktop/qt_host.h"
 #include "hosts/desktop/qt_reporter.h"
@@ -16,6 +17,7 @@
 #include "records/state.h"
 #include "ui/about.h"
 #include "ui/advanced_settings_dialog.h"
+#include "ui/analysis_window.h"
 #include "ui/clock_switch_dialog.h"
 #include "ui/fading_dialog.h"
 #include "ui/io_dialog.h"
@@ -46,6 +48,7 @@ DesktopApp::DesktopApp(Options options)
     const bool modal = w != &about();
     dialogs_[w->tag()] = new DialogView(*w, main_view_.get(), modal);
   }
+  analysis_ = new AnalysisView(analysis(), main_view_.get());
   connect(&main_view_->binding(), &WindowBinding::window_changed, this, [this] {
     const bool shown = main().visible();
     if (main_shown_ && !shown) emit main_closed();
@@ -63,6 +66,7 @@ DesktopApp::~DesktopApp() {
   // The views leave the model windows (destroyed by the base class) first.
   for (auto& [tag, d] : dialogs_) delete d.data();
   dialogs_.clear();
+  delete analysis_.data();
   main_view_.reset();
   // The shut-down (File > Exit) only empties the packet file; whichever way
   // the program ends, the file does not outlive it.
@@ -72,12 +76,14 @@ DesktopApp::~DesktopApp() {
 QWidget* DesktopApp::view(const std::string& tag) const {
   if (tag == main_view_->objectName().toStdString()) return main_view_.get();
   if (tag == "figSplash") return splash_.get();
+  if (analysis_ && tag == analysis_->objectName().toStdString()) return analysis_.data();
   auto it = dialogs_.find(tag);
   return it == dialogs_.end() ? nullptr : it->second.data();
 }
 
 WindowBinding* DesktopApp::binding(const std::string& tag) const {
   if (tag == main_view_->objectName().toStdString()) return &main_view_->binding();
+  if (analysis_ && tag == analysis_->objectName().toStdString()) return &analysis_->binding();
   auto it = dialogs_.find(tag);
   return it == dialogs_.end() || !it->second ? nullptr : &it->second->binding();
 }

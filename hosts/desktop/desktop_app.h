@@ -26,6 +26,8 @@ class QtDisplayHost;
 
 namespace tarvio::desktop {
 
+class AnalysisView;
+
 class DesktopApp : public QObject, public ui::Application {
   Q_OBJECT
 
@@ -39,7 +41,8 @@ class DesktopApp : public QObject, public ui::Application {
   ~DesktopApp() override;
 
   MainView& main_view() { return *main_view_; }
-  // The view of a model window by its tag (figMain, figMACconfig, ...).
+  // The view of a model window by its tag (figMain, figMACconfig, ...,
+  // figAnalyze).
   QWidget* view(const std::string& window_tag) const;
   WindowBinding* binding(const std::string& window_tag) const;
   qt::QtDisplayHost& displays() { return *displays_; }
@@ -60,6 +63,7 @@ class DesktopApp : public QObject, public ui::Application {
  private:
   std::unique_ptr<MainView> main_view_;
   std::map<std::string, QPointer<DialogView>> dialogs_;
+  QPointer<AnalysisView> analysis_;
   std::shared_ptr<qt::QtDisplayHost> displays_;
   std::shared_ptr<DisplayHost> previous_displays_;
   std::shared_ptr<DesktopWindows> previous_windows_;

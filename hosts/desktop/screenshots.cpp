@@ -7,12 +7,16 @@
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QTimer>
+#include <filesystem>
 #include <stdexcept>
 
+#include "files/raw_waveform.h"
 #include "hosts/desktop/desktop_app.h"
 #include "qt/displays/qt_display_host.h"
 #include "records/state.h"
+#include "runtime/number_text.h"
 #include "ui/about.h"
+#include "ui/analysis_window.h"
 #include "ui/io_dialog.h"
 #include "ui/main_window.h"
 
@@ -125,6 +129,23 @@ QStringList write_screenshots(DesktopApp& app, const QString& dir) {
     s.shoot(app.displays().window(open.back()), name);
   }
   app.displays().close_all();
+  settle();
+
+  // The analysis window over a capture of a noisy 54 Mbit/s packet, a raw
+  // file (its sample rate entered).
+  const Impairments clean = state().impairments;
+  state().impairments.SNR = 32;
+  m.click("pbCalculate");
+  state().impairments = clean;
+  const std::string capture = QDir(dir).filePath("capture.raw").toStdString();
+  if (!SaveBriscaWaveform(state().waveform, capture)) throw std::runtime_error("cannot write " + capture);
+  ui::AnalysisWindow& a = app.analysis();
+  const Parameters& p = state().parameters;
+  a.enter("txtSampleRate", Num2Str((p.format == 1 ? 20 : 11) * p.OverSampling));
+  ui::run_guarded([&] { a.show_file(capture, ui::AnalysisWindow::check_file(capture, a.sample_rate())); });
+  std::filesystem::remove(capture);
+  s.shoot(app.view(ui::AnalysisWindow::kTag), "window-analyze-capture");
+  a.request_close();
   settle();
   return s.written;
 }

@@ -176,6 +176,72 @@ TEST_F(CliPlot, EveryFileKindAndTheAnalyserViews) {
   EXPECT_LT(level_at_1_percent(path("gated.csv")), level_at_1_percent(path("ungated.csv")) - 1);
 }
 
+// The analyser's pictures of one packet: EVM per sub-carrier and per
+// symbol whose mean of squares is verify's rms EVM of that packet, the
+// spectrum with its mask line, the constellation; bad packet numbers, a
+// file without packets and a rate that is not given are refused.
+TEST_F(CliPlot, AnalysisPicturesOfOnePacket) {
+  ASSERT_EQ(run("calc --rate 24 --set numberOfPackets=2 --set dataSourceType=5 --set Impairments.SNR=30 --dump " +
+                path("w.mat"))
+                .code,
+            0);
+  const CliRun v = run("verify --json " + path("w.mat"));
+  ASSERT_EQ(v.code, 0) << v.err;
+  // The second packet's rms EVM (%).
+  const size_t first = v.out.find("\"evmPercent\": "), second = v.out.find("\"evmPercent\": ", first + 1);
+  ASSERT_NE(second, std::string::npos);
+  const double evm = std::stod(v.out.substr(second + 14));
+
+  const CliRun e = run("plot evm " + path("w.mat") + " --packet 2 --csv " + path("e.csv"));
+  ASSERT_EQ(e.code, 0) << e.err;
+  const std::vector<std::string> rows = lines_of(path("e.csv"));
+  ASSERT_GT(rows.size(), 49u);
+  EXPECT_EQ(rows[0], "Sub-carrier,EVM (dB),Sub-carrier,limit (dB),DATA symbol,EVM (dB),DATA symbol,limit (dB)");
+  double carriers = 0, symbols = 0;
+  size_t nc = 0, ns = 0;
+  for (size_t r = 1; r < rows.size(); ++r) {
+    double c = NAN, ec = NAN, s = NAN, es = NAN;
+    std::stringstream ss(rows[r]);
+    std::string cell[6];
+    for (auto& cl : cell) std::getline(ss, cl, ',');
+    if (!cell[0].empty()) c = std::stod(cell[0]), ec = std::stod(cell[1]);
+    if (!cell[4].empty()) s = std::stod(cell[4]), es = std::stod(cell[5]);
+    if (std::isfinite(c)) carriers += std::pow(10, ec / 10), ++nc;
+    if (std::isfinite(s)) symbols += std::pow(10, es / 10), ++ns;
+  }
+  EXPECT_EQ(nc, 48u);
+  EXPECT_NEAR(100 * std::sqrt(carriers / static_cast<double>(nc)), evm, 1e-6 * evm);
+  EXPECT_NEAR(100 * std::sqrt(symbols / static_cast<double>(ns)), evm, 1e-6 * evm);
+
+  ASSERT_EQ(run("plot mask " + path("w.mat") + " --csv " + path("m.csv")).code, 0);
+  EXPECT_EQ(lines_of(path("m.csv"))[0].substr(0, 45), "Frequency (MHz)  RBW 117.2 kHz,Level (dBr),Ma");
+  ASSERT_EQ(run("plot constellation " + path("w.mat") + " --csv " + path("c.csv")).code, 0);
+  EXPECT_EQ(lines_of(path("c.csv"))[0], "In-phase,Q measured,In-phase,Q sent");
+
+  // Refused: packet numbers the file does not have, an option of another
+  // display, a raw file without its rate (usage, 2); a file with no packet (1).
+  for (const std::string bad : {"--packet 3", "--packet 0", "--packet 1x", "--packet -1"})
+    EXPECT_EQ(run("plot evm " + path("w.mat") + " " + bad + " --csv " + path("x.csv")).code, 2) << bad;
+  EXPECT_EQ(run("plot spectrum " + path("w.mat") + " --packet 1 --csv " + path("x.csv")).code, 2);
+  {
+    std::ofstream zeros(path("z.raw"), std::ios::binary);
+    for (int k = 0; k < 40000; ++k) zeros.put('\x80').put('\0');
+  }
+  EXPECT_EQ(run("plot mask " + path("z.raw") + " --csv " + path("x.csv")).code, 2);
+  const CliRun none = run("plot mask " + path("z.raw") + " --sample-rate 20e6 --csv " + path("x.csv"));
+  EXPECT_EQ(none.code, 1);
+  EXPECT_NE(none.err.find("no packet found"), std::string::npos) << none.err;
+  EXPECT_FALSE(fs::exists(path("x.csv")));
+
+  if (!have_module()) GTEST_SKIP() << "the display module is not built (no Qt 6)";
+  for (const char* kind : {"constellation", "evm", "mask"}) {
+    const std::string png = path(std::string(kind) + ".png");
+    const CliRun r = run(std::string("plot ") + kind + " " + path("w.mat") + " --packet 2 --png " + png);
+    ASSERT_EQ(r.code, 0) << kind << ": " << r.err;
+    EXPECT_EQ(png_size(png), (std::pair<uint32_t, uint32_t>{1000, 700})) << kind;
+  }
+}
+
 TEST_F(CliPlot, SaveWaveFileShowsTheQuantisedSamples) {
   ASSERT_EQ(run("calc --rate 54 --save-wave " + path("sw.mat")).code, 0);
   const CVec q = ApplyDacRes(mat_read_var(path("sw.mat"), "wave").to_complex(), 14);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -186,6 +187,21 @@ TEST_F(CliWindow, ControlLineHasEveryKey) {
   EXPECT_EQ(j["kind"], "list");
   EXPECT_EQ(j["entries"], json::array({"CCK", "PBCC"}));
   EXPECT_EQ(j["tooltip"], "Selects the modulation.\nNote: Some data rates have more\nthan 1 modulation format");
+}
+
+// The analysis window is a window of the script too: its entry, its menu
+// and its status line.
+TEST_F(CliWindow, AnalyzeCaptureFromAScript) {
+  ASSERT_EQ(std::system(("cd '" + dir.string() + "' && '" + std::string(TARVIO_BIN) +
+                         "/tarvio-cli' calc --set numberOfPackets=2 --dump d.mat >/dev/null")
+                            .c_str()),
+            0);
+  const Result r = window("--file d.mat --menu menuFileAnalyzeCapture --print figAnalyze.lblStatus");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.find("figAnalyze.lblStatus")["text"], "2 packets, 2 pass, 0 fail");
+  const Result bad = window("--enter figAnalyze.txtSampleRate=abc");
+  EXPECT_EQ(bad.code, 1);
+  EXPECT_NE(bad.err.find("The sample rate 'abc' MHz is not a number"), std::string::npos) << bad.err;
 }
 
 TEST_F(CliWindow, ParameterFileAndSettingsApplyBeforeTheActions) {
