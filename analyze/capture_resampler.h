@@ -1,0 +1,42 @@
+// Brings a burst captured at any sample rate to the rate a receiver works
+// at, by a Kaiser-windowed sinc whose cutoff is half the lower of the two
+// rates (so that a lower output rate is not aliased from outside its band),
+// spanning 32 samples of that rate. The kernel is tabulated at 4096
+// fractional positions. Also turns the burst by a frequency offset first
+// (the signal's centre in the capture).
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "runtime/types.h"
+
+namespace tarvio::analyze {
+
+class CaptureResampler {
+ public:
+  CaptureResampler(double rate_in, double rate_out);
+  double rate_in() const { return in_; }
+  double rate_out() const { return out_; }
+  bool identity() const { return in_ == out_; }
+  // out[m] = x(m * rate_in / rate_out); out holds every sample whose kernel
+  // centre lies inside x.
+  void run(const CVec& x, CVec& out) const;
+
+ private:
+  double in_, out_, step_;
+  int half_ = 0;  // taps on each side of the centre, in input samples
+  static constexpr int kPhases = 4096;
+  std::vector<double> table_;  // (kPhases + 1) rows of 2 * half_ taps
+};
+
+// Turns x[k] (sample `first` of the capture at `rate`) by -offset_hz, so a
+// signal centred at +offset_hz comes to 0 Hz.
+void shift_frequency(CVec& x, double offset_hz, double rate, size_t first);
+
+// The rate the receiver of a family takes for a capture at `rate`: OFDM
+// 20 MHz times the whole number at or below it (at least 20 MHz); DSSS the
+// capture's own rate (its receiver takes any rate from 11 MHz).
+double receiver_rate(bool ofdm, double rate);
+
+}  // namespace tarvio::analyze
