@@ -242,7 +242,8 @@ class Run {
   void judge(PacketCheck& c, Family fam, const CVec& rx, bool rowEndsCapture, double ratio, AnalyzedPacket& a) {
     const bool ofdm = fam == Family::Ofdm;
     const size_t announcedEnd = ofdm ? c.ofdm.end : c.dsss.end;
-    if (header_ok(c) && rowEndsCapture && announcedEnd > rx.size())
+    const bool headerRead = ofdm ? c.ofdm.signalOk : c.dsss.headerCrcOk;
+    if (headerRead && rowEndsCapture && announcedEnd > rx.size())
       c.failures.push_back(fmt("cut: the capture ends %.1f us before the end its header announces",
                                static_cast<double>(announcedEnd - rx.size()) / (ratio * fs_) * 1e6));
     if (!header_ok(c)) return;
