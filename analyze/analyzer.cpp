@@ -37,11 +37,13 @@ constexpr double kMarginSeconds = 16e-6;
 // The longest packet lasts 65.5 ms (a DSSS LENGTH of 65535 us); a burst
 // longer than a piece is analysed in overlapping pieces, so that a
 // continuous signal is never held whole.
-constexpr double kPieceSeconds = 80e-3, kOverlapSeconds = 8e-3;
+// The overlap holds the longest PSDU, 4095 octets at 1 Mbit/s (33 ms).
+constexpr double kPieceSeconds = 100e-3, kOverlapSeconds = 34e-3;
 
 struct Piece {
   size_t burst;
   size_t start, end;   // the part of the burst, capture samples
+  size_t keepFrom;     // packets starting before this belong to the previous piece
   size_t keepBefore;   // packets starting at or after this belong to the next piece
   bool burstStartsCapture, burstEndsCapture;
 };
@@ -77,7 +79,6 @@ class Run {
           fmt("a sample rate of %g MHz is below the bandwidth of ", fs_ / 1e6) +
           (o.family ? (*o.family == Family::Ofdm ? "an OFDM signal (16.6 MHz)" : "a DSSS signal (11 MHz)")
                     : "either family (OFDM 16.6 MHz, DSSS 11 MHz)"));
-    if (o.payload) payload_ = *o.payload;
   }
 
   std::vector<AnalyzedPacket> run(const BurstScan& scan) {
@@ -88,7 +89,7 @@ class Run {
       for (size_t s = cb.start;; s += pieceLen - overlap) {
         const size_t e = std::min(cb.end, s + pieceLen);
         const bool last = e == cb.end;
-        pieces_.push_back({b, s, e, last ? total : e - overlap, cb.start == 0, cb.end >= total});
+        pieces_.push_back({b, s, e, s == cb.start ? 0 : s, last ? total : e - overlap, cb.start == 0, cb.end >= total});
         if (last) break;
       }
     }
@@ -186,7 +187,7 @@ class Run {
         a.ofdmScore = score.ofdm;
         a.dsssScore = score.dsss;
         const size_t cs = to_capture(c.start), ce = std::max(cs, to_capture(c.end));
-        if (cs >= p.keepBefore) {
+        if (cs < p.keepFrom || cs >= p.keepBefore) {
           v.finish(c, 0);
           continue;
         }
@@ -263,26 +264,29 @@ class Run {
     }
     if (std::isfinite(m.clockPpm) && std::abs(verify::as_printed(m.clockPpm, 2)) > ppm)
       c.failures.push_back(fmt("symbol clock error %+.2f ppm beyond the tolerance +-%.0f ppm", m.clockPpm, ppm));
-    if (payload_.empty()) return;
     const Bits& psdu = ofdm ? c.ofdm.psdu : c.dsss.psdu;
-    if (psdu.empty()) return;
-    // The payload may leave out the FCS.
-    const size_t n = payload_.size() + 32 == psdu.size() ? payload_.size() : std::max(payload_.size(), psdu.size());
-    long errors = 0;
-    for (size_t k = 0; k < n; ++k)
-      if (k >= psdu.size() || k >= payload_.size() || psdu[k] != payload_[k]) ++errors;
-    a.bitErrors = errors;
-    a.bitsCompared = n;
-    if (errors > 0)
-      c.failures.push_back(fmt("%.0f bit errors in %.0f bits against the payload file", static_cast<double>(errors),
-                               static_cast<double>(n)));
+    if (o_.payloads.empty() || psdu.empty()) return;
+    for (const Bits& want : o_.payloads) {
+      // The payload may leave out the FCS; a length that differs counts
+      // every missing or extra bit.
+      const size_t n = want.size() + 32 == psdu.size() ? want.size() : std::max(want.size(), psdu.size());
+      long errors = 0;
+      for (size_t k = 0; k < n; ++k)
+        if (k >= psdu.size() || k >= want.size() || psdu[k] != want[k]) ++errors;
+      if (a.bitErrors < 0 || errors < a.bitErrors) {
+        a.bitErrors = errors;
+        a.bitsCompared = n;
+      }
+    }
+    if (a.bitErrors > 0)
+      c.failures.push_back(fmt("%.0f bit errors in %.0f bits against the known payload",
+                               static_cast<double>(a.bitErrors), static_cast<double>(a.bitsCompared)));
   }
 
   const CaptureSource& src_;
   const AnalyzeOptions& o_;
   double fs_;
   bool ofdmOk_ = false, dsssOk_ = false;
-  Bits payload_;
   std::vector<Piece> pieces_;
 };
 

@@ -25,7 +25,9 @@ struct AnalyzeOptions {
   std::optional<verify::Family> family;    // none: told from each burst
   unsigned threads = 1;
   double carrierHz = 0;                    // the channel's carrier, 0 when not known
-  std::optional<Bits> payload;             // the PSDU the packets should carry (with or without FCS)
+  // The PSDUs the packets may carry (with or without FCS): each packet's
+  // bit errors are counted against the nearest of them.
+  std::vector<Bits> payloads;
 };
 
 struct AnalyzedPacket {

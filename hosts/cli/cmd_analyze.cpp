@@ -20,7 +20,10 @@
 #include "files/waveform_file.h"
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/cli_command.h"
+#include "records/record_value.h"
 #include "runtime/input_file.h"
+#include "runtime/matfile.h"
+#include "verify/expected_psdus.h"
 #include "verify/report.h"
 
 namespace tarvio::cli {
@@ -32,7 +35,7 @@ using verify::Family;
 const char* kUsage =
     "usage: tarvio-cli analyze FILE [--sample-rate HZ] [--center-offset HZ] [--format cs16|cf32|raw]\n"
     "                          [--family ofdm|dsss|auto] [--carrier HZ] [--json] [--threads N]\n"
-    "                          [--payload-file F]\n"
+    "                          [--payload-file F | --params P.mat]\n"
     "\n"
     "Analyses a captured IEEE 802.11 signal: finds every burst against the noise floor, tells\n"
     "OFDM from DSSS by the signal itself, resamples it to the receiver's rate, decodes it\n"
@@ -56,6 +59,8 @@ const char* kUsage =
     "  --threads N         bursts decoded in parallel (default: the processor count)\n"
     "  --payload-file F    the PSDU the packets carry (octets, with or without the FCS): bit\n"
     "                      errors are counted against it\n"
+    "  --params P.mat      a --dump file: bit errors are counted against the PSDU of its\n"
+    "                      parameter set's packets (the nearest of them, up to 4096)\n"
     "\n"
     "Bursts of neither family and bursts cut by the capture's ends are reported as such and fail.\n"
     "Exit code 0 when every burst is a packet that decodes and passes the limits, 1 otherwise.\n";
@@ -77,7 +82,7 @@ double parse_hz(const std::string& option, const std::string& text, bool signed_
 std::string level(double db) { return std::isfinite(db) ? num("%.1f dB", db) : std::string("zero"); }
 
 int run_analyze(const std::vector<std::string>& args) {
-  std::string file, payloadFile;
+  std::string file, payloadFile, paramsFile;
   bool json = false;
   double sampleRate = 0;
   analyze::SampleFormat format = analyze::SampleFormat::Auto;
@@ -118,6 +123,8 @@ int run_analyze(const std::vector<std::string>& args) {
       o.threads = static_cast<unsigned>(t);
     } else if (a == "--payload-file") {
       payloadFile = value();
+    } else if (a == "--params") {
+      paramsFile = value();
     } else if (a.rfind("--", 0) == 0) {
       throw UsageError("unknown option " + a);
     } else if (file.empty()) {
@@ -135,7 +142,18 @@ int run_analyze(const std::vector<std::string>& args) {
     if (bytes.empty() || bytes.size() > 65535)
       throw std::runtime_error("the payload file '" + payloadFile + "' holds " + std::to_string(bytes.size()) +
                                " octets; a PSDU has 1 to 65535");
-    o.payload = analyze::payload_bits(bytes);
+    o.payloads.push_back(analyze::payload_bits(bytes));
+  }
+  if (!paramsFile.empty()) {
+    // The PSDUs of every packet of the parameter set (a --dump file's
+    // `parameters`); each decoded packet is compared with the nearest.
+    check_input_file(paramsFile);
+    const Parameters p = record_from_value<Parameters>(mat_read_var(paramsFile, "parameters"), "parameters");
+    const size_t count = static_cast<size_t>(std::clamp(p.numberOfPackets, 1.0, 4096.0));
+    const verify::ExpectedPsdus expected(p, count);
+    Bits b;
+    for (size_t k = 0; k < count && expected.fill(k, b); ++k) o.payloads.push_back(b);
+    if (o.payloads.empty()) throw std::runtime_error("'" + paramsFile + "': its parameter set makes no PSDU");
   }
   const analyze::CaptureSource src(file, sampleRate, format);
   const std::string rateWhy = capture_rate_problem(src.sample_rate());

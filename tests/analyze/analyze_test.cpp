@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -46,7 +49,7 @@ class Analyze : public ::testing::Test {
   }
   // The calculation's waveform (a SigMF recording, cf32) as samples.
   CVec calc(const std::string& args) const {
-    const auto r = cli("calc " + args + " --set numberOfPackets=3 --set dataLength=100 --sigmf rec --quiet");
+    const auto r = cli("calc " + args + " --set numberOfPackets=3 --set dataLength=100 --sigmf rec --dump d.mat --quiet");
     EXPECT_EQ(r.code, 0) << args << "\n" << r.err;
     std::ifstream in(path("rec.sigmf-data"), std::ios::binary);
     std::vector<float> f;
@@ -196,6 +199,14 @@ TEST_F(Analyze, SpoiledCapturesFailWithTheirReason) {
       for (const auto& p : j["packets"]) passed += p.value("pass", false);
       EXPECT_EQ(passed, c.spoil == Spoil::Negate ? 2u : 3u) << j.dump(1);
     }
+    if (c.spoil == Spoil::Negate) {  // bit errors against the parameter set's PSDUs: only in packet 2
+      const auto b = analyze("cap.cf32", "--format cf32 --sample-rate 40e6 --params d.mat", code);
+      ASSERT_EQ(b["packets"].size(), 3u);
+      EXPECT_EQ(b["packets"][0].value("bitErrors", -1), 0);
+      EXPECT_GT(b["packets"][1].value("bitErrors", -1), 0);
+      EXPECT_EQ(b["packets"][2].value("bitErrors", -1), 0);
+      EXPECT_EQ(b["packets"][0].value("bitsCompared", 0), 8 * 134);
+    }
   }
 }
 
@@ -214,10 +225,26 @@ TEST_F(Analyze, HostileFilesEndWithAClearError) {
   CVec nan = capture(x, 40e6, 40e6, 1000, 40, 3);
   for (size_t k = 0; k < 10; ++k) nan[5000 + k] = cplx(std::nan(""), 0);
   write_cf32("nan.cf32", nan);
-  write_cf32("huge.sigmf-data", nan);
   write_cf32("fast.sigmf-data", nan);
   write_cf32("ok.sigmf-data", capture(x, 40e6, 40e6, 1000, 40, 3));
-  meta("huge", R"("core:sample_rate": 40e6)", R"({"core:sample_start": 0, "core:length": 1e13})");
+  meta("ok16", R"("core:sample_rate": 40e6)", "");
+  {  // the same capture as 16-bit integers
+    std::string t = fs::path(path("ok16.sigmf-meta")).string();
+    std::ifstream in(t);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    std::string m = ss.str();
+    m.replace(m.find("cf32_le"), 7, "ci16_le");
+    std::ofstream(t) << m;
+    std::ofstream out(path("ok16.sigmf-data"), std::ios::binary);
+    const CVec y = capture(x, 40e6, 40e6, 1000, 40, 3);
+    const double scale = 8000 / std::sqrt(peak_power(y));
+    for (const cplx& v : y) {
+      const int16_t iq[2] = {static_cast<int16_t>(std::lround(v.real() * scale)),
+                             static_cast<int16_t>(std::lround(v.imag() * scale))};
+      out.write(reinterpret_cast<const char*>(iq), 4);
+    }
+  }
   meta("fast", R"("core:sample_rate": 1e15)", "");
   meta("ok", R"("core:sample_rate": 40e6)", R"({"core:sample_start": 0, "core:length": 1000000000000})");
   struct Case {
@@ -231,7 +258,8 @@ TEST_F(Analyze, HostileFilesEndWithAClearError) {
       {"missing.cf32 --format cf32 --sample-rate 40e6", 1, "no such file"},
       {"nan.cf32 --format cf32 --sample-rate 40e6 --json", 1, "10 samples are not numbers"},
       {"fast.sigmf-meta", 1, "core:sample_rate 1e+15 Hz is outside 1 MHz to 5.5 THz"},
-      {"ok.sigmf-meta --json", 0, ""},
+      {"ok.sigmf-meta --json", 0, "\"passed\": 3"},
+      {"ok16.sigmf-meta --json", 0, "\"passed\": 3"},
       {"nan.cf32 --format cf32", 1, "does not carry its sample rate"},
       {"nan.cf32 --format cf32 --sample-rate 0", 2, "outside 1 MHz to 5.5 THz"},
       {"nan.cf32 --format cf32 --sample-rate 1e15", 2, "outside 1 MHz to 5.5 THz"},
