@@ -31,6 +31,12 @@ std::string fmt(const char* f, double a, double b = 0, double c = 0) {
 // The signal's bandwidth: a capture narrower than it holds no packet of
 // the family.
 constexpr double kOfdmBandwidth = 16.6e6, kDsssBandwidth = 11e6;
+// Above this capture rate the resampling kernels grow long and the mask
+// at the capture's rate needs DFTs of millions of points: refused.
+constexpr double kMaxAnalyzeRate = 1e9;
+// The mask is measured at the capture's rate up to this rate; above it
+// at the receiver's, which holds the whole mask.
+constexpr double kMaxMaskRate = 200e6;
 // Samples read on either side of a burst: the receivers search for the
 // training fields from a little before the detected edge.
 constexpr double kMarginSeconds = 16e-6;
@@ -52,8 +58,7 @@ struct Piece {
 // plans are made there).
 struct Worker {
   std::unique_ptr<verify::Verifier> ofdm, dsss;
-  std::unique_ptr<CaptureResampler> toOfdm, toDsss;
-  std::unique_ptr<verify::SpectrumMask> ofdmMask, dsssMask;
+  std::unique_ptr<verify::SpectrumMask> ofdmMask, dsssMask;  // at the capture's rate
   CVec row, rx, tmp;
 };
 
@@ -74,6 +79,10 @@ class Run {
   Run(const CaptureSource& src, const AnalyzeOptions& o) : src_(src), o_(o), fs_(src.sample_rate()) {
     ofdmOk_ = fs_ >= kOfdmBandwidth && (!o.family || *o.family == Family::Ofdm);
     dsssOk_ = fs_ >= kDsssBandwidth && (!o.family || *o.family == Family::Dsss);
+    if (fs_ > kMaxAnalyzeRate)
+      throw std::runtime_error(fmt("a sample rate of %g MHz is above the 1 GHz a capture can be analysed at: "
+                                   "decimate it first",
+                                   fs_ / 1e6));
     if (!ofdmOk_ && !dsssOk_)
       throw std::runtime_error(
           fmt("a sample rate of %g MHz is below the bandwidth of ", fs_ / 1e6) +
@@ -94,6 +103,8 @@ class Run {
       }
     }
     const unsigned threads = std::max(1u, std::min<unsigned>(o_.threads, static_cast<unsigned>(pieces_.size())));
+    if (ofdmOk_) toOfdm_ = std::make_unique<CaptureResampler>(fs_, receiver_rate(true, fs_));
+    if (dsssOk_) toDsss_ = std::make_unique<CaptureResampler>(fs_, receiver_rate(false, fs_));
     std::vector<Worker> workers(threads);
     for (Worker& w : workers) make(w);
     std::vector<std::vector<AnalyzedPacket>> out(pieces_.size());
@@ -129,15 +140,15 @@ class Run {
       const double r = receiver_rate(true, fs_);
       w.ofdm = std::make_unique<verify::Verifier>(r, Family::Ofdm);
       w.ofdm->set_expected(e);
-      w.toOfdm = std::make_unique<CaptureResampler>(fs_, r);
-      w.ofdmMask = std::make_unique<verify::SpectrumMask>(fs_, verify::MaskKind::Ofdm);
+      if (r != fs_ && fs_ <= kMaxMaskRate)
+        w.ofdmMask = std::make_unique<verify::SpectrumMask>(fs_, verify::MaskKind::Ofdm);
     }
     if (dsssOk_) {
       const double r = receiver_rate(false, fs_);
       w.dsss = std::make_unique<verify::Verifier>(r, Family::Dsss);
       w.dsss->set_expected(e);
-      w.toDsss = std::make_unique<CaptureResampler>(fs_, r);
-      w.dsssMask = std::make_unique<verify::SpectrumMask>(fs_, verify::MaskKind::Dsss);
+      if (r != fs_ && fs_ <= kMaxMaskRate)
+        w.dsssMask = std::make_unique<verify::SpectrumMask>(fs_, verify::MaskKind::Dsss);
     }
   }
 
@@ -161,7 +172,7 @@ class Run {
     for (Family fam : order) {
       const bool ofdm = fam == Family::Ofdm;
       verify::Verifier& v = ofdm ? *w.ofdm : *w.dsss;
-      const CaptureResampler& rs = ofdm ? *w.toOfdm : *w.toDsss;
+      const CaptureResampler& rs = ofdm ? *toOfdm_ : *toDsss_;
       const CVec* rx = &w.row;
       if (!rs.identity()) {
         rs.run(w.row, w.rx);
@@ -193,7 +204,8 @@ class Run {
         }
         // The mask over the capture's own band, which a resampled burst
         // would narrow.
-        if (!rs.identity() && ce > cs) c.mask = (ofdm ? *w.ofdmMask : *w.dsssMask).check(w.row.data() + (cs - r0), ce - cs);
+        verify::SpectrumMask* mask = ofdm ? w.ofdmMask.get() : w.dsssMask.get();
+        if (mask && ce > cs) c.mask = mask->check(w.row.data() + (cs - r0), ce - cs);
         if (bad > 0) {
           const size_t here = src_.read(cs, ce - cs, w.tmp);
           if (here > 0) mark_not_finite(c, here);
@@ -288,6 +300,7 @@ class Run {
   double fs_;
   bool ofdmOk_ = false, dsssOk_ = false;
   std::vector<Piece> pieces_;
+  std::unique_ptr<CaptureResampler> toOfdm_, toDsss_;  // shared: run() only reads them
 };
 
 }  // namespace

@@ -29,9 +29,12 @@ CaptureResampler::CaptureResampler(double rate_in, double rate_out)
   half_ = static_cast<int>(std::ceil(16 / s));
   const int taps = 2 * half_;
   const double beta = 8.6, i0b = bessel_i0(beta);
-  table_.assign(static_cast<size_t>(kPhases + 1) * taps, 0);
-  for (int p = 0; p <= kPhases; ++p) {
-    const double mu = static_cast<double>(p) / kPhases;
+  // Long kernels (a high capture rate) take fewer positions, so that the
+  // table stays within a few megabytes.
+  phases_ = taps <= 64 ? 4096 : 1024;
+  table_.assign(static_cast<size_t>(phases_ + 1) * taps, 0);
+  for (int p = 0; p <= phases_; ++p) {
+    const double mu = static_cast<double>(p) / phases_;
     double* row = &table_[static_cast<size_t>(p) * taps];
     double sum = 0;
     for (int k = 0; k < taps; ++k) {
@@ -60,7 +63,7 @@ void CaptureResampler::run(const CVec& x, CVec& out) const {
     const double t = static_cast<double>(j) * step_;
     const double fl = std::floor(t);
     const long i = static_cast<long>(fl);
-    const int p = static_cast<int>(std::lround((t - fl) * kPhases));
+    const int p = static_cast<int>(std::lround((t - fl) * phases_));
     const double* row = &table_[static_cast<size_t>(p) * taps];
     const long first = i - half_ + 1;
     cplx acc = 0;
@@ -100,9 +103,9 @@ void shift_frequency(CVec& x, double offset_hz, double rate, size_t first) {
 }
 
 double receiver_rate(bool ofdm, double rate) {
-  if (!ofdm) return std::max(rate, 11e6);
+  if (!ofdm) return std::clamp(rate, 11e6, 44e6);
   const double k = std::floor(rate / 20e6 + 1e-9);
-  return 20e6 * std::max(1.0, k);
+  return 20e6 * std::clamp(k, 1.0, 4.0);
 }
 
 }  // namespace tarvio::analyze

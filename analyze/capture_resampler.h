@@ -2,7 +2,7 @@
 // at, by a Kaiser-windowed sinc whose cutoff is half the lower of the two
 // rates (so that a lower output rate is not aliased from outside its band),
 // spanning 32 samples of that rate. The kernel is tabulated at 4096
-// fractional positions. Also turns the burst by a frequency offset first
+// fractional positions (1024 for the long kernels of high capture rates). Also turns the burst by a frequency offset first
 // (the signal's centre in the capture).
 #pragma once
 
@@ -26,8 +26,8 @@ class CaptureResampler {
  private:
   double in_, out_, step_;
   int half_ = 0;  // taps on each side of the centre, in input samples
-  static constexpr int kPhases = 4096;
-  std::vector<double> table_;  // (kPhases + 1) rows of 2 * half_ taps
+  int phases_ = 0;              // fractional positions tabulated
+  std::vector<double> table_;  // (phases_ + 1) rows of 2 * half_ taps
 };
 
 // Turns x[k] (sample `first` of the capture at `rate`) by -offset_hz, so a
@@ -35,8 +35,10 @@ class CaptureResampler {
 void shift_frequency(CVec& x, double offset_hz, double rate, size_t first);
 
 // The rate the receiver of a family takes for a capture at `rate`: OFDM
-// 20 MHz times the whole number at or below it (at least 20 MHz); DSSS the
-// capture's own rate (its receiver takes any rate from 11 MHz).
+// 20 MHz times the whole number at or below it, from 20 to 80 MHz; DSSS the
+// capture's own rate (its receiver takes any rate) within 11 to 44 MHz. The
+// highest receiver rates hold the whole spectrum mask (+-30 MHz OFDM,
+// +-22 MHz DSSS), so higher capture rates are brought down to them.
 double receiver_rate(bool ofdm, double rate);
 
 }  // namespace tarvio::analyze

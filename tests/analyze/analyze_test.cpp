@@ -121,6 +121,7 @@ TEST_F(Analyze, EveryRateDecodesAtAnyCaptureRate) {
       {"--rate 48 --set OverSampling=2", 40e6, 30.72e6, "48"}, {"--rate 54 --set OverSampling=3", 60e6, 61.44e6, "54"},
       {"--rate 1 --set OverSampling=1", 11e6, 11e6, "1"},      {"--rate 2 --set OverSampling=2", 22e6, 25e6, "2"},
       {"--rate 5.5 --set OverSampling=2", 22e6, 22e6, "5.5"},  {"--rate 11 --set OverSampling=4", 44e6, 44e6, "11"},
+      {"--rate 12 --set OverSampling=5", 100e6, 100e6, "12"},  {"--rate 11 --set OverSampling=6", 66e6, 66e6, "11"},
   };
   std::mt19937 gen(21);
   for (size_t k = 0; k < std::size(cases); ++k) {
@@ -269,6 +270,7 @@ TEST_F(Analyze, HostileFilesEndWithAClearError) {
       {"nan.cf32 --format cf32 --sample-rate 0", 2, "outside 1 MHz to 5.5 THz"},
       {"nan.cf32 --format cf32 --sample-rate 1e15", 2, "outside 1 MHz to 5.5 THz"},
       {"nan.cf32 --format cs8 --sample-rate 40e6", 2, "--format cs8"},
+      {"nan.cf32 --format cf32 --sample-rate 2e9", 1, "above the 1 GHz a capture can be analysed at"},
   };
   for (const Case& c : cases) {
     const auto r = cli("analyze " + c.args);
