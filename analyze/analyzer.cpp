@@ -238,10 +238,10 @@ class Run {
     if (ofdmOk_ && dsssOk_) tried += " nor ";
     if (dsssOk_) tried += fmt("DSSS (Barker correlation %.2f)", score.dsss);
     if (p.burstStartsCapture && p.start == 0)
-      c.missing = fmt("cut: the capture starts inside a burst of %.1f us, before its preamble; ", us) +
+      c.missing = fmt("a burst of %.1f us from the capture's first sample (its start may be cut): ", us) +
                   (ofdmOk_ && dsssOk_ ? "neither " : "no ") + tried + " decodes";
     else if (p.burstEndsCapture && p.end >= total)
-      c.missing = fmt("cut: the capture ends %.1f us into a burst, before its header could be decoded; ", us) +
+      c.missing = fmt("cut: the capture ends %.1f us into a burst, before a header could be read: ", us) +
                   (ofdmOk_ && dsssOk_ ? "neither " : "no ") + tried + " decodes";
     else
       c.missing = fmt("foreign burst of %.1f us: ", us) + (ofdmOk_ && dsssOk_ ? "neither " : "no ") + tried + " decodes";

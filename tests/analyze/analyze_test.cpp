@@ -160,7 +160,7 @@ std::string failures_of(const nlohmann::json& j) {
 
 // An honest verdict: each spoiled capture fails, and says why.
 TEST_F(Analyze, SpoiledCapturesFailWithTheirReason) {
-  enum class Spoil { None, Negate, Foreign, Cut, NoiseOnly };
+  enum class Spoil { None, Negate, Foreign, Cut, CutEarly, NoiseOnly };
   struct Case {
     const char* calc;
     Spoil spoil;
@@ -173,7 +173,8 @@ TEST_F(Analyze, SpoiledCapturesFailWithTheirReason) {
        {"beyond the frequency tolerance +-62.1 kHz"}},
       {"--rate 54", Spoil::Negate, {"FCS wrong"}},
       {"--rate 24", Spoil::Foreign, {"foreign burst of"}},
-      {"--rate 24", Spoil::Cut, {"cut: the capture ends"}},
+      {"--rate 24", Spoil::Cut, {"cut: the capture ends", "before the end its header announces"}},
+      {"--rate 24", Spoil::CutEarly, {"cut: the capture ends", "before a header could be read"}},
       {"--rate 24", Spoil::NoiseOnly, {"noise only"}},
   };
   for (const Case& c : cases) {
@@ -191,7 +192,8 @@ TEST_F(Analyze, SpoiledCapturesFailWithTheirReason) {
       std::normal_distribution<double> g(0, std::sqrt(peak_power(y)) / 4);
       for (size_t k = 200; k < 200 + 2400; ++k) y[k] += cplx(g(gen), g(gen));
     }
-    if (c.spoil == Spoil::Cut) y.resize(y.size() - third + 1200);  // 30 us into packet 3
+    if (c.spoil == Spoil::Cut) y.resize(y.size() - third + 1200);      // 30 us into packet 3
+    if (c.spoil == Spoil::CutEarly) y.resize(y.size() - third + 400);  // 10 us into it
     if (c.spoil == Spoil::NoiseOnly) y.resize(2500);
     write_cf32("cap.cf32", y);
     int code = 0;
