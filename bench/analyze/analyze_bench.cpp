@@ -89,6 +89,19 @@ void BM_ReadFloor(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The burst scan alone (two passes over the capture), the analysis's
+// part that reads every sample.
+void BM_Scan(benchmark::State& state) {
+  Workspace& w = workspace();
+  const CaptureSource src(w.capture, 30.72e6, SampleFormat::Cf32);
+  size_t bursts = 0;
+  for (auto _ : state) bursts = tarvio::analyze::scan_bursts(src).bursts.size();
+  state.counters["samples/s"] =
+      benchmark::Counter(static_cast<double>(src.size()), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["bursts"] = static_cast<double>(bursts);
+}
+BENCHMARK(BM_Scan)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_Analyze(benchmark::State& state) {
   Workspace& w = workspace();
   const CaptureSource src(w.capture, 30.72e6, SampleFormat::Cf32);

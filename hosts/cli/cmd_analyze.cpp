@@ -159,6 +159,9 @@ int run_analyze(const std::vector<std::string>& args) {
   const std::string rateWhy = capture_rate_problem(src.sample_rate());
   if (!rateWhy.empty())
     throw std::runtime_error("'" + file + "': a sample rate of " + num("%g", src.sample_rate()) + " Hz is " + rateWhy);
+  if (std::abs(o.centerOffsetHz) >= src.sample_rate() / 2)
+    throw UsageError("--center-offset " + num("%g", o.centerOffsetHz) + ": outside the capture's band of +-" +
+                     num("%g", src.sample_rate() / 2) + " Hz");
   if (o.carrierHz == 0) o.carrierHz = src.carrier_hz();
   std::function<void(size_t, size_t)> progress;
   if (isatty(2) == 1)

@@ -272,6 +272,7 @@ TEST_F(Analyze, HostileFilesEndWithAClearError) {
       {"nan.cf32 --format cf32 --sample-rate 0", 2, "outside 1 MHz to 5.5 THz"},
       {"nan.cf32 --format cf32 --sample-rate 1e15", 2, "outside 1 MHz to 5.5 THz"},
       {"nan.cf32 --format cs8 --sample-rate 40e6", 2, "--format cs8"},
+      {"nan.cf32 --format cf32 --sample-rate 40e6 --center-offset 25e6", 2, "outside the capture's band of +-2e+07 Hz"},
       {"nan.cf32 --format cf32 --sample-rate 2e9", 1, "above the 1 GHz a capture can be analysed at"},
   };
   for (const Case& c : cases) {
