@@ -181,6 +181,11 @@ int run_analyze(const std::vector<std::string>& args) {
   if (an.scan.notFinite > 0)
     note += std::string(note.empty() ? "" : "; ") + std::to_string(an.scan.notFinite) +
             " samples are not numbers (NaN or infinite); they were read as 0";
+  const size_t foreign = static_cast<size_t>(
+      std::count_if(an.packets.begin(), an.packets.end(), [](const analyze::AnalyzedPacket& p) { return p.foreign; }));
+  if (foreign > 0)
+    note += std::string(note.empty() ? "" : "; ") + std::to_string(foreign) + " of the " +
+            std::to_string(an.packets.size()) + " counted are bursts in which no packet decodes (listed above)";
   const bool pass = an.pass() && an.scan.notFinite == 0;
   const double seconds = static_cast<double>(an.samples) / an.sampleRate;
   if (json) {
