@@ -28,7 +28,9 @@ double percentile(const std::vector<size_t>& hist, size_t total, double q) {
 
 BurstScan scan(size_t total, double fs, const Reader& read, const std::function<void(size_t, size_t)>& progress) {
   BurstScan r;
-  const size_t w = std::max<size_t>(1, static_cast<size_t>(std::lround(fs * 1e-6)));
+  // 1 us windows, of 16 samples at least: fewer would let noise alone
+  // rise far above its mean.
+  const size_t w = std::max<size_t>(16, static_cast<size_t>(std::lround(fs * 1e-6)));
   const size_t block = std::max(w, kBlock / w * w);
   std::vector<size_t> hist(kBins, 0);
   size_t zeros = 0, windows = 0;
@@ -67,9 +69,12 @@ BurstScan scan(size_t total, double fs, const Reader& read, const std::function<
     r.floorDb = -std::numeric_limits<double>::infinity();
     r.thresholdDb = std::max(percentile(hist, loud, 0.0), r.peakDb - 20);
   } else {
-    // The 1st percentile of 1 us windows of noise lies about 1.5 dB below
-    // its mean power.
-    r.floorDb = percentile(hist, loud, 0.01) + 1.5;
+    // The mean power of w noise samples is Gamma(w, 1/w) distributed: its
+    // 1st percentile (Wilson-Hilferty) lies below the mean by what is
+    // added back here (3 dB for 16 samples, 1.4 dB for 61).
+    const double a = 1.0 / (9.0 * static_cast<double>(w));
+    const double q01 = std::pow(1 - a - 2.326 * std::sqrt(a), 3);
+    r.floorDb = percentile(hist, loud, 0.01) - 10 * std::log10(q01);
     const double rise = r.peakDb - r.floorDb;
     if (rise < 4) {
       r.noiseOnly = true;
@@ -79,12 +84,16 @@ BurstScan scan(size_t total, double fs, const Reader& read, const std::function<
     r.thresholdDb = r.floorDb + std::clamp(rise / 2, 3.0, 20.0);
   }
   const double threshold = std::pow(10, r.thresholdDb / 10);
-  const size_t bridge = 2, shortest = 4;  // windows (us)
+  // Dips of up to 2 us are bridged; a burst spans 4 us and holds 3 windows
+  // above the threshold at least (noise alone passes it in one window of
+  // several thousand, and three close together almost never).
+  const size_t bridge = std::max<size_t>(1, static_cast<size_t>(std::lround(2e-6 * fs / static_cast<double>(w))));
+  const size_t shortest = static_cast<size_t>(std::lround(4e-6 * fs));
   bool in = false;
-  size_t start = 0, lastLoud = 0;
+  size_t start = 0, lastLoud = 0, count = 0;
   auto close = [&]() {
     const size_t end = std::min(total, lastLoud + w);
-    if (end - start >= shortest * w) r.bursts.push_back({start, end});
+    if (end - start >= shortest && count >= 3) r.bursts.push_back({start, end});
     in = false;
   };
   for (size_t from = 0; from < total; from += block) {
@@ -96,8 +105,10 @@ BurstScan scan(size_t total, double fs, const Reader& read, const std::function<
         if (!in) {
           in = true;
           start = at;
+          count = 0;
         }
         lastLoud = at;
+        ++count;
       } else if (in && at > lastLoud + bridge * w) {
         close();
       }

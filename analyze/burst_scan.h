@@ -1,9 +1,11 @@
 // Finds the bursts of a capture from its power alone, a block at a time:
-// a first pass gathers a histogram of the power in 1 us windows (bounded
+// a first pass gathers a histogram of the power in 1 us windows of 16
+// samples at least (bounded
 // memory whatever the capture's length), from which the noise floor (a low
 // percentile) and the burst level (a high one) follow; a second pass marks
 // the windows above a threshold between them and joins them into bursts,
-// bridging dips of up to 2 us. Runs shorter than 4 us are noise.
+// bridging dips of up to 2 us. Runs shorter than 4 us, or with fewer than
+// three windows above the threshold, are noise.
 #pragma once
 
 #include <cstddef>

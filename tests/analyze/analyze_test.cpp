@@ -218,6 +218,24 @@ TEST_F(Analyze, SpoiledCapturesFailWithTheirReason) {
   }
 }
 
+// Noise alone is noise at any capture rate: no burst, no packet, exit 1
+// (at the low rates a few samples per window rise far above their mean).
+TEST_F(Analyze, NoiseAloneIsNoiseAtEveryRate) {
+  std::mt19937 gen(4);
+  std::normal_distribution<double> g(0, 0.01);
+  CVec x(600000);
+  for (cplx& v : x) v = cplx(g(gen), g(gen));
+  write_cf32("noise.cf32", x);
+  for (const char* rate : {"11e6", "12e6", "20e6", "61.44e6"}) {
+    int code = 0;
+    const auto j = analyze("noise.cf32", std::string("--format cf32 --sample-rate ") + rate, code);
+    EXPECT_EQ(code, 1) << rate;
+    EXPECT_TRUE(j.value("noiseOnly", false)) << rate << " " << j.dump(1).substr(0, 2000);
+    EXPECT_EQ(j["packets"].size(), 0u) << rate;
+    EXPECT_NEAR(j.value("noiseFloorDb", 0.0), 10 * std::log10(2e-4), 0.5) << rate;
+  }
+}
+
 // Files no capture could be: a clear error and exit 1 (a command-line
 // sample rate out of range is a usage error, exit 2); a SigMF header that
 // claims more samples than its data file holds is read for what it holds.
