@@ -81,14 +81,18 @@ BurstScan scan(size_t total, double fs, const Reader& read, const std::function<
       r.thresholdDb = r.peakDb;
       return r;
     }
-    r.thresholdDb = r.floorDb + std::clamp(rise / 2, 3.0, 20.0);
+    r.thresholdDb = r.floorDb + std::clamp(rise / 2, 2.0, 20.0);
   }
   const double threshold = std::pow(10, r.thresholdDb / 10);
-  // Dips of up to 2 us are bridged; a burst spans 4 us and holds 3 windows
-  // above the threshold at least (noise alone passes it in one window of
-  // several thousand, and three close together almost never).
-  const size_t bridge = std::max<size_t>(1, static_cast<size_t>(std::lround(2e-6 * fs / static_cast<double>(w))));
+  // The threshold is applied to the mean of the last 4 windows, which
+  // spreads a burst near the noise far less than one window does. Dips of
+  // up to 6 us are bridged; a burst spans 4 us and holds 3 means above the
+  // threshold at least (noise alone passes it almost never).
+  const size_t bridge = std::max<size_t>(1, static_cast<size_t>(std::lround(6e-6 * fs / static_cast<double>(w))));
   const size_t shortest = static_cast<size_t>(std::lround(4e-6 * fs));
+  constexpr size_t kMean = 4;
+  double recent[kMean] = {};
+  size_t seen = 0;
   bool in = false;
   size_t start = 0, lastLoud = 0, count = 0;
   auto close = [&]() {
@@ -101,10 +105,22 @@ BurstScan scan(size_t total, double fs, const Reader& read, const std::function<
     read(from, std::min(block, total - from), x, bad);
     for (size_t k = 0; k + w <= x.size(); k += w) {
       const size_t at = from + k;
-      if (window_power(x.data() + k, w) > threshold) {
+      recent[seen++ % kMean] = window_power(x.data() + k, w);
+      const size_t held = std::min(seen, kMean);
+      double mean = 0;
+      for (size_t i = 0; i < held; ++i) mean += recent[i];
+      mean /= static_cast<double>(held);
+      if (mean > threshold) {
         if (!in) {
+          // The burst starts at the oldest window of the mean that is
+          // above the threshold by itself (the newest when none is).
           in = true;
           start = at;
+          for (size_t age = held; age-- > 1;)
+            if (recent[(seen - 1 - age) % kMean] > threshold) {
+              start = at - age * w;
+              break;
+            }
           count = 0;
         }
         lastLoud = at;

@@ -4,7 +4,7 @@
 // memory whatever the capture's length), from which the noise floor (a low
 // percentile) and the burst level (a high one) follow; a second pass marks
 // the windows above a threshold between them and joins them into bursts,
-// bridging dips of up to 2 us. Runs shorter than 4 us, or with fewer than
+// bridging dips of up to 6 us. Runs shorter than 4 us, or with fewer than
 // three windows above the threshold, are noise.
 #pragma once
 
