@@ -82,7 +82,7 @@ CaptureSource::CaptureSource(const std::string& path, double rate, SampleFormat 
   } else if (!ends_with(path, ".mat")) {
     // Without a format: an export file by its magic, else our raw file.
     char magic[8] = {};
-    const int fd = ::open(path.c_str(), O_RDONLY);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);  // a FIFO must not wait for a writer
     const ssize_t got = fd >= 0 ? ::pread(fd, magic, 8, 0) : -1;
     if (fd >= 0) ::close(fd);
     if (got != 8 || std::string(magic, 8) != "TVWFXPRT") {
@@ -98,7 +98,7 @@ CaptureSource::CaptureSource(const std::string& path, double rate, SampleFormat 
     carrierHz_ = std::isfinite(w.carrierHz) && w.carrierHz > 0 ? w.carrierHz : 0;
     kind_ = w.kind;
   } else {
-    fd_ = ::open(data.c_str(), O_RDONLY);
+    fd_ = ::open(data.c_str(), O_RDONLY | O_NONBLOCK);  // a FIFO must not wait; refused below
     if (fd_ < 0) throw std::runtime_error(data + ": " + std::strerror(errno));
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {

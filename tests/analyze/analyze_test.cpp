@@ -7,6 +7,7 @@
 // cut capture are reported as such; hostile files end with a clear error.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -242,6 +243,7 @@ TEST_F(Analyze, NoiseAloneIsNoiseAtEveryRate) {
 TEST_F(Analyze, HostileFilesEndWithAClearError) {
   std::ofstream(path("empty.cf32"));
   fs::create_directory(path("folder.cf32"));
+  ASSERT_EQ(::mkfifo(path("fifo.cf32").c_str(), 0600), 0);
   auto meta = [&](const std::string& name, const std::string& global, const std::string& extra) {
     std::ofstream(path(name + ".sigmf-meta"))
         << R"({"global": {"core:datatype": "cf32_le", )" << global << R"(}, "captures": [)" << extra
@@ -282,6 +284,7 @@ TEST_F(Analyze, HostileFilesEndWithAClearError) {
       {"empty.cf32 --format cf32 --sample-rate 40e6", 1, "holds no samples"},
       {"folder.cf32 --format cf32 --sample-rate 40e6", 1, "is a directory"},
       {"missing.cf32 --format cf32 --sample-rate 40e6", 1, "no such file"},
+      {"fifo.cf32 --format cf32 --sample-rate 40e6", 1, "not a regular file"},
       {"nan.cf32 --format cf32 --sample-rate 40e6 --json", 1, "10 samples are not numbers"},
       {"fast.sigmf-meta", 1, "core:sample_rate 1e+15 Hz is outside 1 MHz to 5.5 THz"},
       {"ok.sigmf-meta --json", 0, "\"passed\": 3"},
