@@ -199,7 +199,12 @@ int run_analyze(const std::vector<std::string>& args) {
       e["family"] = p.check.family == Family::Ofdm ? "OFDM" : "DSSS";
       e["ofdmScore"] = p.ofdmScore;
       e["dsssScore"] = p.dsssScore;
-      if (!p.foreign) e["receiverRate"] = p.rxRate;
+      if (!p.foreign) {
+        e["receiverRate"] = p.rxRate;
+        // The tolerances the packet was judged against.
+        e["cfoToleranceHz"] = analyze::carrier_tolerance_hz(p.check.family, o.carrierHz);
+        e["clockTolerancePpm"] = p.check.family == Family::Ofdm ? 20 : 25;
+      }
       if (p.bitErrors >= 0) {
         e["bitErrors"] = p.bitErrors;
         e["bitsCompared"] = p.bitsCompared;

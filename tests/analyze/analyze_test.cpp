@@ -138,6 +138,9 @@ TEST_F(Analyze, EveryRateDecodesAtAnyCaptureRate) {
     SCOPED_TRACE(std::string(c.calc) + " captured at " + rate);
     ASSERT_TRUE(j.contains("packets"));
     EXPECT_EQ(j["packets"].size(), 3u) << j.dump(1);
+    const bool ofdm = std::stod(c.rate) >= 6 && std::stod(c.rate) != 11;  // 1, 2, 5.5, 11 are DSSS
+    for (const auto& p : j["packets"])
+      EXPECT_EQ(p.value("cfoToleranceHz", 0.0), ofdm ? 20e-6 * 5825e6 : 25e-6 * 2484e6) << p.dump(1);
     if (k == 0) {  // one thread gives the same packets in the same order
       int one = 0;
       const auto j1 = analyze("cap.cf32", std::string("--format cf32 --threads 1 --sample-rate ") + rate, one);
