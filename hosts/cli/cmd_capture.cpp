@@ -1,5 +1,5 @@
 // tarvio-cli capture --sdr ARGS: records from a software-defined radio into
-// a SigMF recording; --analyze then demodulates it with tarvio-cli verify.
+// a SigMF recording; --analyze then analyses it with tarvio-cli analyze.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -23,9 +23,9 @@ const std::string kUsage =
     "recording NAME.sigmf-meta and NAME.sigmf-data (cf32_le), with the frequency, rate, gain,\n"
     "hardware and start time in the metadata. Frequency, rate and gain are checked against the\n"
     "device's ranges before streaming; without --gain the device's gain stays as it is.\n"
-    "  --analyze  demodulate the recording afterwards with tarvio-cli verify (its report and\n"
-    "             exit code)\n"
-    "Exit code 0 when the recording was written (and, with --analyze, verify passed), 1 on an\n"
+    "  --analyze  analyse the recording afterwards with tarvio-cli analyze (its report and\n"
+    "             exit code; the capture's frequency is the carrier for the ppm limits)\n"
+    "Exit code 0 when the recording was written (and, with --analyze, every packet passed), 1 on an\n"
     "error, 2 for a wrong command line, 130 when stopped by Ctrl-C (the files then hold what\n"
     "was recorded until then).\n";
 
@@ -61,10 +61,12 @@ int run_capture(const std::vector<std::string>& argv) {
                  r.samples, base.c_str());
   if (r.stopped) return 128 + interrupt.interrupt_signal();
   if (!analyze) return kExitOk;
-  const CliCommand* verify = find_command("verify");
-  if (!verify) throw std::runtime_error("the verify command is not part of this build");
-  if (!quiet_mode()) std::fprintf(stderr, "Analysing the recording with tarvio-cli verify\n");
-  return verify->run({base + ".sigmf-meta"});
+  const CliCommand* analyze_cmd = find_command("analyze");
+  if (!analyze_cmd) throw std::runtime_error("the analyze command is not part of this build");
+  if (!quiet_mode()) std::fprintf(stderr, "Analysing the recording with tarvio-cli analyze\n");
+  char carrier[64];
+  std::snprintf(carrier, sizeof carrier, "%.17g", o.frequency);
+  return analyze_cmd->run({base + ".sigmf-meta", "--carrier", carrier});
 }
 
 }  // namespace
