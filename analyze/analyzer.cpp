@@ -128,7 +128,10 @@ class Run {
     std::vector<AnalyzedPacket> all;
     for (auto& v : out)
       for (auto& p : v) all.push_back(std::move(p));
-    for (size_t k = 0; k < all.size(); ++k) all[k].check.index = k;
+    for (size_t k = 0; k < all.size(); ++k) {
+      all[k].check.index = k;
+      if (all[k].view) all[k].view->index = k;
+    }
     return all;
   }
 
@@ -140,6 +143,7 @@ class Run {
       const double r = receiver_rate(true, fs_);
       w.ofdm = std::make_unique<verify::Verifier>(r, Family::Ofdm);
       w.ofdm->set_expected(e);
+      w.ofdm->keep_points(o_.keepViews);
       if (r != fs_ && fs_ <= kMaxMaskRate)
         w.ofdmMask = std::make_unique<verify::SpectrumMask>(fs_, verify::MaskKind::Ofdm);
     }
@@ -147,6 +151,7 @@ class Run {
       const double r = receiver_rate(false, fs_);
       w.dsss = std::make_unique<verify::Verifier>(r, Family::Dsss);
       w.dsss->set_expected(e);
+      w.dsss->keep_points(o_.keepViews);
       if (r != fs_ && fs_ <= kMaxMaskRate)
         w.dsssMask = std::make_unique<verify::SpectrumMask>(fs_, verify::MaskKind::Dsss);
     }
@@ -212,6 +217,7 @@ class Run {
         }
         judge(c, fam, *rx, r1 == total, ratio, a);
         v.finish(c, 0);
+        if (o_.keepViews) a.view = verify::packet_view(c, rx->data(), rx->size(), rs.rate_out());
         c.start = cs;
         c.end = ce;
         a.seconds = static_cast<double>(cs) / fs_;

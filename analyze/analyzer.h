@@ -16,6 +16,7 @@
 
 #include "analyze/burst_scan.h"
 #include "analyze/capture_source.h"
+#include "verify/packet_view.h"
 #include "verify/verifier.h"
 
 namespace tarvio::analyze {
@@ -28,6 +29,10 @@ struct AnalyzeOptions {
   // The PSDUs the packets may carry (with or without FCS): each packet's
   // bit errors are counted against the nearest of them.
   std::vector<Bits> payloads;
+  // Keep what an analyser draws of every packet (AnalyzedPacket::view):
+  // its points, spectrum and power against time. Off for the command's
+  // report, on for the analysis pictures and window.
+  bool keepViews = false;
 };
 
 struct AnalyzedPacket {
@@ -39,6 +44,7 @@ struct AnalyzedPacket {
   size_t bitsCompared = 0;
   double ofdmScore = 0, dsssScore = 0;  // the family figures of its burst
   bool foreign = false;       // a burst of neither family
+  std::optional<verify::PacketView> view;  // with AnalyzeOptions::keepViews, times from the burst's read
 };
 
 struct Analysis {

@@ -15,6 +15,7 @@
 #include "files/stored_waveform.h"
 #include "files/waveform_file.h"
 #include "runtime/input_file.h"
+#include "verify/file_views.h"
 
 namespace tarvio::analyze {
 
@@ -119,7 +120,7 @@ CaptureSource::CaptureSource(const std::string& path, double rate, SampleFormat 
   if (!(rate_ > 0)) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    throw std::runtime_error("'" + path + "' does not carry its sample rate: give it with --sample-rate HZ");
+    throw verify::MissingSampleRate("'" + path + "' does not carry its sample rate: give it with --sample-rate HZ");
   }
 }
 

@@ -1,11 +1,13 @@
 // The analysis window's packets, selection and entry rules.
 #include "ui/analysis_window.h"
 
+#include "analyze/capture_views.h"
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 
+#include "analyze/capture_views.h"
 #include "displays/analysis_figures.h"
 #include "files/waveform_file.h"
 #include "runtime/number_text.h"
@@ -69,7 +71,7 @@ const std::vector<std::string>& AnalysisWindow::columns() {
 }
 
 verify::FileViews AnalysisWindow::check_file(const std::string& path, double sample_rate) {
-  return verify::file_views(path, sample_rate, std::nullopt, 2);
+  return analyze::capture_views(path, sample_rate, 2);
 }
 
 void AnalysisWindow::sample_rate_entered() {

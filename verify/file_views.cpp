@@ -73,6 +73,7 @@ FileViews file_views(const std::string& path, double sample_rate, std::optional<
 }
 
 PacketView FileViews::view(size_t k) const {
+  if (!full.empty()) return full.at(k);
   return packet_view(checks.at(k), samples.data(), samples.size(), sampleRate);
 }
 

@@ -26,6 +26,9 @@ struct FileViews {
   // many packets holds its points once and no spectra it does not show.
   CVec samples;
   std::vector<PacketCheck> checks;
+  // Full views made beforehand (a capture analysed burst by burst, whose
+  // samples are not held whole); when not empty, view(k) is full[k].
+  std::vector<PacketView> full;
   // The full view of packet k (from 0); std::out_of_range past the last.
   PacketView view(size_t k) const;
 };

@@ -22,6 +22,7 @@
 #include "hosts/cli/cli_command.h"
 #include "qt/displays/render_png.h"
 #include "runtime/module_path.h"
+#include "analyze/capture_views.h"
 #include "verify/file_views.h"
 
 namespace tarvio::cli {
@@ -103,7 +104,7 @@ Figure analysis_plot(AnalysisPlot kind, const std::string& path, double given_ra
                      const std::string& title) {
   verify::FileViews fv;
   try {
-    fv = verify::file_views(path, given_rate, std::nullopt, 2);
+    fv = analyze::capture_views(path, given_rate, 2);
   } catch (const verify::MissingSampleRate& e) {
     throw UsageError(std::string(e.what()) + ": give it with --sample-rate HZ");
   }

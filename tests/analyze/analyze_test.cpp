@@ -306,5 +306,41 @@ TEST_F(Analyze, HostileFilesEndWithAClearError) {
   }
 }
 
+// The analysis pictures of a capture at a rate no verify of our files
+// takes (25 MHz): its packets drawn from the analyser's own decoding, the
+// EVM rows agreeing with the packet's EVM in the analyser's report.
+TEST_F(Analyze, PicturesOfACaptureComeFromTheAnalysis) {
+  CVec x = calc("--rate 24 --set OverSampling=2");
+  write_cf32("cap.sigmf-data", capture(x, 40e6, 25e6, 2000, 40, 9));
+  std::ofstream(path("cap.sigmf-meta")) << nlohmann::json{
+      {"global", {{"core:datatype", "cf32_le"}, {"core:sample_rate", 25e6}, {"core:version", "1.0.0"}}},
+      {"captures", nlohmann::json::array()},
+      {"annotations", nlohmann::json::array()}}.dump();
+  int code = 0;
+  const nlohmann::json j = analyze("cap.sigmf-meta", "", code);
+  ASSERT_EQ(j["packets"].size(), 3u) << j.dump(1);
+  ASSERT_TRUE(j["packets"][1]["decoded"].get<bool>()) << j.dump(1);
+  const auto r = cli("plot evm cap.sigmf-meta --packet 2 --csv evm.csv");
+  ASSERT_EQ(r.code, 0) << r.err;
+  // The CSV's EVM per sub-carrier (dB, first two columns): the mean of
+  // their powers is the square of the packet's rms EVM.
+  std::ifstream in(path("evm.csv"));
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line.substr(0, 24), "Sub-carrier,EVM (dB),Sub");
+  double sum = 0;
+  size_t n = 0;
+  while (std::getline(in, line)) {
+    std::stringstream ss(line);
+    std::string carrier, db;
+    std::getline(ss, carrier, ',');
+    std::getline(ss, db, ',');
+    if (!carrier.empty()) sum += std::pow(10, std::stod(db) / 10), ++n;
+  }
+  ASSERT_EQ(n, 48u);
+  const double evm = j["packets"][1]["evmPercent"].get<double>();
+  EXPECT_NEAR(100 * std::sqrt(sum / double(n)), evm, 1e-6 * evm);
+}
+
 }  // namespace
 }  // namespace tarvio
