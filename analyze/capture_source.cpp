@@ -124,6 +124,13 @@ CaptureSource::CaptureSource(const std::string& path, double rate, SampleFormat 
   }
 }
 
+CaptureSource::CaptureSource(CVec samples, double rate, std::string kind)
+    : kind_(std::move(kind)), rate_(rate), whole_(std::move(samples)) {
+  samples_ = whole_.size();
+  if (samples_ == 0) throw std::runtime_error("the capture holds no samples");
+  if (!(rate_ > 0)) throw verify::MissingSampleRate("the capture's sample rate is not known: give it");
+}
+
 CaptureSource::~CaptureSource() {
   if (fd_ >= 0) ::close(fd_);
 }

@@ -30,6 +30,9 @@ class CaptureSource {
   // outside the capture range, an unknown SigMF type, a metadata file too
   // large to be one.
   CaptureSource(const std::string& path, double rate, SampleFormat format);
+  // Samples already in memory (a program's own array), at `rate`; `kind`
+  // names them in reports.
+  CaptureSource(CVec samples, double rate, std::string kind);
   ~CaptureSource();
   CaptureSource(const CaptureSource&) = delete;
   CaptureSource& operator=(const CaptureSource&) = delete;

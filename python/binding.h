@@ -81,5 +81,6 @@ void bind_files(pyb::module_& m);
 void bind_verify(pyb::module_& m);
 void bind_download(pyb::module_& m);
 void bind_sdr(pyb::module_& m);
+void bind_analyze(pyb::module_& m);
 
 }  // namespace tarvio::py

@@ -30,4 +30,5 @@ PYBIND11_MODULE(_tarvio, m) {
   py::bind_verify(m);
   py::bind_download(m);
   py::bind_sdr(m);
+  py::bind_analyze(m);
 }

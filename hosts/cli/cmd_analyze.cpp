@@ -16,6 +16,7 @@
 #include <sstream>
 #include <thread>
 
+#include "analyze/analysis_report.h"
 #include "analyze/analyzer.h"
 #include "files/waveform_file.h"
 #include "hosts/cli/cli_args.h"
@@ -79,7 +80,7 @@ double parse_hz(const std::string& option, const std::string& text, bool signed_
   return v;
 }
 
-std::string level(double db) { return std::isfinite(db) ? num("%.1f dB", db) : std::string("zero"); }
+std::string level(double db) { return analyze::level_text(db); }
 
 int run_analyze(const std::vector<std::string>& args) {
   std::string file, payloadFile, paramsFile;
@@ -175,55 +176,11 @@ int run_analyze(const std::vector<std::string>& args) {
   std::vector<verify::PacketCheck> checks;
   for (const auto& p : an.packets) checks.push_back(p.check);
   const verify::Summary sum = verify::summarize(checks);
-  std::string note;
-  if (an.scan.noiseOnly)
-    note = "noise only: nothing rises above the noise floor (" + level(an.scan.floorDb) + ") by 4 dB or more";
-  if (an.scan.notFinite > 0)
-    note += std::string(note.empty() ? "" : "; ") + std::to_string(an.scan.notFinite) +
-            " samples are not numbers (NaN or infinite); they were read as 0";
-  const size_t foreign = static_cast<size_t>(
-      std::count_if(an.packets.begin(), an.packets.end(), [](const analyze::AnalyzedPacket& p) { return p.foreign; }));
-  if (foreign > 0)
-    note += std::string(note.empty() ? "" : "; ") + std::to_string(foreign) + " of the " +
-            std::to_string(an.packets.size()) + " counted are bursts in which no packet decodes (listed above)";
-  const bool pass = an.pass() && an.scan.notFinite == 0;
+  const std::string note = analyze::analysis_note(an);
+  const bool pass = analyze::analysis_pass(an);
   const double seconds = static_cast<double>(an.samples) / an.sampleRate;
   if (json) {
-    nlohmann::json j = verify::to_json(checks, sum);
-    for (size_t k = 0; k < an.packets.size(); ++k) {
-      const auto& p = an.packets[k];
-      nlohmann::json& e = j["packets"][k];
-      e["seconds"] = p.seconds;
-      e["burst"] = p.burst + 1;
-      e["foreign"] = p.foreign;
-      e["family"] = p.check.family == Family::Ofdm ? "OFDM" : "DSSS";
-      e["ofdmScore"] = p.ofdmScore;
-      e["dsssScore"] = p.dsssScore;
-      if (!p.foreign) {
-        e["receiverRate"] = p.rxRate;
-        // The tolerances the packet was judged against.
-        e["cfoToleranceHz"] = analyze::carrier_tolerance_hz(p.check.family, o.carrierHz);
-        e["clockTolerancePpm"] = p.check.family == Family::Ofdm ? 20 : 25;
-      }
-      if (p.bitErrors >= 0) {
-        e["bitErrors"] = p.bitErrors;
-        e["bitsCompared"] = p.bitsCompared;
-      }
-    }
-    j["capture"] = file;
-    j["kind"] = src.kind();
-    j["sampleRate"] = an.sampleRate;
-    j["samples"] = an.samples;
-    j["centerOffsetHz"] = o.centerOffsetHz;
-    j["bursts"] = an.scan.bursts.size();
-    auto finite = [](double v) { return std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(); };
-    j["noiseFloorDb"] = finite(an.scan.floorDb);
-    j["burstLevelDb"] = finite(an.scan.peakDb);
-    j["thresholdDb"] = finite(an.scan.thresholdDb);
-    j["noiseOnly"] = an.scan.noiseOnly;
-    j["notFiniteSamples"] = an.scan.notFinite;
-    j["summary"]["pass"] = pass;
-    if (!note.empty()) j["note"] = note;
+    const nlohmann::json j = analyze::analysis_json(an, o, file, src.kind());
     std::cout << j.dump(2) << "\n";
   } else {
     std::cout << file << ": " << src.kind() << ", " << an.samples << " samples (" << num("%.6f", seconds) << " s) at "

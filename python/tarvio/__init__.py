@@ -40,6 +40,8 @@ __all__ = [
     "verify",
     "download",
     "play_sdr",
+    "analyze",
+    "AnalysisReport",
 ]
 
 _RECORDS = ("parameters", "SigGenSettings", "configuration", "Impairments")
@@ -537,6 +539,37 @@ class VerifyReport:
         }
 
 
+@dataclasses.dataclass
+class AnalysisReport:
+    """The analysis of a capture: every packet found (``packets``, one
+    Result each with the fields of ``tarvio-cli analyze --json``: verify's
+    figures, the packet's time in the capture, its family figures and the
+    tolerances it was judged against), the ``summary``, and the capture's
+    own figures (``noise_floor_db``, ``burst_level_db``, ``bursts``,
+    ``noise_only``, ``note``). ``passed`` is true only when every burst is
+    a packet that passed."""
+
+    packets: list
+    summary: Result
+    sample_rate: float
+    samples: int
+    bursts: int
+    noise_floor_db: Optional[float]
+    burst_level_db: Optional[float]
+    noise_only: bool
+    note: str
+
+    @property
+    def passed(self) -> bool:
+        return bool(self.summary.pass_)
+
+    def to_dict(self) -> dict:
+        d = dataclasses.asdict(self)
+        d["packets"] = [p.to_dict() for p in self.packets]
+        d["summary"] = self.summary.to_dict()
+        return d
+
+
 def _result(d: dict) -> Result:
     r = Result(d)
     # "pass" is a keyword: also reachable as pass_.
@@ -662,3 +695,45 @@ def play_sdr(
     if d["note"]:
         _warn([d["note"]])
     return Result(d)
+
+
+def analyze(
+    samples,
+    sample_rate: Optional[float] = None,
+    *,
+    center_offset: float = 0.0,
+    family: Optional[str] = None,
+    carrier: Optional[float] = None,
+    threads: int = 0,
+) -> AnalysisReport:
+    """Finds, decodes and judges every packet of a capture, as ``tarvio-cli
+    analyze`` does for a capture file: ``samples`` a one-dimensional complex
+    numpy array (complex64 or complex128) or a Waveform, at ``sample_rate``
+    Hz (any rate at or above the signal's bandwidth; a Waveform's own when
+    not given); ``center_offset`` (Hz) where the signal sits in the
+    capture; ``family`` "ofdm" or "dsss" (told from each burst otherwise);
+    ``carrier`` (Hz) for the ppm limits of the carrier offset and clock.
+    Runs off the interpreter's lock on ``threads`` threads (0: every core);
+    Ctrl-C stops it while the capture is scanned. ValueError for samples or
+    settings it cannot take."""
+    if isinstance(samples, Waveform):
+        if sample_rate is None:
+            sample_rate = samples.sample_rate
+        samples = samples.samples
+    x = np.ascontiguousarray(samples)
+    if x.dtype.kind != "c":
+        x = x.astype(np.complex128)
+    j = json.loads(
+        _tarvio._analyze(x, float(sample_rate or 0), float(center_offset), family or "", float(carrier or 0), threads)
+    )
+    return AnalysisReport(
+        packets=[_result(p) for p in j["packets"]],
+        summary=_result(j["summary"]),
+        sample_rate=j["sampleRate"],
+        samples=j["samples"],
+        bursts=j["bursts"],
+        noise_floor_db=j["noiseFloorDb"],
+        burst_level_db=j["burstLevelDb"],
+        noise_only=j["noiseOnly"],
+        note=j.get("note", ""),
+    )

@@ -175,6 +175,28 @@ def download(
     handshake: Optional[str] = ...,
     timeout: Optional[float] = ...,
 ) -> Result: ...
+class AnalysisReport:
+    packets: list[Result]
+    summary: Result
+    sample_rate: float
+    samples: int
+    bursts: int
+    noise_floor_db: Optional[float]
+    burst_level_db: Optional[float]
+    noise_only: bool
+    note: str
+    @property
+    def passed(self) -> bool: ...
+    def to_dict(self) -> dict: ...
+def analyze(
+    samples: Any,
+    sample_rate: Optional[float] = ...,
+    *,
+    center_offset: float = ...,
+    family: Optional[str] = ...,
+    carrier: Optional[float] = ...,
+    threads: int = ...,
+) -> AnalysisReport: ...
 def play_sdr(
     waveform: Waveform,
     device: str,

@@ -2,6 +2,7 @@
 calculation and of tarvio-cli verify for a file, as Python objects."""
 import json
 
+import numpy as np
 import pytest
 import tarvio
 from conftest import cli
@@ -35,3 +36,25 @@ def test_file_verifies_and_a_damaged_waveform_fails(tmp):
         tarvio.verify(tarvio.Waveform(w.samples, None))
     with pytest.raises(ValueError, match="outside 1 MHz to 5.5 THz"):
         tarvio.verify(w, sample_rate=1e300)
+
+
+def test_analyze_finds_and_judges_the_packets_of_samples_as_the_command_line_does(tmp):
+    # Three 24 Mbit/s packets with noise and a carrier offset, behind an idle stretch.
+    p = tarvio.Parameters(rate=24, numberOfPackets=3, dataLength=100)
+    p.impairments.SNR = 35
+    p.impairments.CFO = 20e3
+    w = tarvio.calculate(p)
+    x = np.concatenate([np.zeros(3000, complex), w.samples])
+    rep = tarvio.analyze(x.astype(np.complex64), w.sample_rate, carrier=2.412e9)
+    assert rep.passed and len(rep.packets) == 3 and rep.bursts == 3
+    assert all(abs(pk.cfoHz - 20e3) < 200 for pk in rep.packets)
+    # The same capture as a file: the command line's packets.
+    x.astype(np.complex64).tofile(tmp / "c.cf32")
+    want = json.loads(cli("analyze", tmp / "c.cf32", "--format", "cf32", "--sample-rate", w.sample_rate,
+                          "--carrier", 2.412e9, "--json").stdout)
+    got = rep.to_dict()["packets"]
+    assert [(g["rate"], g["length"], g["pass"]) for g in got] == [(e["rate"], e["length"], e["pass"]) for e in want["packets"]]
+    assert abs(got[0]["evmDb"] - want["packets"][0]["evmDb"]) < 1e-6
+    assert tarvio.analyze(np.zeros(50000, np.complex64), 20e6).noise_only
+    with pytest.raises(ValueError, match="sample rate"):
+        tarvio.analyze(x, 1e15)
