@@ -36,13 +36,6 @@ std::string utc_now() {
   return b;
 }
 
-void refuse(const std::string& what, double v, const std::vector<Range>& r, const std::string& unit) {
-  char b[64];
-  std::snprintf(b, sizeof b, "%.10g", v);
-  throw SdrError(ErrorKind::out_of_range,
-                 what + " " + b + " " + unit + " is outside the device's range (" + ranges_text(r, unit) + ")");
-}
-
 }  // namespace
 
 std::string sigmf_base(const std::string& name) {
@@ -56,13 +49,8 @@ std::string sigmf_base(const std::string& name) {
 
 CaptureResult capture(Device& dev, const CaptureOptions& o, const std::string& base, const std::atomic<bool>& stop) {
   const Direction rx = Direction::rx;
-  const size_t chans = dev.channels(rx);
-  if (o.channel >= chans)
-    throw SdrError(ErrorKind::out_of_range, "channel " + std::to_string(o.channel) + " does not exist: the device has " +
-                                                std::to_string(chans) + " receive channel" + (chans == 1 ? "" : "s"));
+  check_channel_and_frequency(dev, rx, o.channel, o.frequency);
   const size_t ch = o.channel;
-  const auto freq = dev.frequency_ranges(rx, ch);
-  if (!freq.empty() && !in_ranges(freq, o.frequency)) refuse("the frequency", o.frequency, freq, "Hz");
   const auto rates = dev.rate_ranges(rx, ch);
   const double r = nearest_rate(rates, o.rate);
   if (rates.empty() || std::fabs(r - o.rate) > 1e-9 * o.rate) {

@@ -96,4 +96,21 @@ std::string ranges_text(const std::vector<Range>& ranges, const std::string& uni
   return s;
 }
 
+void refuse(const std::string& what, double v, const std::vector<Range>& r, const std::string& unit) {
+  char b[64];
+  std::snprintf(b, sizeof b, "%.10g", v);
+  throw SdrError(ErrorKind::out_of_range,
+                 what + " " + b + " " + unit + " is outside the device's range (" + ranges_text(r, unit) + ")");
+}
+
+void check_channel_and_frequency(const Device& dev, Direction d, size_t channel, double frequency) {
+  const size_t chans = dev.channels(d);
+  const char* way = d == Direction::tx ? " transmit channel" : " receive channel";
+  if (channel >= chans)
+    throw SdrError(ErrorKind::out_of_range, "channel " + std::to_string(channel) + " does not exist: the device has " +
+                                                std::to_string(chans) + way + (chans == 1 ? "" : "s"));
+  const auto freq = dev.frequency_ranges(d, channel);
+  if (!freq.empty() && !in_ranges(freq, frequency)) refuse("the frequency", frequency, freq, "Hz");
+}
+
 }  // namespace tarvio::sdr

@@ -94,5 +94,10 @@ double nearest_rate(const std::vector<Range>& ranges, double want);
 bool in_ranges(const std::vector<Range>& ranges, double v);
 // "1 MHz to 6 GHz" style text of the ranges, in the unit given.
 std::string ranges_text(const std::vector<Range>& ranges, const std::string& unit);
+// Throws SdrError out_of_range: "WHAT V UNIT is outside the device's range (...)".
+[[noreturn]] void refuse(const std::string& what, double v, const std::vector<Range>& r, const std::string& unit);
+// Refuses (SdrError out_of_range, with the range) a channel the device does
+// not have in direction d and a frequency outside that channel's ranges.
+void check_channel_and_frequency(const Device& dev, Direction d, size_t channel, double frequency);
 
 }  // namespace tarvio::sdr

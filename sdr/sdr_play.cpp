@@ -23,13 +23,6 @@ constexpr size_t kCacheBytes = size_t(1) << 30;  // converted waveform kept betw
 
 std::string hz_text(double v) { return ranges_text({{v, v, 0}}, "Hz"); }
 
-void refuse(const std::string& what, double v, const std::vector<Range>& r, const std::string& unit) {
-  char b[64];
-  std::snprintf(b, sizeof b, "%.10g", v);
-  throw SdrError(ErrorKind::out_of_range,
-                 what + " " + b + " " + unit + " is outside the device's range (" + ranges_text(r, unit) + ")");
-}
-
 // One packet as it goes to the device: the converted samples and, for
 // every burst, the index one past its last sample.
 struct Prepared {
@@ -155,13 +148,8 @@ double waveform_peak(const PacketSource& src) {
 
 PlayResult prepare_tx(Device& dev, double waveform_rate, const PlayOptions& o) {
   const Direction tx = Direction::tx;
-  const size_t chans = dev.channels(tx);
-  if (o.channel >= chans)
-    throw SdrError(ErrorKind::out_of_range, "channel " + std::to_string(o.channel) + " does not exist: the device has " +
-                                                std::to_string(chans) + " transmit channel" + (chans == 1 ? "" : "s"));
+  check_channel_and_frequency(dev, tx, o.channel, o.frequency);
   const size_t ch = o.channel;
-  const auto freq = dev.frequency_ranges(tx, ch);
-  if (!freq.empty() && !in_ranges(freq, o.frequency)) refuse("the frequency", o.frequency, freq, "Hz");
   const Range g = dev.gain_range(tx, ch);
   if (o.gain < g.min || o.gain > g.max) refuse("the gain", o.gain, {g}, "dB");
   if (!o.antenna.empty()) {

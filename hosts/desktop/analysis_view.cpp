@@ -2,11 +2,13 @@
 #include "hosts/desktop/analysis_view.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -78,7 +80,12 @@ AnalysisView::AnalysisView(ui::AnalysisWindow& model, QWidget* parent) : QDialog
     b->setAutoDefault(false);
     b->setDefault(false);
   }
-  resize(1280, 940);
+  // Large enough for the pictures, never larger than the screen it opens
+  // on (a 1366 x 768 laptop holds it with its title bar and task bar).
+  QSize size(1280, 700);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    size = size.boundedTo(screen->availableGeometry().size() - QSize(40, 60));
+  resize(size.expandedTo(minimumSizeHint()));
 
   connect(table_, &QTableWidget::currentCellChanged, this, [this](int row, int, int, int) {
     if (row < 0 || static_cast<size_t>(row) == model_.selected().value_or(static_cast<size_t>(-1))) return;
