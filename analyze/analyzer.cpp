@@ -143,7 +143,7 @@ class Run {
       const double r = receiver_rate(true, fs_);
       w.ofdm = std::make_unique<verify::Verifier>(r, Family::Ofdm);
       w.ofdm->set_expected(e);
-      w.ofdm->keep_points(o_.keepViews);
+      w.ofdm->keep_points(true);  // for the EVM rows
       if (r != fs_ && fs_ <= kMaxMaskRate)
         w.ofdmMask = std::make_unique<verify::SpectrumMask>(fs_, verify::MaskKind::Ofdm);
     }
@@ -151,7 +151,7 @@ class Run {
       const double r = receiver_rate(false, fs_);
       w.dsss = std::make_unique<verify::Verifier>(r, Family::Dsss);
       w.dsss->set_expected(e);
-      w.dsss->keep_points(o_.keepViews);
+      w.dsss->keep_points(true);
       if (r != fs_ && fs_ <= kMaxMaskRate)
         w.dsssMask = std::make_unique<verify::SpectrumMask>(fs_, verify::MaskKind::Dsss);
     }
@@ -218,6 +218,11 @@ class Run {
         judge(c, fam, *rx, r1 == total, ratio, a);
         v.finish(c, 0);
         if (o_.keepViews) a.view = verify::packet_view(c, rx->data(), rx->size(), rs.rate_out());
+        // The rows stay with the packet, its points (kilobytes per symbol)
+        // do not.
+        verify::PacketPoints& pts = ofdm ? c.ofdm.points : c.dsss.points;
+        a.evm = verify::evm_rows(pts);
+        pts = verify::PacketPoints{};
         c.start = cs;
         c.end = ce;
         a.seconds = static_cast<double>(cs) / fs_;

@@ -16,6 +16,7 @@
 
 #include "analyze/burst_scan.h"
 #include "analyze/capture_source.h"
+#include "verify/evm_rows.h"
 #include "verify/packet_view.h"
 #include "verify/verifier.h"
 
@@ -45,6 +46,7 @@ struct AnalyzedPacket {
   double ofdmScore = 0, dsssScore = 0;  // the family figures of its burst
   bool foreign = false;       // a burst of neither family
   std::optional<verify::PacketView> view;  // with AnalyzeOptions::keepViews, times from the burst's read
+  verify::EvmRows evm;                     // per symbol and sub-carrier (OFDM) or 1000-chip block (DSSS)
 };
 
 struct Analysis {

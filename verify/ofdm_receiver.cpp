@@ -12,6 +12,7 @@
 #include "verify/clock_estimate.h"
 #include "verify/iq_estimate.h"
 #include "verify/measurements.h"
+#include "verify/ofdm_ramps.h"
 #include "verify/psdu_check.h"
 #include "verify/snr_estimate.h"
 
@@ -594,6 +595,7 @@ OfdmPacket OfdmReceiver::receive(const cplx* x, size_t n, size_t from, size_t se
   }
   reference_points(scrambled_.data(), steps, ri.nbpsc, ri.den, r.symbols);
   measure(r, y1, y2, weight, equaliser);
+  r.ramps = measure_ofdm_ramps(x, n, 20e6 * os_, r.start, r.end);
   return r;
 }
 

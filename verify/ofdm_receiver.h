@@ -20,6 +20,7 @@
 #include "runtime/types.h"
 #include "verify/burst_impairments.h"
 #include "verify/fft.h"
+#include "verify/measurements.h"
 #include "verify/packet_points.h"
 #include "verify/viterbi.h"
 
@@ -48,6 +49,7 @@ struct OfdmPacket {
   double dcLeakageDb = 0;           // DC bin power relative to the mean sub-carrier power
   std::vector<int> unusedCarriers;  // sub-carriers that carry nothing (masked by the generator)
   BurstImpairments impairments;     // carrier and clock offsets, IQ imbalance, DC, SNR
+  RampTimes ramps;                  // power-on and power-down, reported only (no limit)
   bool knownReference = false;      // EVM against a known PSDU (the decoded one failed its FCS)
   PacketPoints points;              // the EVM's points, kept only when asked for (keep_points)
   std::string error;                // why decoding stopped, empty when it went through

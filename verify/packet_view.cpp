@@ -6,79 +6,31 @@
 #include <stdexcept>
 
 #include "displays/spectrum.h"
+#include "verify/evm_rows.h"
 #include "verify/measurements.h"
 
 namespace tarvio::verify {
 
 namespace {
 
-// Sub-carrier numbers of the 48 data values, in the mapper's order.
-std::vector<double> data_carriers() {
-  std::vector<double> v;
-  for (int k = -26; k <= 26; ++k)
-    if (k != 0 && k != -21 && k != -7 && k != 7 && k != 21) v.push_back(k);
-  return v;
-}
-
 std::string dsss_format(const DsssPacket& p) {
   if (p.pbcc) return "PBCC";
   return p.rateMbps == 5.5 || p.rateMbps == 11 ? "CCK" : "DSSS";
 }
 
-// EVM rows from the kept points: per OFDM sub-carrier and symbol, or per
-// 1000-chip block; each sum of squared errors over the mean power of
-// every point sent.
-void evm_rows(const PacketPoints& pts, PacketView& v) {
+// The constellation (the points that carry something) and the EVM rows.
+void kept_points(const PacketPoints& pts, PacketView& v) {
+  EvmRows rows = evm_rows(pts);
+  if (rows.empty()) return;  // no point measured
   const size_t n = std::min(pts.measured.size(), pts.ideal.size());
-  double ref = 0;
-  size_t used = 0;
-  for (size_t i = 0; i < n; ++i)
-    if (std::isfinite(pts.measured[i].real()) && std::isfinite(pts.measured[i].imag())) {
-      ref += std::norm(pts.ideal[i]);
-      ++used;
-    }
-  if (used == 0 || !(ref > 0)) return;
-  const double meanRef = ref / static_cast<double>(used);
-  auto rms = [&](double err, size_t count) { return count ? 100 * std::sqrt(err / count / meanRef) : 0.0; };
-  v.points.reserve(used);
-  v.ideal.reserve(used);
   for (size_t i = 0; i < n; ++i)
     if (std::isfinite(pts.measured[i].real()) && std::isfinite(pts.measured[i].imag())) {
       v.points.push_back(pts.measured[i]);
       v.ideal.push_back(pts.ideal[i]);
     }
-  if (pts.perSymbol > 0) {
-    const size_t K = pts.perSymbol, S = n / K;
-    std::vector<double> carrierErr(K, 0);
-    std::vector<size_t> carrierCount(K, 0);
-    for (size_t s = 0; s < S; ++s) {
-      double err = 0;
-      size_t count = 0;
-      for (size_t k = 0; k < K; ++k) {
-        const cplx m = pts.measured[K * s + k];
-        if (!std::isfinite(m.real()) || !std::isfinite(m.imag())) continue;
-        const double e = std::norm(m - pts.ideal[K * s + k]);
-        err += e;
-        ++count;
-        carrierErr[k] += e;
-        ++carrierCount[k];
-      }
-      v.perSymbol.push_back(rms(err, count));
-    }
-    const std::vector<double> numbers = data_carriers();
-    for (size_t k = 0; k < K && k < numbers.size(); ++k)
-      if (carrierCount[k] > 0) {
-        v.carriers.push_back(numbers[k]);
-        v.perCarrier.push_back(rms(carrierErr[k], carrierCount[k]));
-      }
-  } else {
-    for (size_t first = 0; first < n; first += 1000) {
-      double err = 0;
-      const size_t last = std::min(n, first + 1000);
-      for (size_t i = first; i < last; ++i) err += std::norm(pts.measured[i] - pts.ideal[i]);
-      v.perSymbol.push_back(rms(err, last - first));
-    }
-  }
+  v.carriers = std::move(rows.carriers);
+  v.perCarrier = std::move(rows.perCarrier);
+  v.perSymbol = std::move(rows.perSymbol);
 }
 
 }  // namespace
@@ -119,7 +71,7 @@ PacketView packet_summary(const PacketCheck& c) {
 
 PacketView packet_view(const PacketCheck& c, const cplx* x, size_t n, double fs) {
   PacketView v = packet_summary(c);
-  evm_rows(c.family == Family::Ofdm ? c.ofdm.points : c.dsss.points, v);
+  kept_points(c.family == Family::Ofdm ? c.ofdm.points : c.dsss.points, v);
   if (!(fs > 0) || c.end <= c.start || c.end > n) return v;
 
   // Spectrum: the averaged one of plot spectrum, over the burst alone.

@@ -189,6 +189,10 @@ nlohmann::json to_json(const PacketCheck& c) {
     j["carrierLeakageDb"] = p.dcLeakageDb;
     j["frequencyOffsetHz"] = p.cfoHz;
     j["unusedCarriers"] = p.unusedCarriers;
+    if (p.ramps.evaluated) {
+      j["rampOnUs"] = p.ramps.onSeconds * 1e6;
+      j["rampOffUs"] = p.ramps.offSeconds * 1e6;
+    }
   } else {
     const DsssPacket& p = c.dsss;
     j["format"] = p.rateMbps > 11 ? "ERP-PBCC" : p.pbcc ? "PBCC" : p.rateMbps >= 5.5 ? "CCK" : "DSSS";

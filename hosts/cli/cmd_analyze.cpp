@@ -35,15 +35,18 @@ using verify::Family;
 
 const char* kUsage =
     "usage: tarvio-cli analyze FILE [--sample-rate HZ] [--center-offset HZ] [--format cs16|cf32|raw]\n"
-    "                          [--family ofdm|dsss|auto] [--carrier HZ] [--json] [--threads N]\n"
+    "                          [--family ofdm|dsss|auto] [--carrier HZ] [--json] [--evm-rows]\n"
+    "                          [--threads N]"
     "                          [--payload-file F | --params P.mat]\n"
     "\n"
     "Analyses a captured IEEE 802.11 signal: finds every burst against the noise floor, tells\n"
     "OFDM from DSSS by the signal itself, resamples it to the receiver's rate, decodes it\n"
     "without a parameter set and checks it against the transmitter limits: header check, FCS,\n"
-    "EVM, spectral flatness, spectrum mask, carrier leakage, DSSS ramp times, and the carrier\n"
-    "and symbol-clock frequency tolerances (+-20 ppm OFDM, +-25 ppm DSSS). The capture is read\n"
-    "a block at a time, so captures of any length fit in memory.\n"
+    "EVM (rms, per symbol and sub-carrier for OFDM, per 1000-chip block for DSSS), spectral\n"
+    "flatness, spectrum mask, carrier leakage, ramp times (DSSS limit 2 us; OFDM has none and\n"
+    "is reported only), and the carrier and symbol-clock frequency tolerances (+-20 ppm OFDM,\n"
+    "+-25 ppm DSSS). The capture is read a block at a time, so captures of any length fit in\n"
+    "memory.\n"
     "\n"
     "FILE is a SigMF recording (BASE.sigmf-meta or BASE.sigmf-data, cf32_le or ci16_le), a raw\n"
     "file of interleaved I/Q samples (give --format and --sample-rate), or a MAT or export file.\n"
@@ -56,7 +59,9 @@ const char* kUsage =
     "  --family F          ofdm, dsss or auto (default: told from each burst)\n"
     "  --carrier HZ        the channel's carrier frequency, for the tolerances in ppm (default:\n"
     "                      the highest channel of the family's bands, the most lenient)\n"
-    "  --json              print the results as JSON\n"
+    "  --json              print the results as JSON (with every EVM row)\n"
+    "  --evm-rows          print each packet's EVM per symbol and sub-carrier (OFDM) or per\n"
+    "                      1000-chip block (DSSS), not only their range\n"
     "  --threads N         bursts decoded in parallel (default: the processor count)\n"
     "  --payload-file F    the PSDU the packets carry (octets, with or without the FCS): bit\n"
     "                      errors are counted against it\n"
@@ -80,11 +85,20 @@ double parse_hz(const std::string& option, const std::string& text, bool signed_
   return v;
 }
 
+// "    ramps: on 0.12 us, off 0.10 us (limit 2 us)"; "" when not measured.
+std::string ramps_text(const verify::PacketCheck& c) {
+  const bool ofdm = c.family == Family::Ofdm;
+  const verify::RampTimes& r = ofdm ? c.ofdm.ramps : c.dsss.ramps;
+  if (!r.evaluated) return "";
+  return "    ramps: on " + num("%.2f", r.onSeconds * 1e6) + " us, off " + num("%.2f", r.offSeconds * 1e6) +
+         (ofdm ? " us (no limit for OFDM)" : " us (limit 2 us)");
+}
+
 std::string level(double db) { return analyze::level_text(db); }
 
 int run_analyze(const std::vector<std::string>& args) {
   std::string file, payloadFile, paramsFile;
-  bool json = false;
+  bool json = false, rows = false;
   double sampleRate = 0;
   analyze::SampleFormat format = analyze::SampleFormat::Auto;
   analyze::AnalyzeOptions o;
@@ -97,6 +111,8 @@ int run_analyze(const std::vector<std::string>& args) {
     };
     if (a == "--json") {
       json = true;
+    } else if (a == "--evm-rows") {
+      rows = true;
     } else if (a == "--sample-rate") {
       sampleRate = parse_sample_rate(a, value());
     } else if (a == "--center-offset") {
@@ -193,6 +209,8 @@ int run_analyze(const std::vector<std::string>& args) {
       if (!p.foreign) extra += num(", decoded at %g MHz", p.rxRate / 1e6);
       line.insert(nl == std::string::npos ? line.size() : nl, extra);
       std::cout << line << "\n";
+      if (const std::string r = ramps_text(p.check); !r.empty()) std::cout << r << "\n";
+      if (const std::string e = analyze::evm_rows_text(p.evm, rows); !e.empty()) std::cout << e << "\n";
       if (p.bitErrors >= 0)
         std::cout << "    bit errors: " << p.bitErrors << " of " << p.bitsCompared << " bits against the payload\n";
     }

@@ -145,10 +145,33 @@ TEST_F(Analyze, EveryRateDecodesAtAnyCaptureRate) {
       int one = 0;
       const auto j1 = analyze("cap.cf32", std::string("--format cf32 --threads 1 --sample-rate ") + rate, one);
       EXPECT_EQ(j1["packets"], j["packets"]);
+      // The text gives the ramps and the EVM rows' range, --evm-rows the rows.
+      const std::string t = cli(std::string("analyze cap.cf32 --evm-rows --format cf32 --sample-rate ") + rate).out;
+      for (const char* part : {"    ramps: on ", " us (no limit for OFDM)\n    EVM per symbol: ", "; per sub-carrier: ",
+                               "EVM per DATA symbol (dB):\n      1: ", "EVM per sub-carrier (dB):\n      -26: "})
+        EXPECT_NE(t.find(part), std::string::npos) << part << "\n" << t;
     }
     for (const auto& p : j["packets"]) {
       EXPECT_TRUE(p.value("decoded", false)) << p.dump(1);
       EXPECT_EQ(p.value("rate", 0.0), std::stod(c.rate)) << p.dump(1);
+      // The EVM rows add up to the packet's EVM, and the ramps are
+      // measured for both families.
+      EXPECT_LT(p.value("rampOnUs", 9.0), 2.0);
+      EXPECT_LT(p.value("rampOffUs", 9.0), 2.0);
+      if (ofdm) {
+        const auto rows = p.value("evmPerSymbolDb", std::vector<double>{});
+        ASSERT_EQ(rows.size(), p.value("symbols", 0u));
+        double mean = 0;
+        for (double db : rows) mean += std::pow(10, db / 10) / static_cast<double>(rows.size());
+        EXPECT_NEAR(10 * std::log10(mean), p.value("evmDb", 0.0), 0.2);
+        EXPECT_EQ(p.value("evmPerSubcarrierDb", std::vector<double>{}).size(), 48u);
+        EXPECT_EQ(p["evmSubcarriers"].front(), -26);
+      } else {
+        const auto rows = p.value("evmPerBlockPercent", std::vector<double>{});
+        ASSERT_FALSE(rows.empty());
+        EXPECT_NEAR(*std::max_element(rows.begin(), rows.end()), p.value("evmPeakPercent", 0.0),
+                    0.1 * p.value("evmPeakPercent", 0.0));
+      }
     }
   }
 }

@@ -4,6 +4,7 @@
 // implies), and a flipped bit, a conjugated waveform and swapped I and Q.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -95,6 +96,32 @@ TEST(OfdmReceiverTest, NoiseGivesTheEvmItImplies) {
     EXPECT_EQ(p.psdu, psdu);
     EXPECT_NEAR(p.evmDb, c.evmDb, 1.0) << kOfdm[c.rate].rate << " Mbit/s";
     EXPECT_LT(p.evmDb, p.evmLimitDb);
+  }
+}
+
+// OFDM ramp times: the generator's edges (a 2-sample window) read at most
+// 0.15 us; an amplitude that runs in a straight line over T takes 0.632 T
+// from 10 % to 90 % of the power (sqrt 0.1 to sqrt 0.9 of the way): 2 us
+// at power-on, 0.6 us at power-down, at 20 and 40 Msample/s.
+TEST(OfdmReceiverTest, RampTimes) {
+  for (double os : {1.0, 2.0}) {
+    CVec x = ofdm_frame(kOfdm[1], random_psdu(200, 3), os);
+    OfdmReceiver rx(static_cast<int>(os));
+    const OfdmPacket sharp = rx.receive(x.data(), x.size(), 0);
+    ASSERT_TRUE(sharp.ramps.evaluated) << sharp.error;
+    EXPECT_LE(sharp.ramps.onSeconds, 0.15e-6);
+    EXPECT_LE(sharp.ramps.offSeconds, 0.15e-6);
+    auto ramp = [&](size_t samples, bool on) {
+      for (size_t i = 0; i < samples; ++i)
+        x[on ? sharp.start + i : sharp.end - 1 - i] *= (static_cast<double>(i) + 0.5) / static_cast<double>(samples);
+    };
+    ramp(static_cast<size_t>(40 * os), true);
+    ramp(static_cast<size_t>(12 * os), false);
+    std::fill(x.begin() + static_cast<long>(sharp.end), x.end(), cplx(0));  // the symbol's extension too
+    const OfdmPacket slow = rx.receive(x.data(), x.size(), 0);
+    ASSERT_TRUE(slow.ramps.evaluated) << slow.error;
+    EXPECT_NEAR(slow.ramps.onSeconds, 1.265e-6, 0.15e-6) << os;
+    EXPECT_NEAR(slow.ramps.offSeconds, 0.379e-6, 0.1e-6) << os;
   }
 }
 
