@@ -194,17 +194,23 @@ bool Calculate() {
   };
   // With impairments that differ from packet to packet, packets of equal
   // bits still share the generator's work: the first of them to be made
-  // makes the clean (faded) frame once, and each impairs its own copy.
+  // makes the clean (faded) frame once, with the impairments that do not
+  // depend on the packet's place, and each lays the others on its own copy.
   struct CleanFrame {
     Bits bits;
     std::once_flag once;
     Frame frame;
   };
   std::shared_ptr<CleanFrame> clean;
-  const auto impaired_copy = [&make_clean, &chain](const std::shared_ptr<CleanFrame>& c, uint64_t k) {
-    std::call_once(c->once, [&] { c->frame = make_clean(c->bits); });
-    Frame fr = c->frame;
-    chain.apply(fr, k * fr.waveform.size());
+  const auto impaired_copy = [&make_clean, &chain](std::shared_ptr<CleanFrame> c, uint64_t k) {
+    std::call_once(c->once, [&] {
+      c->frame = make_clean(c->bits);
+      chain.apply_fixed(c->frame);
+    });
+    // Held by no one else (the driver has moved on to other bits): the
+    // frame itself is this packet's, no copy needed.
+    Frame fr = c.use_count() == 1 ? std::move(c->frame) : c->frame;
+    chain.apply_placed(fr, k * fr.waveform.size());
     return fr;
   };
   // With more than one core, frames are made on one thread per core and
@@ -244,7 +250,7 @@ bool Calculate() {
         if (!have_last)
           sink.push(impaired_copy(clean, k));
         else
-          sink.push([&impaired_copy, c = clean, k] { return impaired_copy(c, k); });
+          sink.push([&impaired_copy, c = clean, k]() mutable { return impaired_copy(std::move(c), k); });
         have_last = true;
       } else if (!have_last || databits != last_bits) {
         if (p.FadingState != 0) reporter().status("Apply multipoint reflection");

@@ -72,12 +72,21 @@ Awgn::Awgn(double sample_rate, double bandwidth, uint64_t seed) : noise_(seed, N
 
 void Awgn::add(cplx* x, size_t n, uint64_t first, double power, CVec& scratch) const {
   const double scale = std::sqrt(power / (2 * energy_));
-  scratch.resize(n);
-  if (filter_)
+  if (filter_) {
+    scratch.resize(n);
     filter_->generate(first, n, scratch.data());
-  else
-    noise_.gaussians(first, n, scratch.data());
-  for (size_t m = 0; m < n; ++m) x[m] += scale * scratch[m];
+    for (size_t m = 0; m < n; ++m) x[m] += scale * scratch[m];
+    return;
+  }
+  // White noise, sample by sample from its counter: drawn a cache-sized
+  // piece at a time.
+  constexpr size_t kPiece = 4096;
+  scratch.resize(std::min(n, kPiece));
+  for (size_t b = 0; b < n; b += kPiece) {
+    const size_t len = std::min(n - b, kPiece);
+    noise_.gaussians(first + b, len, scratch.data());
+    for (size_t m = 0; m < len; ++m) x[b + m] += scale * scratch[m];
+  }
 }
 
 }  // namespace tarvio

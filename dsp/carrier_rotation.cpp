@@ -9,8 +9,6 @@ namespace tarvio {
 
 namespace {
 
-constexpr size_t kBlock = 256;
-
 double frac(double x) { return x - std::floor(x); }
 
 }  // namespace
@@ -23,19 +21,49 @@ double carrier_cycles(double cycles_per_sample, double phase_deg, uint64_t n) {
   return frac(frac(step_hi * hi) + frac(cycles_per_sample * lo) + frac(phase_deg / 360));
 }
 
-void rotate_carrier(cplx* x, size_t n, double cycles_per_sample, double phase_deg, uint64_t first) {
-  double s = 0, c = 0;
-  portable_sincos_2pi(cycles_per_sample, s, c);
-  const cplx step(c, s);
-  for (size_t b = 0; b < n; b += kBlock) {
-    portable_sincos_2pi(carrier_cycles(cycles_per_sample, phase_deg, first + b), s, c);
-    cplx r(c, s);
-    const size_t end = b + kBlock < n ? b + kBlock : n;
-    for (size_t m = b; m < end; ++m) {
-      x[m] *= r;
-      r *= step;
-    }
+CarrierRotation::CarrierRotation(double cycles_per_sample, double phase_deg)
+    : step_(cycles_per_sample), phase_deg_(phase_deg) {
+  for (size_t m = 0; m < kBlock; ++m)
+    portable_sincos_2pi(carrier_cycles(step_, 0, m), table_[2 * m + 1], table_[2 * m]);
+}
+
+namespace {
+
+// y[m] = x[m] (c0 + j s0) t[m] for m < len, interleaved re/im; x and y are
+// the same row or do not overlap. Plain real arithmetic: the products of
+// finite samples are those of std::complex, without its checks for
+// infinities, so that the loop vectorises.
+template <bool InPlace>
+void turn_block(const double* x, double* __restrict y, const double* __restrict t, size_t len, double c0,
+                double s0) {
+  const double* xr = InPlace ? y : x;  // based on y when in place
+  for (size_t m = 0; m < len; ++m) {
+    const double rc = c0 * t[2 * m] - s0 * t[2 * m + 1];
+    const double rs = c0 * t[2 * m + 1] + s0 * t[2 * m];
+    const double a = xr[2 * m], b = xr[2 * m + 1];
+    y[2 * m] = a * rc - b * rs;
+    y[2 * m + 1] = a * rs + b * rc;
   }
+}
+
+}  // namespace
+
+void CarrierRotation::apply(const cplx* in, cplx* out, size_t n, uint64_t first) const {
+  for (size_t b = 0; b < n; b += kBlock) {
+    double s0 = 0, c0 = 0;
+    portable_sincos_2pi(carrier_cycles(step_, phase_deg_, first + b), s0, c0);
+    const size_t len = b + kBlock < n ? kBlock : n - b;
+    const double* x = reinterpret_cast<const double*>(in + b);
+    double* y = reinterpret_cast<double*>(out + b);
+    if (in == out)
+      turn_block<true>(x, y, table_.data(), len, c0, s0);
+    else
+      turn_block<false>(x, y, table_.data(), len, c0, s0);
+  }
+}
+
+void rotate_carrier(cplx* x, size_t n, double cycles_per_sample, double phase_deg, uint64_t first) {
+  CarrierRotation(cycles_per_sample, phase_deg).apply(x, x, n, first);
 }
 
 }  // namespace tarvio

@@ -16,6 +16,11 @@ namespace tarvio {
 
 namespace {
 
+// The piece that passes fused over a packet take at a time: small enough to
+// stay in the first-level cache between them, a whole number of the
+// carrier's 256-sample blocks.
+constexpr size_t kPiece = 16 * CarrierRotation::kBlock;
+
 // The buffers one generating thread reuses from packet to packet.
 struct Scratch {
   CVec a, b;
@@ -29,17 +34,34 @@ Scratch& scratch() {
 
 }  // namespace
 
-double burst_mean_power(const CVec& x, const Markers& markers) {
-  double sum = 0, all = 0;
-  size_t marked = 0;
-  const bool have = markers.row2.size() == x.size();
-  for (size_t k = 0; k < x.size(); ++k) {
-    const double p = std::norm(x[k]);
-    all += p;
-    if (have && markers.row2[k]) sum += p, ++marked;
+void BurstPowerSum::add(const cplx* x, const uint8_t* marks, size_t n) {
+  // In locals: the marks, being bytes, could alias the members.
+  double sum = sum_, all = all_;
+  size_t marked = marked_;
+  if (marks) {
+    for (size_t k = 0; k < n; ++k) {
+      const double p = std::norm(x[k]);
+      all += p;
+      if (marks[k]) sum += p, ++marked;
+    }
+  } else {
+    for (size_t k = 0; k < n; ++k) all += std::norm(x[k]);
   }
-  if (marked > 0) return sum / static_cast<double>(marked);
-  return x.empty() ? 0 : all / static_cast<double>(x.size());
+  sum_ = sum;
+  all_ = all;
+  marked_ = marked;
+  count_ += n;
+}
+
+double BurstPowerSum::mean() const {
+  if (marked_ > 0) return sum_ / static_cast<double>(marked_);
+  return count_ == 0 ? 0 : all_ / static_cast<double>(count_);
+}
+
+double burst_mean_power(const CVec& x, const Markers& markers) {
+  BurstPowerSum p;
+  p.add(x.data(), markers.row2.size() == x.size() ? markers.row2.data() : nullptr, x.size());
+  return p.mean();
 }
 
 ImpairmentChain::ImpairmentChain(const Impairments& m, double sample_rate, double carrier_hz)
@@ -67,18 +89,22 @@ ImpairmentChain::ImpairmentChain(const Impairments& m, double sample_rate, doubl
                                   " Hz (the sample rate / 200) or more");
     awgn_ = std::make_unique<Awgn>(fs_, m.NoiseBandwidth, seed);
   }
+  if (cfo_hz_ != 0 || m.PhaseOffset != 0) rotation_ = std::make_unique<CarrierRotation>(cfo_hz_ / fs_, m.PhaseOffset);
   varies_ = awgn_ != nullptr || phase_noise_ != nullptr || cfo_hz_ != 0;
 }
 
 ImpairmentChain::~ImpairmentChain() = default;
 
 void ImpairmentChain::apply(Frame& packet, uint64_t first_sample) const {
+  apply_fixed(packet);
+  apply_placed(packet, first_sample);
+}
+
+void ImpairmentChain::apply_fixed(Frame& packet) const {
   if (!active_) return;
   CVec& x = packet.waveform;
   const size_t n = x.size();
   if (n == 0) return;
-  Scratch& s = scratch();
-
   // 1. PA
   if (std::isfinite(m_.ClipPAPR) || std::isfinite(m_.PA.Saturation)) {
     const double rms = std::sqrt(burst_mean_power(x, packet.markers));
@@ -86,12 +112,34 @@ void ImpairmentChain::apply(Frame& packet, uint64_t first_sample) const {
     if (std::isfinite(m_.PA.Saturation) && rms > 0)
       rapp_pa(x.data(), n, rms * std::pow(10.0, m_.PA.Saturation / 20), m_.PA.Smoothness, m_.PA.AMPM);
   }
-  // 2. IQ
-  if (m_.IQGain != 0 || m_.IQPhase != 0) iq_imbalance(x.data(), n, m_.IQGain, m_.IQPhase);
-  if (m_.IQSkew != 0) iq_skew(x.data(), n, m_.IQSkew * 1e-9 * fs_, s.r);
-  // 3. DC
-  if (std::isfinite(m_.DCOffset[0]) || std::isfinite(m_.DCOffset[1]))
-    dc_offset(x.data(), n, std::sqrt(burst_mean_power(x, packet.markers)), m_.DCOffset[0], m_.DCOffset[1]);
+  // 2. IQ, and 3. DC against the burst's power after it: without a skew,
+  // that power is summed piece by piece behind the imbalance.
+  const bool iq = m_.IQGain != 0 || m_.IQPhase != 0;
+  const bool dc = std::isfinite(m_.DCOffset[0]) || std::isfinite(m_.DCOffset[1]);
+  double dc_power = 0;
+  if (iq && dc && m_.IQSkew == 0) {
+    const uint8_t* marks = packet.markers.row2.size() == n ? packet.markers.row2.data() : nullptr;
+    BurstPowerSum sum;
+    for (size_t b = 0; b < n; b += kPiece) {
+      const size_t len = std::min(n - b, kPiece);
+      iq_imbalance(x.data() + b, len, m_.IQGain, m_.IQPhase);
+      sum.add(x.data() + b, marks ? marks + b : nullptr, len);
+    }
+    dc_power = sum.mean();
+  } else {
+    if (iq) iq_imbalance(x.data(), n, m_.IQGain, m_.IQPhase);
+    if (m_.IQSkew != 0) iq_skew(x.data(), n, m_.IQSkew * 1e-9 * fs_, scratch().r);
+    if (dc) dc_power = burst_mean_power(x, packet.markers);
+  }
+  if (dc) dc_offset(x.data(), n, std::sqrt(dc_power), m_.DCOffset[0], m_.DCOffset[1]);
+}
+
+void ImpairmentChain::apply_placed(Frame& packet, uint64_t first_sample) const {
+  if (!active_) return;
+  CVec& x = packet.waveform;
+  const size_t n = x.size();
+  if (n == 0) return;
+  Scratch& s = scratch();
   // 4. phase noise
   if (phase_noise_) phase_noise_->apply(x.data(), n, first_sample, s.a);
   // 5. CFO and clock
@@ -100,12 +148,27 @@ void ImpairmentChain::apply(Frame& packet, uint64_t first_sample) const {
     BandLimitedInterpolator::instance().time_scale(x.data(), n, 1 + m_.ClockPpm * 1e-6, s.b.data());
     std::copy(s.b.begin(), s.b.end(), x.begin());
   }
-  if (cfo_hz_ != 0 || m_.PhaseOffset != 0) rotate_carrier(x.data(), n, cfo_hz_ / fs_, m_.PhaseOffset, first_sample);
-  // 6. noise
-  if (awgn_) {
-    const double power = burst_mean_power(x, packet.markers) * std::pow(10.0, -m_.SNR / 10);
-    awgn_->add(x.data(), n, first_sample, power, s.a);
+  if (!awgn_) {
+    if (rotation_) rotation_->apply(x.data(), x.data(), n, first_sample);
+    return;
   }
+  // 6. noise, at SNR below the burst's power at this step's input; with a
+  // turning carrier that power is summed piece by piece behind the turn,
+  // while the samples are at hand, in the order burst_mean_power sums it.
+  double power = 0;
+  if (rotation_) {
+    const uint8_t* marks = packet.markers.row2.size() == n ? packet.markers.row2.data() : nullptr;
+    BurstPowerSum sum;
+    for (size_t b = 0; b < n; b += kPiece) {
+      const size_t len = std::min(n - b, kPiece);
+      rotation_->apply(x.data() + b, x.data() + b, len, first_sample + b);
+      sum.add(x.data() + b, marks ? marks + b : nullptr, len);
+    }
+    power = sum.mean();
+  } else {
+    power = burst_mean_power(x, packet.markers);
+  }
+  awgn_->add(x.data(), n, first_sample, power * std::pow(10.0, -m_.SNR / 10), s.a);
 }
 
 }  // namespace tarvio

@@ -29,6 +29,7 @@
 #include <memory>
 
 #include "dsp/awgn.h"
+#include "dsp/carrier_rotation.h"
 #include "dsp/phase_noise.h"
 #include "records/impairments.h"
 #include "runtime/types.h"
@@ -63,6 +64,12 @@ class ImpairmentChain {
   // Impairs one packet in place; `first_sample` is the absolute position of
   // its first sample in the waveform. Scratch buffers are kept per thread.
   void apply(Frame& packet, uint64_t first_sample) const;
+  // apply() in two halves, for packets that share their clean samples:
+  // steps 1 to 3 do not depend on the packet's place, so they can be laid
+  // once on the shared frame (apply_fixed) and steps 4 to 6 on each copy
+  // (apply_placed). Together they are apply(), sample for sample.
+  void apply_fixed(Frame& packet) const;
+  void apply_placed(Frame& packet, uint64_t first_sample) const;
 
  private:
   Impairments m_;
@@ -73,10 +80,23 @@ class ImpairmentChain {
   bool varies_ = false;
   std::unique_ptr<PhaseNoise> phase_noise_;
   std::unique_ptr<Awgn> awgn_;
+  std::unique_ptr<CarrierRotation> rotation_;
 };
 
 // The mean power of the burst: of the samples that marker row 2 marks, or
 // of all samples when it marks none; 0 for an empty row.
 double burst_mean_power(const CVec& x, const Markers& markers);
+
+// The same summed piece by piece, in sample order (so the same figure).
+class BurstPowerSum {
+ public:
+  // x[0..n) with their marks (row 2; null: none marked).
+  void add(const cplx* x, const uint8_t* marks, size_t n);
+  double mean() const;
+
+ private:
+  double sum_ = 0, all_ = 0;
+  size_t marked_ = 0, count_ = 0;
+};
 
 }  // namespace tarvio

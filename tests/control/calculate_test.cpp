@@ -344,35 +344,44 @@ TEST_F(CalculateTest, ImpairmentsOffLeaveEveryFamilyBitForBit) {
 
 // Noise makes every packet its own: no copies, and packet k is the clean
 // packet impaired from sample k x its length, the same on any thread and
-// in any order.
+// in any order; whether the packets share their bits (one clean frame for
+// all) or not (each its own).
 TEST_F(CalculateTest, NoisyPacketsAreEachMadeAndMatchTheChainAnywhere) {
-  p().numberOfPackets = 4;
-  p().incrSeqCtrl = 0;
-  ASSERT_TRUE(Calculate());
-  const std::vector<CVec> clean = packets();
-  ASSERT_EQ(clean.size(), 4u);
-  const Markers markers = state().markers;
-  Impairments& m = state().impairments;
-  m.SNR = 15;
-  m.CFO = 20e3;
-  m.Seed = 3;
-  ASSERT_TRUE(Calculate());
-  const std::vector<CVec> noisy = packets();
-  ASSERT_EQ(noisy.size(), 4u);
-  const ImpairmentChain chain(m, 11e6 * p().OverSampling, state().sigGenSettings.Frequency);
-  std::vector<Frame> mine(4);
-  std::thread worker([&] {
-    for (size_t k = 4; k-- > 0;) {
-      mine[k] = Frame{clean[k], markers};
-      chain.apply(mine[k], k * clean[k].size());
-    }
-  });
-  worker.join();
-  for (size_t k = 0; k < 4; ++k) EXPECT_EQ(noisy[k], mine[k].waveform) << "packet " << k;
+  std::vector<CVec> noisy;
+  for (const double incr : {1.0, 0.0}) {
+    p().numberOfPackets = 4;
+    p().incrSeqCtrl = incr;
+    state().impairments = Impairments{};
+    ASSERT_TRUE(Calculate());
+    const std::vector<CVec> clean = packets();
+    ASSERT_EQ(clean.size(), 4u);
+    const Markers markers = state().markers;
+    Impairments& m = state().impairments;
+    m.SNR = 15;
+    m.CFO = 20e3;
+    m.IQGain = 0.5;
+    m.DCOffset = {-30, -35};
+    m.Seed = 3;
+    ASSERT_TRUE(Calculate());
+    noisy = packets();
+    ASSERT_EQ(noisy.size(), 4u);
+    const ImpairmentChain chain(m, 11e6 * p().OverSampling, state().sigGenSettings.Frequency);
+    std::vector<Frame> mine(4);
+    std::thread worker([&] {
+      for (size_t k = 4; k-- > 0;) {
+        mine[k] = Frame{clean[k], markers};
+        chain.apply(mine[k], k * clean[k].size());
+      }
+    });
+    worker.join();
+    for (size_t k = 0; k < 4; ++k) EXPECT_EQ(noisy[k], mine[k].waveform) << "packet " << k << " incr " << incr;
+  }
   EXPECT_NE(noisy[1], noisy[0]);
   // Static impairments leave equal packets equal: the copies stay.
-  m = Impairments{};
-  m.IQGain = 1;
+  state().impairments = Impairments{};
+  ASSERT_TRUE(Calculate());
+  const std::vector<CVec> clean = packets();
+  state().impairments.IQGain = 1;
   ASSERT_TRUE(Calculate());
   const std::vector<CVec> iq = packets();
   EXPECT_EQ(iq[1], iq[0]);
