@@ -37,20 +37,16 @@ std::string analysis_note(const Analysis& a) {
 
 namespace {
 
-std::string fixed(double v, int decimals) {
-  if (!std::isfinite(v)) return v < 0 ? "-inf" : "inf";
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-  return buf;
-}
-
 // "-33.1 to -29.4 dB (worst: symbol 17 of 60)"; `label(k)` names entry k.
 template <typename Label>
 std::string span_text(const std::vector<double>& percent, bool db, const Label& label) {
+  if (percent.empty()) return "none";
   const auto [lo, hi] = std::minmax_element(percent.begin(), percent.end());
-  auto value = [db](double v) { return db ? fixed(verify::evm_percent_to_db(v), 1) : fixed(v, 2); };
-  return value(*lo) + " to " + value(*hi) + (db ? " dB" : " %") + " (worst: " +
-         label(static_cast<size_t>(hi - percent.begin())) + ")";
+  auto value = [db](double v) {
+    return db ? verify::fixed_text(verify::evm_percent_to_db(v), 1) : verify::fixed_text(v, 2);
+  };
+  return value(*lo) + " to " + value(*hi) + (db ? " dB" : " %") +
+         " (worst: " + label(static_cast<size_t>(hi - percent.begin())) + ")";
 }
 
 // Every entry, `per_line` to a line: "      label: value  label: value".
@@ -59,7 +55,8 @@ std::string table_text(const std::vector<double>& percent, bool db, size_t per_l
   std::string s;
   for (size_t k = 0; k < percent.size(); ++k) {
     s += k % per_line == 0 ? "\n      " : "  ";
-    s += label(k) + ": " + (db ? fixed(verify::evm_percent_to_db(percent[k]), 1) : fixed(percent[k], 2));
+    s += label(k) + ": " +
+         (db ? verify::fixed_text(verify::evm_percent_to_db(percent[k]), 1) : verify::fixed_text(percent[k], 2));
   }
   return s;
 }
@@ -71,20 +68,20 @@ std::string evm_rows_text(const verify::EvmRows& r, bool every_entry) {
   const auto number = [](size_t k) { return std::to_string(k + 1); };
   if (r.carriers.empty()) {
     const size_t n = r.perSymbol.size();
-    std::string s = "    EVM per 1000-chip block: " +
-                    span_text(r.perSymbol, false, [n](size_t k) {
+    std::string s = "    EVM per 1000-chip block: " + span_text(r.perSymbol, false, [n](size_t k) {
                       return "block " + std::to_string(k + 1) + " of " + std::to_string(n);
                     });
     if (every_entry) s += "\n    EVM per 1000-chip block (%):" + table_text(r.perSymbol, false, 8, number);
     return s;
   }
   const size_t n = r.perSymbol.size();
-  const auto carrier = [&r](size_t k) { return fixed(r.carriers[k], 0).insert(0, r.carriers[k] > 0 ? "+" : ""); };
-  std::string s =
-      "    EVM per symbol: " +
-      span_text(r.perSymbol, true,
-                [n](size_t k) { return "symbol " + std::to_string(k + 1) + " of " + std::to_string(n); }) +
-      "; per sub-carrier: " + span_text(r.perCarrier, true, carrier);
+  const auto carrier = [&r](size_t k) {
+    return verify::fixed_text(r.carriers[k], 0).insert(0, r.carriers[k] > 0 ? "+" : "");
+  };
+  std::string s = "    EVM per symbol: " +
+                  span_text(r.perSymbol, true,
+                            [n](size_t k) { return "symbol " + std::to_string(k + 1) + " of " + std::to_string(n); }) +
+                  "; per sub-carrier: " + span_text(r.perCarrier, true, carrier);
   if (every_entry) {
     s += "\n    EVM per DATA symbol (dB):" + table_text(r.perSymbol, true, 10, number);
     s += "\n    EVM per sub-carrier (dB):" + table_text(r.perCarrier, true, 8, carrier);

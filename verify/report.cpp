@@ -8,14 +8,16 @@
 
 namespace tarvio::verify {
 
-namespace {
-
-std::string num(double v, int decimals) {
+std::string fixed_text(double v, int decimals) {
   if (!std::isfinite(v)) return v < 0 ? "-inf" : "inf";
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
   return buf;
 }
+
+namespace {
+
+std::string num(double v, int decimals) { return fixed_text(v, decimals); }
 
 std::string rate_text(double r) {
   char buf[32];

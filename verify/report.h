@@ -18,6 +18,10 @@ struct Summary {
   bool all_pass() const { return packets > 0 && passed == packets; }
 };
 
+// v with `decimals` places as printf's "%.*f" gives it; "inf" / "-inf" for
+// the infinities.
+std::string fixed_text(double v, int decimals);
+
 Summary summarize(const std::vector<PacketCheck>& checks);
 std::string packet_line(const PacketCheck& c);
 std::string summary_text(const Summary& s);
