@@ -190,6 +190,17 @@ double kth_smallest(std::vector<double>& kept, size_t k, double first, double la
 
 }  // namespace
 
+bool ramp_floor_too_high(const cplx* x, size_t n, size_t k, double level) {
+  k = std::min(k, n / 2);
+  if (k == 0) return false;
+  double head = 0, tail = 0;
+  for (size_t i = 0; i < k; ++i) {
+    head += std::norm(x[i]);
+    tail += std::norm(x[n - 1 - i]);
+  }
+  return std::min(head, tail) / static_cast<double>(k) > level * std::pow(10.0, -kRampFloorDb / 10);
+}
+
 RampTimes measure_ramps(const cplx* x, size_t n, double sample_rate) {
   RampTimes r;
   const size_t w = std::max<size_t>(1, static_cast<size_t>(std::lround(sample_rate / 11e6)));
@@ -223,6 +234,10 @@ RampTimes measure_ramps(const cplx* x, size_t n, double sample_rate) {
   kept.resize(high);
   if (kept.empty()) return r;
   const double ref = kth_smallest(kept, kept.size() / 2, 0.1 * peak, peak, b.bins, b.next);
+  if (ramp_floor_too_high(x, n, static_cast<size_t>(std::lround(2e-6 * sample_rate)), ref)) {
+    r.noisy = true;
+    return r;
+  }
   size_t on10 = 0, on90 = 0, off90 = p.size() - 1, off10 = p.size() - 1;
   while (on10 < p.size() && p[on10] < 0.1 * ref) ++on10;
   on90 = on10;

@@ -77,7 +77,18 @@ class SpectrumMask {
 struct RampTimes {
   bool evaluated = false;
   double onSeconds = 0, offSeconds = 0;  // 10 % to 90 % and 90 % to 10 % of the burst's power
+  // Not evaluated because the noise around the burst lies within
+  // kRampFloorDb of its power: the noise would cross the 10 % level.
+  bool noisy = false;
 };
+
+// How far below the burst the noise floor must lie for its ramps to be
+// measured (dB).
+inline constexpr double kRampFloorDb = 20;
+
+// True when the floor (the lesser of the mean powers of x[0..k) and of
+// x[n-k..n)) lies within kRampFloorDb of `level`.
+bool ramp_floor_too_high(const cplx* x, size_t n, size_t k, double level);
 
 // A figure as the report prints it, rounded to `decimals` places (as
 // printf's "%.*f" rounds it). The limits are judged on the figure printed,
@@ -86,7 +97,8 @@ struct RampTimes {
 double as_printed(double value, int decimals);
 
 // Ramp times of a burst whose samples x[0..n) cover it with some idle
-// samples on either side; the power is averaged over one chip.
+// samples on either side; the power is averaged over one chip. The floor
+// is read from the outer 2 us on either side.
 RampTimes measure_ramps(const cplx* x, size_t n, double sample_rate);
 
 }  // namespace tarvio::verify

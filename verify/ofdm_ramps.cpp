@@ -30,6 +30,10 @@ RampTimes measure_ofdm_ramps(const cplx* x, size_t n, double fs, size_t start, s
   if (!(on > 0) || !(off > 0) || !std::isfinite(on) || !std::isfinite(off)) return r;
 
   const size_t a = start > margin ? start - margin : 0, last = std::min(n, end + margin) - 1;
+  if (ramp_floor_too_high(x + a, last + 1 - a, samples(1e-6), std::min(on, off))) {
+    r.noisy = true;
+    return r;
+  }
   size_t on10 = a;
   while (on10 < start + stf && power(on10) < 0.1 * on) ++on10;
   size_t on90 = on10;

@@ -17,7 +17,8 @@ namespace tarvio::verify {
 
 // x[0..n) sampled at `fs` holds the burst from `start` (the first sample
 // of the short training field) to `end` (one past the last DATA symbol);
-// the ramps are sought up to 2 us outside them.
+// the ramps are sought up to 2 us outside them, and the noise floor read
+// from the outer 1 us of that on either side.
 RampTimes measure_ofdm_ramps(const cplx* x, size_t n, double fs, size_t start, size_t end);
 
 }  // namespace tarvio::verify

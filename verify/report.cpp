@@ -87,6 +87,15 @@ std::string mask_text(const PacketCheck& c) {
   return "";
 }
 
+void add_ramps(const RampTimes& r, nlohmann::json& j) {
+  if (r.evaluated) {
+    j["rampOnUs"] = r.onSeconds * 1e6;
+    j["rampOffUs"] = r.offSeconds * 1e6;
+  } else if (r.noisy) {
+    j["rampsNotMeasured"] = "the noise floor lies within " + num(kRampFloorDb, 0) + " dB of the burst";
+  }
+}
+
 double evm_db_of(const PacketCheck& c) {
   if (c.notFinite) return -INFINITY;  // not measured
   if (c.family == Family::Ofdm) return c.ofdm.evmDb;
@@ -191,10 +200,7 @@ nlohmann::json to_json(const PacketCheck& c) {
     j["carrierLeakageDb"] = p.dcLeakageDb;
     j["frequencyOffsetHz"] = p.cfoHz;
     j["unusedCarriers"] = p.unusedCarriers;
-    if (p.ramps.evaluated) {
-      j["rampOnUs"] = p.ramps.onSeconds * 1e6;
-      j["rampOffUs"] = p.ramps.offSeconds * 1e6;
-    }
+    add_ramps(p.ramps, j);
   } else {
     const DsssPacket& p = c.dsss;
     j["format"] = p.rateMbps > 11 ? "ERP-PBCC" : p.pbcc ? "PBCC" : p.rateMbps >= 5.5 ? "CCK" : "DSSS";
@@ -212,10 +218,7 @@ nlohmann::json to_json(const PacketCheck& c) {
     j["evmPeakPercent"] = finite(p.evmPeakPercent);
     j["evmLimitPercent"] = kDsssEvmLimitPercent;
     j["carrierLeakageDb"] = p.carrierLeakageDb;
-    if (p.ramps.evaluated) {
-      j["rampOnUs"] = p.ramps.onSeconds * 1e6;
-      j["rampOffUs"] = p.ramps.offSeconds * 1e6;
-    }
+    add_ramps(p.ramps, j);
     if (p.pbcc) j["pbcc"] = describe(p.pbccConvention);
     if (p.clockSwitch != ClockSwitch::None) {
       j["clockSwitch"] = clock_switch_name(p.clockSwitch);

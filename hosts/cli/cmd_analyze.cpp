@@ -89,6 +89,9 @@ double parse_hz(const std::string& option, const std::string& text, bool signed_
 std::string ramps_text(const verify::PacketCheck& c) {
   const bool ofdm = c.family == Family::Ofdm;
   const verify::RampTimes& r = ofdm ? c.ofdm.ramps : c.dsss.ramps;
+  if (r.noisy)
+    return "    ramps: not measured (the noise floor lies within " + num("%g", verify::kRampFloorDb) +
+           " dB of the burst)";
   if (!r.evaluated) return "";
   return "    ramps: on " + num("%.2f", r.onSeconds * 1e6) + " us, off " + num("%.2f", r.offSeconds * 1e6) +
          (ofdm ? " us (no limit for OFDM)" : " us (limit 2 us)");

@@ -25,6 +25,16 @@ TEST(MeasurementsTest, RampTimesFromTheMedianPower) {
   ASSERT_TRUE(r.evaluated);
   EXPECT_NEAR(r.onSeconds * 11e6, 80, 1e-9);
   EXPECT_NEAR(r.offSeconds * 11e6, 80, 1e-9);
+  // Noise within 20 dB of the burst would cross the 10 % level: the ramps
+  // are then not measured (and fail nothing), 25 dB down they are.
+  for (const double floorDb : {-15.0, -25.0}) {
+    CVec noisy = x;
+    const double a = std::pow(10.0, floorDb / 20);
+    for (size_t k = 0; k < noisy.size(); ++k) noisy[k] += std::polar(a, 2.0 * static_cast<double>(k * k % 7));
+    const RampTimes n = measure_ramps(noisy.data(), noisy.size(), 11e6);
+    EXPECT_EQ(n.noisy, floorDb > -20) << floorDb;
+    EXPECT_EQ(n.evaluated, floorDb < -20) << floorDb;
+  }
 }
 
 // The DSSS mask's corners move with the chip rate: a tone 14 MHz from the
