@@ -36,8 +36,7 @@ using verify::Family;
 const char* kUsage =
     "usage: tarvio-cli analyze FILE [--sample-rate HZ] [--center-offset HZ] [--format cs16|cf32|raw]\n"
     "                          [--family ofdm|dsss|auto] [--carrier HZ] [--json] [--evm-rows]\n"
-    "                          [--threads N]"
-    "                          [--payload-file F | --params P.mat]\n"
+    "                          [--threads N] [--payload-file F | --params P.mat]\n"
     "\n"
     "Analyses a captured IEEE 802.11 signal: finds every burst against the noise floor, tells\n"
     "OFDM from DSSS by the signal itself, resamples it to the receiver's rate, decodes it\n"
