@@ -126,16 +126,19 @@ Figure evm_figure(const verify::PacketView& v, const std::string& title) {
         xy_trace(a.ylabel, x, std::move(ys), kBlue, x.size() <= 64 ? LineStyle::Points : LineStyle::Solid));
     a.traces.push_back(level_line(ofdm ? "limit (dB)" : "limit (%)", lo, hi, limit));
   };
+  // The packet by number only: the EVM panel shares its row with the
+  // constellation, whose title gives the rest.
+  const std::string packet = "packet " + std::to_string(v.index + 1) + ": ";
   const int rows = ofdm ? 2 : 1;
   if (ofdm) {
     Axes& c = f.axes[static_cast<size_t>(subplot(f, rows, 1, 0))];
-    c.title = packet_caption(v) + ": EVM per sub-carrier";
+    c.title = packet + "EVM per sub-carrier";
     fill(c, v.carriers, v.perCarrier, "Sub-carrier", -27, 27);
   }
   Axes& s = f.axes[static_cast<size_t>(subplot(f, rows, 1, rows - 1))];
   RVec n(v.perSymbol.size());
   for (size_t k = 0; k < n.size(); ++k) n[k] = static_cast<double>(k + 1);
-  s.title = ofdm ? "EVM per symbol" : packet_caption(v) + ": EVM per block of 1000 chips";
+  s.title = ofdm ? "EVM per symbol" : packet + "EVM per block of 1000 chips";
   fill(s, n, v.perSymbol, ofdm ? "DATA symbol" : "Block", 0, static_cast<double>(n.size()) + 1);
   return f;
 }
