@@ -63,6 +63,17 @@ std::string table_text(const std::vector<double>& percent, bool db, size_t per_l
 
 }  // namespace
 
+std::string ramps_text(const verify::PacketCheck& c) {
+  const bool ofdm = c.family == verify::Family::Ofdm;
+  const verify::RampTimes& r = ofdm ? c.ofdm.ramps : c.dsss.ramps;
+  if (r.noisy)
+    return "    ramps: not measured (the noise floor lies within " + verify::fixed_text(verify::kRampFloorDb, 0) +
+           " dB of the burst)";
+  if (!r.evaluated) return "";
+  return "    ramps: on " + verify::fixed_text(r.onSeconds * 1e6, 2) + " us, off " +
+         verify::fixed_text(r.offSeconds * 1e6, 2) + (ofdm ? " us (no limit for OFDM)" : " us (limit 2 us)");
+}
+
 std::string evm_rows_text(const verify::EvmRows& r, bool every_entry) {
   if (r.empty()) return "";
   const auto number = [](size_t k) { return std::to_string(k + 1); };

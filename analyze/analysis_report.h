@@ -21,6 +21,11 @@ std::string analysis_note(const Analysis& a);
 // The noise floor or burst level as printed ("-71.3 dB", "zero").
 std::string level_text(double db);
 
+// The ramp times as the report prints them under a packet: "    ramps: on
+// 0.12 us, off 0.10 us (limit 2 us)", "not measured" with why, or "" when
+// the packet has none.
+std::string ramps_text(const verify::PacketCheck& c);
+
 // The EVM rows as the report prints them under a packet: the range of
 // each row and where it is worst, and with `every_entry` the rows
 // themselves (OFDM per DATA symbol and per sub-carrier in dB, DSSS per

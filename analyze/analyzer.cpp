@@ -217,11 +217,15 @@ class Run {
         }
         judge(c, fam, *rx, r1 == total, ratio, a);
         v.finish(c, 0);
-        if (o_.keepViews) a.view = verify::packet_view(c, rx->data(), rx->size(), rs.rate_out());
-        // The rows stay with the packet, its points (kilobytes per symbol)
-        // do not.
+        // The rows stay with the packet (taken from its view when it has
+        // one), its points (kilobytes per symbol) do not.
         verify::PacketPoints& pts = ofdm ? c.ofdm.points : c.dsss.points;
-        a.evm = verify::evm_rows(pts);
+        if (o_.keepViews) {
+          a.view = verify::packet_view(c, rx->data(), rx->size(), rs.rate_out());
+          a.evm = {a.view->carriers, a.view->perCarrier, a.view->perSymbol};
+        } else {
+          a.evm = verify::evm_rows(pts);
+        }
         pts = verify::PacketPoints{};
         c.start = cs;
         c.end = ce;

@@ -32,6 +32,23 @@ Scratch& scratch() {
   return s;
 }
 
+// Runs step(samples, count, offset) over the packet a piece at a time and
+// sums the burst's power behind it while the piece is in cache: the power
+// burst_mean_power gives after the step.
+template <typename Step>
+double step_then_power(Frame& packet, const Step& step) {
+  CVec& x = packet.waveform;
+  const size_t n = x.size();
+  const uint8_t* marks = packet.markers.row2.size() == n ? packet.markers.row2.data() : nullptr;
+  BurstPowerSum sum;
+  for (size_t b = 0; b < n; b += kPiece) {
+    const size_t len = std::min(n - b, kPiece);
+    step(x.data() + b, len, b);
+    sum.add(x.data() + b, marks ? marks + b : nullptr, len);
+  }
+  return sum.mean();
+}
+
 }  // namespace
 
 void BurstPowerSum::add(const cplx* x, const uint8_t* marks, size_t n) {
@@ -118,14 +135,8 @@ void ImpairmentChain::apply_fixed(Frame& packet) const {
   const bool dc = std::isfinite(m_.DCOffset[0]) || std::isfinite(m_.DCOffset[1]);
   double dc_power = 0;
   if (iq && dc && m_.IQSkew == 0) {
-    const uint8_t* marks = packet.markers.row2.size() == n ? packet.markers.row2.data() : nullptr;
-    BurstPowerSum sum;
-    for (size_t b = 0; b < n; b += kPiece) {
-      const size_t len = std::min(n - b, kPiece);
-      iq_imbalance(x.data() + b, len, m_.IQGain, m_.IQPhase);
-      sum.add(x.data() + b, marks ? marks + b : nullptr, len);
-    }
-    dc_power = sum.mean();
+    dc_power =
+        step_then_power(packet, [&](cplx* p, size_t len, size_t) { iq_imbalance(p, len, m_.IQGain, m_.IQPhase); });
   } else {
     if (iq) iq_imbalance(x.data(), n, m_.IQGain, m_.IQPhase);
     if (m_.IQSkew != 0) iq_skew(x.data(), n, m_.IQSkew * 1e-9 * fs_, scratch().r);
@@ -157,14 +168,8 @@ void ImpairmentChain::apply_placed(Frame& packet, uint64_t first_sample) const {
   // while the samples are at hand, in the order burst_mean_power sums it.
   double power = 0;
   if (rotation_) {
-    const uint8_t* marks = packet.markers.row2.size() == n ? packet.markers.row2.data() : nullptr;
-    BurstPowerSum sum;
-    for (size_t b = 0; b < n; b += kPiece) {
-      const size_t len = std::min(n - b, kPiece);
-      rotation_->apply(x.data() + b, x.data() + b, len, first_sample + b);
-      sum.add(x.data() + b, marks ? marks + b : nullptr, len);
-    }
-    power = sum.mean();
+    power = step_then_power(packet,
+                            [&](cplx* p, size_t len, size_t at) { rotation_->apply(p, p, len, first_sample + at); });
   } else {
     power = burst_mean_power(x, packet.markers);
   }

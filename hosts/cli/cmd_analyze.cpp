@@ -84,18 +84,6 @@ double parse_hz(const std::string& option, const std::string& text, bool signed_
   return v;
 }
 
-// "    ramps: on 0.12 us, off 0.10 us (limit 2 us)"; "" when not measured.
-std::string ramps_text(const verify::PacketCheck& c) {
-  const bool ofdm = c.family == Family::Ofdm;
-  const verify::RampTimes& r = ofdm ? c.ofdm.ramps : c.dsss.ramps;
-  if (r.noisy)
-    return "    ramps: not measured (the noise floor lies within " + num("%g", verify::kRampFloorDb) +
-           " dB of the burst)";
-  if (!r.evaluated) return "";
-  return "    ramps: on " + num("%.2f", r.onSeconds * 1e6) + " us, off " + num("%.2f", r.offSeconds * 1e6) +
-         (ofdm ? " us (no limit for OFDM)" : " us (limit 2 us)");
-}
-
 std::string level(double db) { return analyze::level_text(db); }
 
 int run_analyze(const std::vector<std::string>& args) {
@@ -211,7 +199,7 @@ int run_analyze(const std::vector<std::string>& args) {
       if (!p.foreign) extra += num(", decoded at %g MHz", p.rxRate / 1e6);
       line.insert(nl == std::string::npos ? line.size() : nl, extra);
       std::cout << line << "\n";
-      if (const std::string r = ramps_text(p.check); !r.empty()) std::cout << r << "\n";
+      if (const std::string r = analyze::ramps_text(p.check); !r.empty()) std::cout << r << "\n";
       if (const std::string e = analyze::evm_rows_text(p.evm, rows); !e.empty()) std::cout << e << "\n";
       if (p.bitErrors >= 0)
         std::cout << "    bit errors: " << p.bitErrors << " of " << p.bitsCompared << " bits against the payload\n";

@@ -14,8 +14,8 @@
 #include "dsp/power_amplifier.h"
 #include "dsss/dot11b_frame.h"
 #include "dsss/dot11g_frame.h"
-#include "mac/fcs.h"
 #include "ofdm/dot11a_frame.h"
+#include "tests/verify/test_packets.h"
 #include "verify/dsss_receiver.h"
 #include "verify/measurements.h"
 #include "verify/ofdm_receiver.h"
@@ -27,15 +27,6 @@ namespace {
 using namespace testing;
 
 constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
-
-Bits random_psdu(size_t octets, unsigned seed) {
-  std::mt19937 gen(seed);
-  Bits b(8 * (octets - 4));
-  for (auto& v : b) v = static_cast<uint8_t>(gen() & 1u);
-  const Bits f = CCITT_CRC32(b);
-  b.insert(b.end(), f.begin(), f.end());
-  return b;
-}
 
 CVec ofdm_frame(double rate, const Bits& psdu, double os) {
   const double modulation = rate <= 9 ? 1 : rate <= 18 ? 2 : rate <= 36 ? 3 : 4;

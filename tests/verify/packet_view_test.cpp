@@ -3,6 +3,7 @@
 // as the mean of squares), keeping them changes no figure, and the mask
 // line is the limit verify judges by: a clean burst stays under it, an
 // over-driven one crosses it where verify fails it.
+#include "tests/verify/test_packets.h"
 #include "verify/packet_view.h"
 
 #include <gtest/gtest.h>
@@ -13,21 +14,13 @@
 
 #include "dsp/filter_design.h"
 #include "dsss/dot11b_frame.h"
-#include "mac/fcs.h"
 #include "ofdm/dot11a_frame.h"
 #include "verify/verifier.h"
 
 namespace tarvio::verify {
 namespace {
 
-Bits random_psdu(size_t octets, unsigned seed) {
-  std::mt19937 gen(seed);
-  Bits b(8 * (octets - 4));
-  for (auto& v : b) v = static_cast<uint8_t>(gen() & 1u);
-  const Bits f = CCITT_CRC32(b);
-  b.insert(b.end(), f.begin(), f.end());
-  return b;
-}
+using testing::random_psdu;
 
 CVec ofdm_frame(double rate, double modulation, double codeRate, const Bits& psdu, double os) {
   RVec mask(53, 1.0);

@@ -11,9 +11,9 @@
 #include "dsp/filter_design.h"
 #include "dsss/dot11b_frame.h"
 #include "dsss/dot11g_frame.h"
-#include "mac/fcs.h"
 #include "ofdm/annex_g_data.h"
 #include "ofdm/dot11a_frame.h"
+#include "tests/verify/test_packets.h"
 #include "verify/dsss_receiver.h"
 #include "verify/ofdm_receiver.h"
 #include "verify/verifier.h"
@@ -21,14 +21,7 @@
 namespace tarvio::verify {
 namespace {
 
-Bits random_psdu(size_t octets, unsigned seed) {
-  std::mt19937 gen(seed);
-  Bits b(8 * (octets - 4));
-  for (auto& v : b) v = static_cast<uint8_t>(gen() & 1u);
-  const Bits f = CCITT_CRC32(b);
-  b.insert(b.end(), f.begin(), f.end());
-  return b;
-}
+using testing::random_psdu;
 
 struct OfdmRate {
   double rate, modulation, codeRate;

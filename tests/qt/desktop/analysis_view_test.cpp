@@ -14,13 +14,10 @@
 #include <QTest>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 
-#include "dsp/filter_design.h"
 #include "files/raw_waveform.h"
+#include "tests/verify/test_packets.h"
 #include "hosts/desktop/desktop_app.h"
-#include "mac/fcs.h"
-#include "ofdm/dot11a_frame.h"
 #include "qt/displays/plot_canvas.h"
 #include "ui/analysis_window.h"
 #include "ui/main_window.h"
@@ -40,22 +37,7 @@ class OneFile : public ui::FileChooser {
 
 // Two 6 Mbit/s packets at 20 MHz, the second with a spoiled FCS.
 void write_capture(const std::string& path) {
-  std::mt19937 gen(5);
-  Bits psdu(8 * 96);
-  for (auto& b : psdu) b = static_cast<uint8_t>(gen() & 1u);
-  const Bits f = CCITT_CRC32(psdu);
-  psdu.insert(psdu.end(), f.begin(), f.end());
-  RVec mask(53, 1.0);
-  mask[26] = 0;
-  CVec x;
-  for (int k = 0; k < 2; ++k) {
-    if (k == 1) psdu[40] ^= 1;
-    const CVec w =
-        Dot11a_FRAME(1, psdu, 0, 6, 1, 0.5, 1, 93, 1, mask, 1, 2, 200, 0, 0, 16, 0, 0, GenFilterCoeffs(0, 16, 0, 1, {}))
-            .waveform;
-    x.insert(x.end(), w.begin(), w.end());
-  }
-  ASSERT_TRUE(SaveBriscaWaveform(x, path));
+  ASSERT_TRUE(SaveBriscaWaveform(verify::testing::two_packet_capture(5), path));
 }
 
 void settle() {
